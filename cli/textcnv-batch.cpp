@@ -1,0 +1,141 @@
+// textcnv-batch FOLDER: one conversion run of FOLDER without the window, as
+// choosing FOLDER and pressing "変換スタート" would. The run log goes to
+// standard output, message boxes to standard error.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "ConversionRun.h"
+#include "MBox.h"
+#include "quenText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage = "使い方 / usage: textcnv-batch FOLDER   (--help で説明 / for help)\n";
+
+constexpr const char* kHelp =
+    "使い方: textcnv-batch FOLDER\n"
+    "\n"
+    "FOLDER のファイルを変換します（ウィンドウでフォルダを選択して「変換スタート」を\n"
+    "押したときと同じ処理です）。結果は FOLDER/処理後 に書き出されます:\n"
+    "  取込用.txt  重複エラー.txt  書名なし.txt  処理結果.txt\n"
+    "処理ログは標準出力に、メッセージは標準エラーに UTF-8 で出力されます。\n"
+    "終了コード: 0 = 終了しました、1 = エラーで中断、2 = コマンドラインの誤り。\n"
+    "\n"
+    "Usage: textcnv-batch FOLDER\n"
+    "\n"
+    "Converts the files of FOLDER exactly as choosing FOLDER in the TextCnv window\n"
+    "and pressing \"変換スタート\" would, writing the import file, the duplicates\n"
+    "file, the no-title report and the run log into FOLDER/処理後.\n"
+    "The run log goes to standard output, message boxes to standard error, as UTF-8.\n"
+    "Exit status: 0 when the run completes, 1 when it ends with an error, 2 for a\n"
+    "wrong command line.\n";
+
+// Prints what the window would show: log lines on stdout, progress on a
+// terminal's stderr.
+class ConsoleHost : public RunHost {
+ public:
+  explicit ConsoleHost(fs::path folder) : folder_(std::move(folder)) {}
+
+  fs::path ConfirmedFolder() const override { return folder_; }
+
+  void LogAppended(std::string_view line) override {
+    ClearProgress();
+    std::string text = quenText::ToUtf8(line);
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+  }
+
+  void ProgressChanged(int position, int maximum) override {
+    if (!showProgress_ || maximum <= 0) return;
+    std::fprintf(stderr, "\r進捗 %3d%%", position * 100 / maximum);
+    std::fflush(stderr);
+    progressShown_ = true;
+  }
+
+  void ClearProgress() {
+    if (!progressShown_) return;
+    std::fputs("\r\033[K", stderr);
+    progressShown_ = false;
+  }
+
+ private:
+  fs::path folder_;
+  bool showProgress_ = ::isatty(STDERR_FILENO) != 0;
+  bool progressShown_ = false;
+};
+
+// Prints each box as one line and remembers how the run ended.
+class ConsolePresenter : public MessagePresenter {
+ public:
+  explicit ConsolePresenter(ConsoleHost& host) : host_(host) {}
+
+  int Present(const MessageBoxRequest& box) override {
+    host_.ClearProgress();
+    // One line per box: its own line breaks become spaces.
+    std::string_view rest = box.text;
+    std::string oneLine;
+    for (std::size_t at; (at = rest.find("\r\n")) != std::string_view::npos;) {
+      oneLine.append(rest.substr(0, at)).append(" ");
+      rest.remove_prefix(at + 2);
+    }
+    oneLine.append(rest);
+    std::fprintf(stderr, "%s\n", quenText::ToUtf8(oneLine).c_str());
+    if (box.flags & MB_ICONERROR) failed_ = true;
+    if (box.text == Sjis("終了しました")) completed_ = true;
+    return IDOK;
+  }
+
+  bool Succeeded() const { return completed_ && !failed_; }
+
+ private:
+  ConsoleHost& host_;
+  bool completed_ = false;
+  bool failed_ = false;
+};
+
+fs::path ChosenFolder(const char* arg) {
+  fs::path folder = fs::absolute(arg).lexically_normal();
+  // A folder browser hands back a folder without a trailing delimiter.
+  std::string text = folder.native();
+  while (text.size() > 1 && text.ends_with('/')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (argc != 2 || argv[1][0] == '\0' || (argv[1][0] == '-' && argv[1][1] != '\0')) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  ConsoleHost host(ChosenFolder(argv[1]));
+  ConsolePresenter presenter(host);
+  MBox::SetPresenter(&presenter);
+  RunData data;
+  ConversionRun run(host, data);
+  int status;
+  try {
+    run.actConvStartExecute();
+    status = presenter.Succeeded() ? 0 : 1;
+  } catch (const std::exception& e) {
+    ShowException(e);
+    status = 1;
+  }
+  host.ClearProgress();
+  MBox::SetPresenter(nullptr);
+  return status;
+}

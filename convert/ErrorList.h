@@ -1,0 +1,42 @@
+// ErrorList: the findings of the error check, in the order they were found,
+// each a record key with the TMyRec saying where it is. The same key may
+// occur several times; a lookup finds the first entry, in list order, whose
+// key compares equal, through an index rather than a scan.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "Collation.h"
+#include "RecordFormat.h"
+
+class ErrorEntryList {
+ public:
+  struct Entry {
+    std::string key;  // CP932
+    TMyRec rec;
+  };
+
+  explicit ErrorEntryList(const KeyCollator& collator = KeyCollator::Default())
+      : collator_(&collator) {}
+
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  const Entry& operator[](std::size_t i) const { return entries_[i]; }
+  auto begin() const { return entries_.begin(); }
+  auto end() const { return entries_.end(); }
+
+  void Add(std::string_view key, TMyRec rec);
+  void Clear();
+
+  // Position of the first entry whose key equals key, or -1.
+  long IndexOf(std::string_view key) const;
+
+ private:
+  const KeyCollator* collator_;
+  std::vector<Entry> entries_;
+  std::unordered_map<std::string, std::size_t> firstBySortKey_;
+};

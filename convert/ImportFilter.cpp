@@ -1,0 +1,52 @@
+// The filtering of the import file: blank-title records out, records with an
+// over-long NDC number to the top.
+#include <algorithm>
+
+#include "ConversionRun.h"
+#include "quenFile.h"
+#include "quenUtil.h"
+
+namespace fs = std::filesystem;
+
+void ConversionRun::WriteImportFile(const fs::path& path) {
+  const std::string name = Sjis(path.filename().native());
+  try {
+    data_.WorkLines.LoadFromFile(path);
+  } catch (const quenFile::FileError& e) {
+    if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
+    log_.Append(Sjis(" ファイル読み込みエラー:") + name);
+    return;
+  }
+  const LineList& lines = data_.WorkLines;
+  const std::size_t lineCount = lines.size();
+  SetProgress(0, 100);
+
+  // Lines of kind 2 go to the top one by one, so they end up in reverse:
+  // collected here, then put in front in that order.
+  std::vector<std::size_t> top;
+  std::vector<std::size_t> rest;
+  rest.reserve(lineCount);
+  for (std::size_t a = 0; a < lineCount; ++a) {
+    const std::string_view line = lines[a];
+    if (quenUtil::IsBlank(line)) continue;
+    const long found = data_.ErrorList.empty() ? -1 : data_.ErrorList.IndexOf(KeyOf(line));
+    if (found < 0) {
+      rest.push_back(a);
+    } else if (data_.ErrorList[static_cast<std::size_t>(found)].rec.Kind == ekNdcLength) {
+      top.push_back(a);
+    }
+    SetProgress(static_cast<int>(a * 100 / lineCount), 100);
+  }
+  LineList output;
+  output.Reserve(top.size() + rest.size());
+  std::for_each(top.rbegin(), top.rend(), [&](std::size_t a) { output.AddFrom(lines, a); });
+  for (std::size_t a : rest) output.AddFrom(lines, a);
+
+  try {
+    output.SaveToFile(OutputFile(kImportFileName));
+  } catch (...) {
+    log_.Append(Sjis(" 処理済ファイル取込用.txtを保存できませんでした"));
+    throw;
+  }
+  log_.Append(name + Sjis("に" + std::to_string(output.size()) + "件出力しました"));
+}

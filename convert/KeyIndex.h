@@ -1,0 +1,56 @@
+// KeyIndex: record lines ordered by key, as a sorted list that accepts equal
+// keys leaves them: a new key goes in front of the equal keys already there,
+// so equal keys stand newest first. Built by one sort, not by inserting line
+// by line: Add the lines in file order, then Sort.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Collation.h"
+#include "LineList.h"
+
+class KeyIndexList {
+ public:
+  explicit KeyIndexList(const KeyCollator& collator = KeyCollator::Default())
+      : collator_(&collator) {}
+
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  std::string_view Key(std::size_t i) const { return entries_[i].key; }
+  // The whole record line. A key-index record has no file name, line index
+  // -1 and kind ekNone, so the line is all it carries.
+  std::string_view Line(std::size_t i) const { return lines_[entries_[i].line]; }
+  // Appends the line of entry i to to, sharing its bytes.
+  void AppendLineTo(std::size_t i, LineList& to) const { to.AddFrom(lines_, entries_[i].line); }
+
+  void Clear();
+  // Adds line i of lines (sharing its bytes) under key, a view into that line.
+  void Add(std::string_view key, const LineList& lines, std::size_t i);
+  // Puts the entries added since the last Sort into key order.
+  void Sort();
+
+  // True when entries i and j have equal keys.
+  bool SameKey(std::size_t i, std::size_t j) const;
+  // The first of the entries whose key equals key, or -1.
+  long IndexOf(std::string_view key) const;
+
+ private:
+  struct Entry {
+    std::string_view key;
+    uint32_t line;  // in lines_
+    uint32_t sortKeyLength;
+    std::size_t sortKeyOffset;  // in sortKeys_
+  };
+  std::string_view SortKeyOf(const Entry& e) const {
+    return std::string_view(sortKeys_).substr(e.sortKeyOffset, e.sortKeyLength);
+  }
+
+  const KeyCollator* collator_;
+  LineList lines_;
+  std::vector<Entry> entries_;
+  std::string sortKeys_;
+};

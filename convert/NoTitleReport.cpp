@@ -1,0 +1,81 @@
+// The no-title report: each blank-title record shown in its source file with
+// the lines around it, so that it can be corrected and registered again.
+#include <algorithm>
+#include <system_error>
+
+#include "ConversionRun.h"
+#include "quenFile.h"
+#include "quenUtil.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kReportFields[] = {0, 2, 3, 6, 9, 17};
+constexpr std::size_t kMinReportFields = 18;
+
+}  // namespace
+
+void ConversionRun::WriteNoTitleReport() {
+  const fs::path reportFile = OutputFile(kNoTitleFileName);
+  quenFile::RemoveFile(reportFile);
+  const bool anyTitleBlank =
+      std::any_of(data_.ErrorList.begin(), data_.ErrorList.end(),
+                  [](const ErrorEntryList::Entry& e) { return e.rec.Kind == ekTitleBlank; });
+  if (!anyTitleBlank) return;
+
+  LineList report;
+  // Findings come file by file, so the last file read serves all of its
+  // findings in a row.
+  std::string loadedName;
+  LineList source;
+  const std::string linePrefixEnd = Sjis("行目:");
+  for (const ErrorEntryList::Entry& e : data_.ErrorList) {
+    if (e.rec.Kind != ekTitleBlank) continue;
+    const std::string name = Sjis(e.rec.FileName);
+    // Names are resolved against the chosen folder, never the process's
+    // current directory.
+    const fs::path file = chosenFolder_ / fs::path(e.rec.FileName);
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+      log_.Append(" " + name + Sjis("移動か削除されています"));
+      continue;
+    }
+    if (loadedName != e.rec.FileName || source.empty()) {
+      try {
+        source.LoadFromFile(file);
+        loadedName = e.rec.FileName;
+      } catch (const quenFile::FileError& err) {
+        if (err.kind() != quenFile::FileError::Kind::kOpen) throw;
+        loadedName.clear();
+        log_.Append(" " + name + Sjis("開けません。処理を中断します"));
+        continue;
+      }
+    }
+    const long c = e.rec.LineIndex;
+    report.Add(e.key + " :" + name + ":" + std::to_string(c + 1) + Sjis("行目"));
+    const long radius = data_.ContextRadius;
+    const long first = std::max(0L, c - radius);
+    const long last = std::min(c + radius, static_cast<long>(source.size()) - 1);
+    for (long j = first; j <= last; ++j) {
+      std::string text = quenUtil::PadLeft(std::to_string(j + 1), 5, " ") + linePrefixEnd;
+      const std::string_view line = source[static_cast<std::size_t>(j)];
+      if (!quenUtil::IsBlank(line)) {
+        quenUtil::SplitView(data_.Delimiter, line, fields_);
+        if (fields_.size() >= kMinReportFields) {
+          for (std::size_t f : kReportFields) {
+            if (f != kReportFields[0]) text += data_.Delimiter;
+            text += fields_[f];
+          }
+        }
+      }
+      report.Add(text);
+    }
+  }
+  if (report.empty()) return;
+  try {
+    report.SaveToFile(reportFile);
+  } catch (const quenFile::FileError&) {
+    log_.Append(Sjis(" 書名なし.txtが作成できませんでした"));
+  }
+}

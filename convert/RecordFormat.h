@@ -1,0 +1,45 @@
+// RecordFormat: what a record line is and what the run says about it.
+//
+// A record line is a line of CP932 bytes whose fields are separated by TAB
+// and cut by quenUtil::Split. Field numbers below are zero-based.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace field {
+constexpr std::size_t kId = 0;       // exactly 8 bytes in the first lines of a record file
+constexpr std::size_t kFlag = 1;     // exactly "1" there
+constexpr std::size_t kKey = 2;      // record key
+constexpr std::size_t kTitle = 3;    // 書名: must not be blank
+constexpr std::size_t kReading = 4;  // ヨミ: must not be blank
+constexpr std::size_t kNdc = 9;      // classification number: at most 10 bytes
+}  // namespace field
+
+constexpr std::size_t kMaxNdcBytes = 10;
+
+enum ErrorKind : int32_t {
+  ekNone = 0,        // key-index records
+  ekTitleBlank = 1,  // field 3 or 4 blank
+  ekNdcLength = 2,   // field 9 longer than 10 bytes
+};
+
+// Display names indexed by kind, in CP932: "", "書名（ヨミ）空白", "ＮＤＣ桁数".
+const std::array<std::string, 3>& ErrorKindNames();
+
+// The record attached to an error-list entry: where the finding is.
+struct TMyRec {
+  std::string FileName;  // source file name without folder, native bytes
+  int32_t LineIndex = -1;
+  int32_t Kind = ekNone;
+  std::string Line;  // empty in error-list entries
+};
+
+// Output folder and files, native (UTF-8) names.
+constexpr std::string_view kOutputFolderName = "処理後";
+constexpr std::string_view kImportFileName = "取込用.txt";
+constexpr std::string_view kDuplicatesFileName = "重複エラー.txt";
+constexpr std::string_view kNoTitleFileName = "書名なし.txt";
+constexpr std::string_view kResultLogFileName = "処理結果.txt";

@@ -1,0 +1,26 @@
+// RunLog: the lines of the run log, as the log pane shows them and as they
+// are saved to "処理結果.txt". A logged text holding CR LF becomes two lines.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class RunHost;
+
+class RunLog {
+ public:
+  explicit RunLog(RunHost& host) : host_(host) {}
+
+  void Clear();
+  void Append(std::string_view text);  // CP932
+  const std::vector<std::string>& Lines() const { return lines_; }
+  // Every line followed by CR LF, replacing the file whole. Throws
+  // quenFile::FileError.
+  void Save(const std::filesystem::path& path) const;
+
+ private:
+  RunHost& host_;
+  std::vector<std::string> lines_;
+};

@@ -1,0 +1,79 @@
+#include "MBox.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include <unicode/locid.h>
+
+#include "quenText.h"
+
+namespace {
+
+class StderrPresenter : public MessagePresenter {
+ public:
+  int Present(const MessageBoxRequest& box) override {
+    std::fprintf(stderr, "%s\n", quenText::ToUtf8(box.text).c_str());
+    return IDOK;
+  }
+};
+
+StderrPresenter defaultPresenter;
+std::atomic<MessagePresenter*> presenter{&defaultPresenter};
+
+std::string ProgramFileName() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.filename().string();
+}
+
+}  // namespace
+
+int MBox::Info(std::string_view text, std::string_view caption, bool topmost) {
+  return Show(text, MB_ICONINFORMATION, caption, 1, topmost);
+}
+
+int MBox::Error(std::string_view text, std::string_view caption, bool topmost) {
+  return Show(text, MB_ICONERROR, caption, 1, topmost);
+}
+
+int MBox::Show(std::string_view text, unsigned iconFlags, std::string_view caption,
+               int defaultButton, bool topmost) {
+  unsigned flags = iconFlags;
+  if (topmost) flags |= MB_TOPMOST;
+  if (defaultButton == 2) flags |= MB_DEFBUTTON2;
+  if (defaultButton == 3) flags |= MB_DEFBUTTON3;
+  if (defaultButton == 4) flags |= MB_DEFBUTTON4;
+  if (caption.empty()) return ShowRaw(text, ApplicationTitle(), flags);
+  return ShowRaw(text, caption, flags);
+}
+
+int MBox::ShowRaw(std::string_view text, std::string_view caption, unsigned flags) {
+  return presenter.load()->Present(
+      MessageBoxRequest{std::string(text), std::string(caption), flags});
+}
+
+MessagePresenter* MBox::SetPresenter(MessagePresenter* p) {
+  MessagePresenter* old = presenter.exchange(p ? p : &defaultPresenter);
+  return old == &defaultPresenter ? nullptr : old;
+}
+
+std::string MBox::ApplicationTitle() {
+  static const std::string title = TitleFromProgramFile(ProgramFileName());
+  return title;
+}
+
+std::string MBox::TitleFromProgramFile(std::string_view programFileUtf8) {
+  auto name = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(programFileUtf8.data(), static_cast<int32_t>(programFileUtf8.size())));
+  const int32_t dot = name.indexOf(UChar{'.'});
+  if (dot >= 0) name.truncate(dot);
+  if (name.isEmpty()) return {};
+  const int32_t firstEnd = name.moveIndex32(0, 1);
+  icu::UnicodeString rest(name, firstEnd);
+  rest.toLower(icu::Locale::getRoot());
+  return quenText::Encode(icu::UnicodeString(name, 0, firstEnd) + rest);
+}

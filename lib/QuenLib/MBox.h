@@ -1,0 +1,54 @@
+// MBox: message boxes with a single OK button.
+//
+// Texts and captions are CP932 byte strings like every other system text.
+// The box itself is drawn by whatever presenter the front end installs (the
+// window shows a real box, the command line prints it, tests record it).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Icon, default-button and topmost flags, with the values of the classic
+// message-box interface so recorded boxes can be compared by number.
+enum : unsigned {
+  MB_OK = 0x0,
+  MB_ICONERROR = 0x10,
+  MB_ICONINFORMATION = 0x40,
+  MB_DEFBUTTON2 = 0x100,
+  MB_DEFBUTTON3 = 0x200,
+  MB_DEFBUTTON4 = 0x300,
+  MB_TOPMOST = 0x40000,
+};
+constexpr int IDOK = 1;
+
+struct MessageBoxRequest {
+  std::string text;     // CP932
+  std::string caption;  // CP932
+  unsigned flags = 0;
+};
+
+class MessagePresenter {
+ public:
+  virtual ~MessagePresenter() = default;
+  // Shows the box and returns the button pressed.
+  virtual int Present(const MessageBoxRequest& box) = 0;
+};
+
+class MBox {
+ public:
+  static int Info(std::string_view text, std::string_view caption = "", bool topmost = false);
+  static int Error(std::string_view text, std::string_view caption = "", bool topmost = false);
+  static int Show(std::string_view text, unsigned iconFlags, std::string_view caption,
+                  int defaultButton, bool topmost);
+  static int ShowRaw(std::string_view text, std::string_view caption, unsigned flags);
+
+  // Installs the presenter every later box goes to and returns the previous
+  // one; nullptr restores the default, which prints the box on stderr.
+  static MessagePresenter* SetPresenter(MessagePresenter* presenter);
+
+  // The caption of boxes without one, in CP932: the program file's name
+  // without folder, cut at its first ".", all but the first character lower
+  // case ("TextCnv" gives "Textcnv").
+  static std::string ApplicationTitle();
+  static std::string TitleFromProgramFile(std::string_view programFileUtf8);
+};

@@ -1,0 +1,186 @@
+#include "quenFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+namespace quenFile {
+namespace {
+
+std::string Reason(int errorNumber) { return std::system_category().message(errorNumber); }
+
+std::string Message(FileError::Kind kind, const std::filesystem::path& path, int errorNumber) {
+  const std::string name = "\"" + path.string() + "\"";
+  switch (kind) {
+    case FileError::Kind::kOpen:
+      return "ファイル " + name + " を開けません。" + Reason(errorNumber);
+    case FileError::Kind::kRead:
+      return "ファイル " + name + " の読み込みエラーです。" + Reason(errorNumber);
+    case FileError::Kind::kCreate:
+      return "ファイル " + name + " を作成できません。" + Reason(errorNumber);
+    case FileError::Kind::kWrite:
+      return "ストリームの書き込みエラーです。" + name + " " + Reason(errorNumber);
+    case FileError::Kind::kInputOutput:
+      return "入出力エラーです。" + name + " " + Reason(errorNumber);
+  }
+  return name;
+}
+
+// Closes a descriptor on every path out of a routine.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+int OpenForReading(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FileError(FileError::Kind::kOpen, path, errno);
+  return fd;
+}
+
+// Reads until maxBytes or end of file. The size from fstat only sizes the
+// buffer: the file may grow or shrink while it is read.
+std::string ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
+  Fd fd(OpenForReading(path));
+  struct stat st {};
+  std::size_t expected = 0;
+  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+    expected = std::min<std::size_t>(maxBytes, static_cast<std::size_t>(st.st_size));
+  }
+  std::string out(expected, '\0');
+  std::size_t filled = 0;
+  char probe[1 << 16];
+  while (filled < maxBytes) {
+    char* dest;
+    std::size_t want;
+    if (filled < out.size()) {
+      dest = out.data() + filled;
+      want = out.size() - filled;
+    } else {
+      dest = probe;
+      want = std::min(sizeof probe, maxBytes - filled);
+    }
+    ssize_t n = ::read(fd.get(), dest, want);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(FileError::Kind::kRead, path, errno);
+    }
+    if (n == 0) break;
+    if (dest == probe) out.append(probe, static_cast<std::size_t>(n));
+    filled += static_cast<std::size_t>(n);
+  }
+  out.resize(filled);
+  return out;
+}
+
+void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(FileError::Kind::kWrite, path, errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+std::filesystem::path TempPathFor(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
+                     "-" + std::to_string(counter++);
+  return target.parent_path() / name;
+}
+
+constexpr std::size_t kWriteBuffer = 1 << 20;
+
+}  // namespace
+
+FileError::FileError(Kind kind, const std::filesystem::path& path, int errorNumber)
+    : std::runtime_error(Message(kind, path, errorNumber)),
+      kind_(kind),
+      path_(path),
+      errno_(errorNumber) {}
+
+std::string ReadAll(const std::filesystem::path& path) { return ReadUpTo(path, SIZE_MAX); }
+
+std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes) {
+  return ReadUpTo(path, maxBytes);
+}
+
+AtomicWriter::AtomicWriter(std::filesystem::path target) : target_(std::move(target)) {
+  for (int attempt = 0; fd_ < 0; ++attempt) {
+    temp_ = TempPathFor(target_);
+    // 0666 so that the umask decides the final mode, as for any new file.
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
+      throw FileError(FileError::Kind::kCreate, target_, errno);
+    }
+  }
+  buffer_.reserve(kWriteBuffer);
+}
+
+AtomicWriter::~AtomicWriter() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+  }
+}
+
+void AtomicWriter::Write(std::string_view bytes) {
+  if (buffer_.size() + bytes.size() > kWriteBuffer) {
+    Flush();
+    if (bytes.size() >= kWriteBuffer) {
+      WriteFully(fd_, bytes, target_);
+      return;
+    }
+  }
+  buffer_.append(bytes);
+}
+
+void AtomicWriter::Flush() {
+  WriteFully(fd_, buffer_, target_);
+  buffer_.clear();
+}
+
+void AtomicWriter::Commit() {
+  Flush();
+  if (::fdatasync(fd_) != 0) throw FileError(FileError::Kind::kWrite, target_, errno);
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) {
+    int e = errno;
+    ::unlink(temp_.c_str());
+    throw FileError(FileError::Kind::kWrite, target_, e);
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    int e = errno;
+    ::unlink(temp_.c_str());
+    throw FileError(FileError::Kind::kCreate, target_, e);
+  }
+}
+
+bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
+
+void WriteAll(const std::filesystem::path& path, std::string_view bytes) {
+  AtomicWriter writer(path);
+  writer.Write(bytes);
+  writer.Commit();
+}
+
+}  // namespace quenFile

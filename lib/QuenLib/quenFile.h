@@ -1,0 +1,60 @@
+// quenFile: the few file operations the program needs, with failures as
+// exceptions whose Japanese message names the file and the system's reason.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quenFile {
+
+// A file operation that failed. what() is UTF-8.
+class FileError : public std::runtime_error {
+ public:
+  enum class Kind { kOpen, kRead, kCreate, kWrite, kInputOutput };
+  FileError(Kind kind, const std::filesystem::path& path, int errorNumber);
+  Kind kind() const { return kind_; }
+  const std::filesystem::path& path() const { return path_; }
+  int errorNumber() const { return errno_; }
+
+ private:
+  Kind kind_;
+  std::filesystem::path path_;
+  int errno_;
+};
+
+// The whole file, or its first maxBytes bytes. Throws FileError.
+std::string ReadAll(const std::filesystem::path& path);
+std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes);
+
+// Writes a file so that the target is either untouched or complete: the bytes
+// go to a hidden temporary file beside it, which is flushed to disk and then
+// renamed over the target. Dropped without Commit(), the temporary file is
+// removed and the target stays as it was.
+class AtomicWriter {
+ public:
+  explicit AtomicWriter(std::filesystem::path target);  // throws FileError (create)
+  ~AtomicWriter();
+  AtomicWriter(const AtomicWriter&) = delete;
+  AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+  void Write(std::string_view bytes);  // throws FileError (write)
+  void Commit();                       // throws FileError (write, create)
+
+ private:
+  void Flush();
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  std::string buffer_;
+};
+
+// Deletes a file (never a folder); false when it cannot be deleted.
+bool RemoveFile(const std::filesystem::path& path);
+
+// Writes bytes as one atomic replacement of path.
+void WriteAll(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace quenFile

@@ -1,0 +1,26 @@
+#include "quenFolder.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace {
+
+std::filesystem::path ToPath(const QString& s) {
+  const QByteArray bytes = QFile::encodeName(s);
+  return std::filesystem::path(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+}  // namespace
+
+std::filesystem::path quenFolder::GetSpecialFolder(bool trailingDelimiter) {
+  // Qt reads the XDG user-dirs file the way the desktop does.
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+  if (folder.isEmpty() || !QDir(folder).exists()) folder.clear();
+  std::filesystem::path path = ToPath(QDir::cleanPath(folder));
+  if (folder.isEmpty()) path.clear();
+  if (trailingDelimiter) {
+    if (path.empty() || !path.string().ends_with('/')) path += "/";
+  }
+  return path;
+}

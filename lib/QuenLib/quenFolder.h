@@ -1,0 +1,13 @@
+// quenFolder: special folders of the user's desktop session.
+#pragma once
+
+#include <filesystem>
+
+class quenFolder {
+ public:
+  // The user's desktop folder as the desktop resolves it (XDG_DESKTOP_DIR in
+  // the user-dirs file, else ~/Desktop), or the home folder when that folder
+  // does not exist. With trailingDelimiter the path ends in "/". When even the
+  // home folder is unknown: "" without the delimiter, "/" with it.
+  static std::filesystem::path GetSpecialFolder(bool trailingDelimiter);
+};
