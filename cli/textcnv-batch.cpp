@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kUsage = "使い方 / usage: textcnv-batch FOLDER   (--help で説明 / for help)\n";
+constexpr const char* kUsage =
+    "使い方 / usage: textcnv-batch FOLDER   (--help で説明 / for help)\n";
 
 constexpr const char* kHelp =
     "使い方: textcnv-batch FOLDER\n"

@@ -50,6 +50,10 @@ KeyCollator::KeyCollator(const std::string& locale) {
   collator_->setStrength(icu::Collator::IDENTICAL);
 }
 
+KeyCollator::KeyCollator(const KeyCollator& other) : collator_(other.collator_->clone()) {
+  if (!collator_) throw std::runtime_error("ICU collator could not be copied");
+}
+
 KeyCollator::~KeyCollator() = default;
 
 int KeyCollator::CompareText(const icu::UnicodeString& a, const icu::UnicodeString& b) const {
@@ -67,8 +71,8 @@ void KeyCollator::AppendSortKey(std::string_view key, std::string& out) const {
   int32_t room = folded.length() * 4 + 16;
   for (;;) {
     out.resize(start + static_cast<std::size_t>(room));
-    const int32_t need = collator_->getSortKey(
-        folded, reinterpret_cast<uint8_t*>(out.data() + start), room);
+    const int32_t need =
+        collator_->getSortKey(folded, reinterpret_cast<uint8_t*>(out.data() + start), room);
     if (need <= room) {
       // Drop the terminating zero byte: sort keys hold no other zero.
       out.resize(start + static_cast<std::size_t>(need > 0 ? need - 1 : 0));

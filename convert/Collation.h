@@ -23,6 +23,9 @@ class KeyCollator {
   static std::string LocaleFromEnvironment();
 
   explicit KeyCollator(const std::string& locale);
+  // A copy has a collator of its own, for use on another thread.
+  KeyCollator(const KeyCollator& other);
+  KeyCollator& operator=(const KeyCollator&) = delete;
   ~KeyCollator();
 
   // Three-way comparison of two keys: negative, zero or positive.

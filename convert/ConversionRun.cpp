@@ -3,10 +3,10 @@
 #include <system_error>
 
 #include "MBox.h"
-#include "quenFile.h"
-#include "quenUtil.h"
 #include "SourceFolder.h"
+#include "quenFile.h"
 #include "quenText.h"
+#include "quenUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -49,9 +49,16 @@ void ConversionRun::SetProgress(int position, int maximum) {
   host_.ProgressChanged(position, maximum);
 }
 
-std::string_view ConversionRun::KeyOf(std::string_view line) {
-  quenUtil::SplitView(data_.Delimiter, line, fields_);
-  return fields_.size() > field::kKey ? fields_[field::kKey] : std::string_view();
+std::string_view ConversionRun::KeyOf(std::string_view line) const {
+  // Field 2 as Split cuts it, without cutting the rest of the line: what
+  // follows the second delimiter up to the next one. With fewer delimiters,
+  // or nothing after the second, there is no field 2 and the key is empty.
+  for (int skip = 0; skip < 2; ++skip) {
+    const std::size_t at = line.find(data_.Delimiter);
+    if (at == std::string_view::npos) return {};
+    line.remove_prefix(at + 1);
+  }
+  return line.substr(0, line.find(data_.Delimiter));
 }
 
 void ConversionRun::RefreshSourceFolder() {
@@ -77,7 +84,8 @@ bool ConversionRun::Prepare() {
 
   std::error_code ec;
   if (!fs::is_directory(folder, ec) && !fs::create_directory(folder, ec)) {
-    const std::string message = Sjis(" 処理後フォルダー" + folder + "が作成できません\r\n処理を中断します。");
+    const std::string message =
+        Sjis(" 処理後フォルダー" + folder + "が作成できません\r\n処理を中断します。");
     MBox::Error(message);
     log_.Append(message);
     return false;
@@ -93,6 +101,8 @@ bool ConversionRun::Prepare() {
 void ConversionRun::Execute() {
   {
     CleanupGuard cleanup(host_, progressPosition_, progressMaximum_);
+    workLineEntries_.clear();
+    importInWorkLines_ = false;
     FileCheck();
 
     for (const fs::path& path : data_.TargetFiles) {
@@ -115,6 +125,7 @@ void ConversionRun::Execute() {
     log_.Append("");
 
     data_.WorkLines.SaveToFile(import);
+    importInWorkLines_ = true;
     WriteImportFile(import);
     WriteNoTitleReport();
     LogRegistrationSummary();

@@ -52,7 +52,7 @@ class ConversionRun {
   void LogRegistrationSummary();
   void SetProgress(int position, int maximum);
   // Field 2 of a line, or empty with fewer than 3 fields.
-  std::string_view KeyOf(std::string_view line);
+  std::string_view KeyOf(std::string_view line) const;
   std::filesystem::path OutputFile(std::string_view name) const;
 
   RunHost& host_;
@@ -62,6 +62,15 @@ class ConversionRun {
   int progressPosition_ = -1;
   int progressMaximum_ = -1;
   std::vector<std::string_view> fields_;  // reused by every split
+  // After the duplicate check: the key-index entry of each line left in
+  // WorkLines, so that filtering need not collate those keys again.
+  std::vector<std::size_t> workLineEntries_;
+  // WorkLines are exactly what was just saved as the import file.
+  bool importInWorkLines_ = false;
+  // The bytes the merge just wrote, so the duplicate check need not read
+  // them back.
+  std::string mergedBytes_;
+  bool mergedInMemory_ = false;
 };
 
 // Shows an exception that reached the top as the application's error box:

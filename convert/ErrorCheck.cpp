@@ -24,11 +24,12 @@ void ConversionRun::CheckRecordErrors(const fs::path& path) {
   for (std::size_t b = 0; b < lineCount; ++b) {
     const std::string_view line = data_.WorkLines[b];
     if (quenUtil::IsBlank(line)) continue;
-    quenUtil::SplitView(data_.Delimiter, line, fields_);
+    quenUtil::SplitView(data_.Delimiter, line, fields_, field::kNdc + 1);
     if (fields_.size() > field::kNdc) {
       const std::string_view key = fields_[field::kKey];
       const auto line32 = static_cast<int32_t>(b);
-      if (quenUtil::IsBlank(fields_[field::kTitle]) || quenUtil::IsBlank(fields_[field::kReading])) {
+      if (quenUtil::IsBlank(fields_[field::kTitle]) ||
+          quenUtil::IsBlank(fields_[field::kReading])) {
         ++titleBlank;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekTitleBlank, {}});
       }

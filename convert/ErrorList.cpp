@@ -11,7 +11,10 @@ void ErrorEntryList::Clear() {
 }
 
 long ErrorEntryList::IndexOf(std::string_view key) const {
-  if (entries_.empty()) return -1;
-  auto it = firstBySortKey_.find(collator_->SortKey(key));
+  return entries_.empty() ? -1 : IndexOfSortKey(collator_->SortKey(key));
+}
+
+long ErrorEntryList::IndexOfSortKey(std::string_view sortKey) const {
+  auto it = firstBySortKey_.find(sortKey);
   return it == firstBySortKey_.end() ? -1 : static_cast<long>(it->second);
 }

@@ -34,9 +34,15 @@ class ErrorEntryList {
 
   // Position of the first entry whose key equals key, or -1.
   long IndexOf(std::string_view key) const;
+  // The same for a key whose collation sort key is already known.
+  long IndexOfSortKey(std::string_view sortKey) const;
 
  private:
   const KeyCollator* collator_;
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, std::size_t> firstBySortKey_;
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> firstBySortKey_;
 };

@@ -32,7 +32,7 @@ LineList LoadFirstLines(const fs::path& path, std::size_t count) {
 bool ConversionRun::IsImportRecord(std::string_view line) const {
   if (line.empty()) return false;
   std::vector<std::string_view> fields;
-  quenUtil::SplitView(data_.Delimiter, line, fields);
+  quenUtil::SplitView(data_.Delimiter, line, fields, kMinRecordFields);
   return fields.size() >= kMinRecordFields && fields[field::kId].size() == kIdBytes &&
          fields[field::kFlag] == "1";
 }

@@ -10,15 +10,22 @@ namespace fs = std::filesystem;
 
 void ConversionRun::WriteImportFile(const fs::path& path) {
   const std::string name = Sjis(path.filename().native());
-  try {
-    data_.WorkLines.LoadFromFile(path);
-  } catch (const quenFile::FileError& e) {
-    if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
-    log_.Append(Sjis(" ファイル読み込みエラー:") + name);
-    return;
+  // Right after the import file was saved from WorkLines, reading it back
+  // would give the very same lines: keep them instead.
+  const bool inMemory = importInWorkLines_ && path == OutputFile(kImportFileName);
+  importInWorkLines_ = false;
+  if (!inMemory) {
+    try {
+      data_.WorkLines.LoadFromFile(path);
+    } catch (const quenFile::FileError& e) {
+      if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
+      log_.Append(Sjis(" ファイル読み込みエラー:") + name);
+      return;
+    }
   }
   const LineList& lines = data_.WorkLines;
   const std::size_t lineCount = lines.size();
+  const bool knownSortKeys = inMemory && workLineEntries_.size() == lineCount;
   SetProgress(0, 100);
 
   // Lines of kind 2 go to the top one by one, so they end up in reverse:
@@ -26,13 +33,18 @@ void ConversionRun::WriteImportFile(const fs::path& path) {
   std::vector<std::size_t> top;
   std::vector<std::size_t> rest;
   rest.reserve(lineCount);
+  const ErrorEntryList& errors = data_.ErrorList;
   for (std::size_t a = 0; a < lineCount; ++a) {
     const std::string_view line = lines[a];
     if (quenUtil::IsBlank(line)) continue;
-    const long found = data_.ErrorList.empty() ? -1 : data_.ErrorList.IndexOf(KeyOf(line));
+    long found = -1;
+    if (!errors.empty()) {
+      found = knownSortKeys ? errors.IndexOfSortKey(data_.KeyIndex.SortKey(workLineEntries_[a]))
+                            : errors.IndexOf(KeyOf(line));
+    }
     if (found < 0) {
       rest.push_back(a);
-    } else if (data_.ErrorList[static_cast<std::size_t>(found)].rec.Kind == ekNdcLength) {
+    } else if (errors[static_cast<std::size_t>(found)].rec.Kind == ekNdcLength) {
       top.push_back(a);
     }
     SetProgress(static_cast<int>(a * 100 / lineCount), 100);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,8 @@ class KeyIndexList {
   std::string_view Line(std::size_t i) const { return lines_[entries_[i].line]; }
   // Appends the line of entry i to to, sharing its bytes.
   void AppendLineTo(std::size_t i, LineList& to) const { to.AddFrom(lines_, entries_[i].line); }
+  // The collation sort key of entry i's key.
+  std::string_view SortKey(std::size_t i) const { return entries_[i].sortKey; }
 
   void Clear();
   // Adds line i of lines (sharing its bytes) under key, a view into that line.
@@ -34,23 +37,27 @@ class KeyIndexList {
   void Sort();
 
   // True when entries i and j have equal keys.
-  bool SameKey(std::size_t i, std::size_t j) const;
+  bool SameKey(std::size_t i, std::size_t j) const {
+    return entries_[i].sortKey == entries_[j].sortKey;
+  }
   // The first of the entries whose key equals key, or -1.
   long IndexOf(std::string_view key) const;
 
  private:
   struct Entry {
     std::string_view key;
+    std::string_view sortKey;  // into sortKeys_, set by Sort
+    // Eight bytes of the sort key after the part all keys share, big-endian:
+    // most comparisons end here without touching the key bytes.
+    uint64_t head = 0;
     uint32_t line;  // in lines_
-    uint32_t sortKeyLength;
-    std::size_t sortKeyOffset;  // in sortKeys_
   };
-  std::string_view SortKeyOf(const Entry& e) const {
-    return std::string_view(sortKeys_).substr(e.sortKeyOffset, e.sortKeyLength);
-  }
+  void ComputeSortKeys(std::size_t from);
 
   const KeyCollator* collator_;
   LineList lines_;
   std::vector<Entry> entries_;
-  std::string sortKeys_;
+  std::size_t unsortedFrom_ = 0;
+  // Blocks of sort-key bytes; each is filled once and never grows after.
+  std::vector<std::unique_ptr<std::string>> sortKeys_;
 };

@@ -1,6 +1,7 @@
 #include "LineList.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "quenFile.h"
 
@@ -13,9 +14,19 @@ template <typename Emit>
 void ForEachLine(std::string_view bytes, Emit&& emit) {
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
+  const char* lf = nullptr;
   while (p < end) {
-    const char* stop = p;
-    while (stop < end && *stop != '\r' && *stop != '\n') ++stop;
+    // Lines mostly end in CR LF: find the LF, then the first CR before it.
+    // The LF found is kept until passed, so text broken by CR alone is not
+    // searched to its end once per line.
+    if (lf == nullptr || lf < p) {
+      lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      if (lf == nullptr) lf = end;
+    }
+    const char* stop = lf;
+    if (const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(stop - p))) {
+      stop = static_cast<const char*>(cr);
+    }
     emit(p, static_cast<std::size_t>(stop - p));
     p = stop;
     if (p < end && *p == '\r') ++p;
@@ -64,9 +75,8 @@ void LineList::LoadFromBytes(std::string bytes) {
   Clear();
   auto storage = std::make_shared<const std::string>(std::move(bytes));
   const std::string& text = *storage;
-  ForEachLine(text, [&](const char* begin, std::size_t length) {
-    lines_.emplace_back(begin, length);
-  });
+  ForEachLine(text,
+              [&](const char* begin, std::size_t length) { lines_.emplace_back(begin, length); });
   storage_.push_back(std::move(storage));
 }
 
@@ -76,10 +86,19 @@ void LineList::LoadFromFile(const std::filesystem::path& path) {
 
 void LineList::SaveToFile(const std::filesystem::path& path) const {
   quenFile::AtomicWriter out(path);
-  for (std::string_view line : lines_) {
-    out.Write(line);
-    out.Write("\r\n");
+  // Lines go out in batches straight from where they are stored.
+  constexpr std::size_t kBatchLines = 512;
+  std::vector<std::string_view> pieces;
+  pieces.reserve(2 * kBatchLines);
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    pieces.push_back(lines_[i]);
+    pieces.push_back("\r\n");
+    if (pieces.size() == 2 * kBatchLines) {
+      out.Write(pieces);
+      pieces.clear();
+    }
   }
+  out.Write(pieces);
   out.Commit();
 }
 

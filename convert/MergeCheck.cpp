@@ -17,27 +17,37 @@ std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 
 bool ConversionRun::MergeTargetFiles() {
   // Streamed into the hidden temporary file of an atomic write: the import
   // file appears only once it is complete.
-  quenFile::AtomicWriter merged(OutputFile(kImportFileName));
+  std::string& merged = mergedBytes_;
+  merged.clear();
+  mergedInMemory_ = false;
+  std::uintmax_t expected = 0;
+  for (const fs::path& path : data_.TargetFiles) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec) expected += size + 2;
+  }
+  merged.reserve(static_cast<std::size_t>(expected));
+
   std::size_t total = 0;
   for (const fs::path& path : data_.TargetFiles) {
     const std::string name = Sjis(path.filename().native());
-    std::string bytes;
+    const std::size_t start = merged.size();
     try {
-      bytes = quenFile::ReadAll(path);
+      quenFile::AppendAll(path, merged);
     } catch (const quenFile::FileError& e) {
       if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;
     }
-    const std::size_t count = LineList::CountLines(bytes);
+    const std::size_t count = LineList::CountLines(std::string_view(merged).substr(start));
     total += count;
     log_.Append(" " + Count4(count) + Sjis("件(") + name + ")");
-    merged.Write(bytes);
     // A last line without a break would otherwise run into the next file's
     // first line and two records would become one.
-    if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') merged.Write("\r\n");
+    if (merged.size() > start && merged.back() != '\n' && merged.back() != '\r') merged += "\r\n";
   }
-  merged.Commit();
+  quenFile::WriteAll(OutputFile(kImportFileName), merged);
+  mergedInMemory_ = true;
   log_.Append(" --------------------");
   log_.Append(" " + Count4(total) + Sjis("件:（トータル)"));
   return true;
@@ -58,19 +68,31 @@ void ConversionRun::CheckDuplicates() {
       data_.TargetFiles.front().filename().native() != kImportFileName) {
     return;
   }
-  // Unlike a source file, the merged file was just written: failing to read
-  // it back is a failure of the run, not a note in the log.
-  data_.WorkLines.LoadFromFile(data_.TargetFiles.front());
+  // The merged bytes are still at hand right after the merge. Read back
+  // otherwise; unlike a source file, the merged file was just written, so
+  // failing to read it is a failure of the run, not a note in the log.
+  if (mergedInMemory_) {
+    data_.WorkLines.LoadFromBytes(std::move(mergedBytes_));
+    mergedBytes_ = std::string();
+    mergedInMemory_ = false;
+  } else {
+    data_.WorkLines.LoadFromFile(data_.TargetFiles.front());
+  }
   BuildKeyIndex();
   data_.WorkLines.Clear();
+  workLineEntries_.clear();
 
   const KeyIndexList& index = data_.KeyIndex;
   LineList duplicateLines;
   for (std::size_t i = 0; i < index.size();) {
     std::size_t end = i + 1;
     while (end < index.size() && index.SameKey(i, end)) ++end;
-    LineList& to = end - i > 1 ? duplicateLines : data_.WorkLines;
-    for (; i < end; ++i) index.AppendLineTo(i, to);
+    if (end - i > 1) {
+      for (; i < end; ++i) index.AppendLineTo(i, duplicateLines);
+    } else {
+      index.AppendLineTo(i, data_.WorkLines);
+      workLineEntries_.push_back(i++);
+    }
   }
 
   const fs::path duplicatesFile = OutputFile(kDuplicatesFileName);

@@ -61,7 +61,7 @@ void ConversionRun::WriteNoTitleReport() {
       std::string text = quenUtil::PadLeft(std::to_string(j + 1), 5, " ") + linePrefixEnd;
       const std::string_view line = source[static_cast<std::size_t>(j)];
       if (!quenUtil::IsBlank(line)) {
-        quenUtil::SplitView(data_.Delimiter, line, fields_);
+        quenUtil::SplitView(data_.Delimiter, line, fields_, kMinReportFields);
         if (fields_.size() >= kMinReportFields) {
           for (std::size_t f : kReportFields) {
             if (f != kReportFields[0]) text += data_.Delimiter;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,24 +55,25 @@ int OpenForReading(const std::filesystem::path& path) {
   return fd;
 }
 
-// Reads until maxBytes or end of file. The size from fstat only sizes the
-// buffer: the file may grow or shrink while it is read.
-std::string ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
+// Appends up to maxBytes of the file to out. The size from fstat only sizes
+// the buffer: the file may grow or shrink while it is read.
+std::size_t AppendUpTo(const std::filesystem::path& path, std::size_t maxBytes, std::string& out) {
   Fd fd(OpenForReading(path));
   struct stat st {};
   std::size_t expected = 0;
   if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
     expected = std::min<std::size_t>(maxBytes, static_cast<std::size_t>(st.st_size));
   }
-  std::string out(expected, '\0');
+  const std::size_t start = out.size();
+  out.resize(start + expected);
   std::size_t filled = 0;
   char probe[1 << 16];
   while (filled < maxBytes) {
     char* dest;
     std::size_t want;
-    if (filled < out.size()) {
-      dest = out.data() + filled;
-      want = out.size() - filled;
+    if (filled < expected) {
+      dest = out.data() + start + filled;
+      want = expected - filled;
     } else {
       dest = probe;
       want = std::min(sizeof probe, maxBytes - filled);
@@ -79,14 +81,19 @@ std::string ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
     ssize_t n = ::read(fd.get(), dest, want);
     if (n < 0) {
       if (errno == EINTR) continue;
+      out.resize(start);
       throw FileError(FileError::Kind::kRead, path, errno);
     }
     if (n == 0) break;
-    if (dest == probe) out.append(probe, static_cast<std::size_t>(n));
+    if (dest == probe) {
+      out.resize(start + filled);
+      out.append(probe, static_cast<std::size_t>(n));
+      expected = filled + static_cast<std::size_t>(n);
+    }
     filled += static_cast<std::size_t>(n);
   }
-  out.resize(filled);
-  return out;
+  out.resize(start + filled);
+  return filled;
 }
 
 void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path) {
@@ -102,8 +109,8 @@ void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& pat
 
 std::filesystem::path TempPathFor(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
-  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
-                     "-" + std::to_string(counter++);
+  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(counter++);
   return target.parent_path() / name;
 }
 
@@ -117,10 +124,20 @@ FileError::FileError(Kind kind, const std::filesystem::path& path, int errorNumb
       path_(path),
       errno_(errorNumber) {}
 
-std::string ReadAll(const std::filesystem::path& path) { return ReadUpTo(path, SIZE_MAX); }
+std::string ReadAll(const std::filesystem::path& path) {
+  std::string out;
+  AppendUpTo(path, SIZE_MAX, out);
+  return out;
+}
 
 std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes) {
-  return ReadUpTo(path, maxBytes);
+  std::string out;
+  AppendUpTo(path, maxBytes, out);
+  return out;
+}
+
+std::size_t AppendAll(const std::filesystem::path& path, std::string& out) {
+  return AppendUpTo(path, SIZE_MAX, out);
 }
 
 AtomicWriter::AtomicWriter(std::filesystem::path target) : target_(std::move(target)) {
@@ -151,6 +168,35 @@ void AtomicWriter::Write(std::string_view bytes) {
     }
   }
   buffer_.append(bytes);
+}
+
+void AtomicWriter::Write(std::span<const std::string_view> pieces) {
+  Flush();
+  constexpr std::size_t kMaxPieces = 1024;  // IOV_MAX on Linux
+  struct iovec iov[kMaxPieces];
+  while (!pieces.empty()) {
+    const std::size_t n = std::min(pieces.size(), kMaxPieces);
+    for (std::size_t i = 0; i < n; ++i) {
+      iov[i].iov_base = const_cast<char*>(pieces[i].data());
+      iov[i].iov_len = pieces[i].size();
+    }
+    std::size_t first = 0;
+    while (first < n) {
+      ssize_t written = ::writev(fd_, iov + first, static_cast<int>(n - first));
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        throw FileError(FileError::Kind::kWrite, target_, errno);
+      }
+      // A short write leaves the rest of the batch, possibly mid-piece.
+      auto left = static_cast<std::size_t>(written);
+      while (first < n && left >= iov[first].iov_len) left -= iov[first++].iov_len;
+      if (first < n) {
+        iov[first].iov_base = static_cast<char*>(iov[first].iov_base) + left;
+        iov[first].iov_len -= left;
+      }
+    }
+    pieces = pieces.subspan(n);
+  }
 }
 
 void AtomicWriter::Flush() {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -28,6 +29,8 @@ class FileError : public std::runtime_error {
 // The whole file, or its first maxBytes bytes. Throws FileError.
 std::string ReadAll(const std::filesystem::path& path);
 std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes);
+// Appends the whole file to out; returns the number of bytes appended.
+std::size_t AppendAll(const std::filesystem::path& path, std::string& out);
 
 // Writes a file so that the target is either untouched or complete: the bytes
 // go to a hidden temporary file beside it, which is flushed to disk and then
@@ -41,7 +44,9 @@ class AtomicWriter {
   AtomicWriter& operator=(const AtomicWriter&) = delete;
 
   void Write(std::string_view bytes);  // throws FileError (write)
-  void Commit();                       // throws FileError (write, create)
+  // Writes the pieces in order, without copying them first.
+  void Write(std::span<const std::string_view> pieces);
+  void Commit();  // throws FileError (write, create)
 
  private:
   void Flush();

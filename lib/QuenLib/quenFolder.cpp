@@ -7,7 +7,8 @@ namespace {
 
 std::filesystem::path ToPath(const QString& s) {
   const QByteArray bytes = QFile::encodeName(s);
-  return std::filesystem::path(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  return std::filesystem::path(
+      std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 }  // namespace

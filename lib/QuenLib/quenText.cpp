@@ -71,8 +71,8 @@ icu::UnicodeString Decode(std::string_view cp932, BadBytes bad) {
   const int32_t capacity = static_cast<int32_t>(cp932.size()) * 2 + 1;
   UChar* buffer = out.getBuffer(capacity);
   UErrorCode err = U_ZERO_ERROR;
-  int32_t n = ucnv_toUChars(conv, buffer, capacity, cp932.data(),
-                            static_cast<int32_t>(cp932.size()), &err);
+  int32_t n =
+      ucnv_toUChars(conv, buffer, capacity, cp932.data(), static_cast<int32_t>(cp932.size()), &err);
   out.releaseBuffer(U_SUCCESS(err) || err == U_STRING_NOT_TERMINATED_WARNING ? n : 0);
   return out;
 }
@@ -84,8 +84,8 @@ std::string Encode(const icu::UnicodeString& text) {
   // At most two bytes per UTF-16 unit; a "?" for a surrogate pair is shorter.
   out.resize(static_cast<size_t>(text.length()) * 2);
   UErrorCode err = U_ZERO_ERROR;
-  int32_t n = ucnv_fromUChars(conv, out.data(), static_cast<int32_t>(out.size()),
-                              text.getBuffer(), text.length(), &err);
+  int32_t n = ucnv_fromUChars(conv, out.data(), static_cast<int32_t>(out.size()), text.getBuffer(),
+                              text.length(), &err);
   out.resize(U_SUCCESS(err) || err == U_STRING_NOT_TERMINATED_WARNING ? n : 0);
   return out;
 }

@@ -49,10 +49,10 @@ bool quenUtil::IsBinaryFile(const std::filesystem::path& path) {
   return false;
 }
 
-void quenUtil::SplitView(char delimiter, std::string_view text,
-                         std::vector<std::string_view>& list) {
+void quenUtil::SplitView(char delimiter, std::string_view text, std::vector<std::string_view>& list,
+                         std::size_t maxFields) {
   list.clear();
-  while (!text.empty()) {
+  while (!text.empty() && list.size() < maxFields) {
     const std::size_t at = text.find(delimiter);
     if (at == std::string_view::npos) {
       list.push_back(text);

@@ -30,6 +30,8 @@ class quenUtil {
   // empty field; empty fields elsewhere are kept. No list, nothing done.
   static void Split(char delimiter, std::string_view text, std::vector<std::string>* list);
 
-  // Split without copying: the fields are views into text.
-  static void SplitView(char delimiter, std::string_view text, std::vector<std::string_view>& list);
+  // Split without copying: the fields are views into text. With maxFields,
+  // only the first maxFields fields are cut; they are the same as Split's.
+  static void SplitView(char delimiter, std::string_view text, std::vector<std::string_view>& list,
+                        std::size_t maxFields = SIZE_MAX);
 };

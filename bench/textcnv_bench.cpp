@@ -1,0 +1,169 @@
+// The benchmark behind `make bench`: whole runs of textcnv-batch over
+// generated folders of 10,000 to 1,000,000 records, against the cost of just
+// reading and writing the same bytes.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "RecordGenerator.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRepeats = 3;
+constexpr int kGeneratorVersion = 2;
+
+struct Measure {
+  double seconds;
+  double peakMb;
+};
+
+struct Row {
+  std::size_t records;
+  double inputMb;
+  double runSeconds;
+  double peakMb;
+  double floorSeconds;
+};
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Builds the folder once; later runs reuse it while its stamp matches.
+std::uintmax_t PrepareFolder(const fs::path& folder, std::size_t records) {
+  const fs::path stamp = folder.string() + ".stamp";
+  const std::string expected = std::to_string(kGeneratorVersion) + " " + std::to_string(records);
+  std::string found;
+  std::getline(std::ifstream(stamp), found);
+  if (found != expected || !fs::exists(folder)) {
+    std::fprintf(stderr, "generating %zu records in %s ...\n", records, folder.c_str());
+    GenerateRecordFolder(folder, GeneratorOptions{records, 10, 20261209});
+    std::ofstream(stamp) << expected << '\n';
+  }
+  std::uintmax_t bytes = 0;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.is_regular_file()) bytes += e.file_size();
+  }
+  return bytes;
+}
+
+Measure RunBatch(const fs::path& folder) {
+  const auto start = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devnull, STDOUT_FILENO);
+    ::dup2(devnull, STDERR_FILENO);
+    ::execl(TEXTCNV_BATCH, TEXTCNV_BATCH, folder.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  ::wait4(pid, &status, 0, &usage);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "textcnv-batch failed on %s\n", folder.c_str());
+    std::exit(1);
+  }
+  return Measure{seconds, static_cast<double>(usage.ru_maxrss) / 1024.0};
+}
+
+// What any tool must pay: every input byte read once, the same number of
+// bytes written to one file in the output folder.
+double IoFloor(const fs::path& folder) {
+  const auto start = Clock::now();
+  const fs::path outDir = folder / "処理後";
+  fs::create_directories(outDir);
+  const fs::path out = outDir / "floor.tmp";
+  const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char> buffer(1 << 20);
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (!e.is_regular_file()) continue;
+    const int in = ::open(e.path().c_str(), O_RDONLY);
+    for (ssize_t n; (n = ::read(in, buffer.data(), buffer.size())) > 0;) {
+      if (::write(fd, buffer.data(), static_cast<std::size_t>(n)) != n) std::exit(1);
+    }
+    ::close(in);
+  }
+  ::close(fd);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  fs::remove(out);
+  return seconds;
+}
+
+std::vector<std::size_t> Sizes(int argc, char** argv) {
+  std::vector<std::size_t> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::stoul(argv[i]));
+  if (sizes.empty()) sizes = {10000, 100000, 1000000};
+  return sizes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path dataDir = fs::path(TEXTCNV_SOURCE_DIR) / "bench" / "data";
+  std::vector<Row> rows;
+  for (std::size_t records : Sizes(argc, argv)) {
+    const fs::path folder = dataDir / std::to_string(records);
+    const std::uintmax_t bytes = PrepareFolder(folder, records);
+    RunBatch(folder);  // warm-up: page cache and first-run costs
+    IoFloor(folder);
+    std::vector<double> runs, floors, peaks;
+    for (int r = 0; r < kRepeats; ++r) {
+      const Measure m = RunBatch(folder);
+      runs.push_back(m.seconds);
+      peaks.push_back(m.peakMb);
+      floors.push_back(IoFloor(folder));
+    }
+    rows.push_back(Row{records, static_cast<double>(bytes) / 1e6, Median(runs),
+                       *std::max_element(peaks.begin(), peaks.end()), Median(floors)});
+  }
+
+  std::printf("%10s %9s %9s %9s %9s %8s %9s\n", "records", "input MB", "run s", "MB/s", "peak MB",
+              "floor s", "x floor");
+  for (const Row& r : rows) {
+    std::printf("%10zu %9.1f %9.3f %9.1f %9.1f %8.3f %9.2f\n", r.records, r.inputMb, r.runSeconds,
+                r.inputMb / r.runSeconds, r.peakMb, r.floorSeconds, r.runSeconds / r.floorSeconds);
+  }
+  double scaling = 0;
+  const Row* r100k = nullptr;
+  const Row* r1m = nullptr;
+  for (const Row& r : rows) {
+    if (r.records == 100000) r100k = &r;
+    if (r.records == 1000000) r1m = &r;
+  }
+  if (r100k && r1m) {
+    scaling = r1m->runSeconds / r100k->runSeconds;
+    std::printf("scaling time(1,000,000) / time(100,000): %.2f (target <= 12)\n", scaling);
+    std::printf("1,000,000 records: %.2f x floor (target <= 4), peak %.2f x input (target <= 2)\n",
+                r1m->runSeconds / r1m->floorSeconds, r1m->peakMb / r1m->inputMb);
+  }
+
+  std::ofstream json(fs::path(TEXTCNV_SOURCE_DIR) / "bench" / "results.json");
+  json << "{\n  \"runs\": [\n";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Row& r = rows[i];
+    json << "    {\"records\": " << r.records << ", \"input_mb\": " << r.inputMb
+         << ", \"run_seconds\": " << r.runSeconds
+         << ", \"mb_per_second\": " << r.inputMb / r.runSeconds << ", \"peak_mb\": " << r.peakMb
+         << ", \"floor_seconds\": " << r.floorSeconds
+         << ", \"ratio_to_floor\": " << r.runSeconds / r.floorSeconds << "}"
+         << (i + 1 < rows.size() ? "," : "") << "\n";
+  }
+  json << "  ],\n  \"scaling_1m_over_100k\": " << scaling << "\n}\n";
+  return 0;
+}
