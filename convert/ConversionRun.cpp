@@ -1,7 +1,5 @@
 #include "ConversionRun.h"
 
-#include <system_error>
-
 #include "MBox.h"
 #include "SourceFolder.h"
 #include "quenFile.h"
@@ -82,8 +80,7 @@ bool ConversionRun::Prepare() {
   std::string folder = data_.OutputFolder.native();
   folder.pop_back();  // without its trailing delimiter, as the message shows it
 
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec) && !fs::create_directory(folder, ec)) {
+  if (!quenFile::IsDirectory(folder) && !quenFile::MakeDirectory(folder)) {
     const std::string message =
         Sjis(" 処理後フォルダー" + folder + "が作成できません\r\n処理を中断します。");
     MBox::Error(message);
@@ -91,7 +88,7 @@ bool ConversionRun::Prepare() {
     return false;
   }
   const fs::path import = OutputFile(kImportFileName);
-  if (fs::exists(fs::symlink_status(import, ec)) && !quenFile::RemoveFile(import)) {
+  if (quenFile::Exists(import, false) && !quenFile::RemoveFile(import)) {
     MBox::Error(Sjis("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい"));
     return false;
   }
@@ -115,7 +112,7 @@ void ConversionRun::Execute() {
 
     log_.Append(Sjis("開始　結合処理"));
     const fs::path import = OutputFile(kImportFileName);
-    if (MergeTargetFiles() && fs::exists(import)) data_.TargetFiles = {import};
+    if (MergeTargetFiles() && quenFile::Exists(import)) data_.TargetFiles = {import};
     log_.Append(Sjis("終了　結合処理"));
     log_.Append("");
 
@@ -135,8 +132,7 @@ void ConversionRun::Execute() {
 }
 
 void ConversionRun::LogRegistrationSummary() {
-  std::error_code ec;
-  if (!fs::exists(OutputFile(kNoTitleFileName), ec)) return;
+  if (!quenFile::Exists(OutputFile(kNoTitleFileName))) return;
   log_.Append("");
   log_.Append(Sjis("---------以下、要再登録-----------"));
   log_.Append(Sjis("書名なし.txtを参考にして下さい"));

@@ -1,6 +1,5 @@
 // The merge of the record files into the import file, and the duplicate
 // check that takes every record with a repeated key out of it.
-#include <system_error>
 
 #include "ConversionRun.h"
 #include "quenFile.h"
@@ -22,9 +21,8 @@ bool ConversionRun::MergeTargetFiles() {
   mergedInMemory_ = false;
   std::uintmax_t expected = 0;
   for (const fs::path& path : data_.TargetFiles) {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (!ec) expected += size + 2;
+    const long long size = quenFile::FileSize(path);
+    if (size >= 0) expected += static_cast<std::uintmax_t>(size) + 2;
   }
   merged.reserve(static_cast<std::size_t>(expected));
 

@@ -1,7 +1,6 @@
 // The no-title report: each blank-title record shown in its source file with
 // the lines around it, so that it can be corrected and registered again.
 #include <algorithm>
-#include <system_error>
 
 #include "ConversionRun.h"
 #include "quenFile.h"
@@ -36,8 +35,7 @@ void ConversionRun::WriteNoTitleReport() {
     // Names are resolved against the chosen folder, never the process's
     // current directory.
     const fs::path file = chosenFolder_ / fs::path(e.rec.FileName);
-    std::error_code ec;
-    if (!fs::exists(file, ec)) {
+    if (!quenFile::Exists(file)) {
       log_.Append(" " + name + Sjis("移動か削除されています"));
       continue;
     }

@@ -1,7 +1,6 @@
 #include "SourceFolder.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "Collation.h"
 #include "quenFile.h"
@@ -9,18 +8,12 @@
 std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& folder) {
   namespace fs = std::filesystem;
   std::vector<fs::path> names;
-  std::error_code ec;
-  fs::directory_iterator it(folder, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const fs::path name = it->path().filename();
-    if (name.native().starts_with('.')) continue;
-    std::error_code typeError;
+  for (quenFile::DirEntry& e : quenFile::ListFolder(folder)) {
     // A link to a regular file counts as a file; a broken link or a FIFO
     // does not (opening a FIFO would hang the run).
-    if (!it->is_regular_file(typeError)) continue;
-    names.push_back(name);
+    if (e.name.starts_with('.') || !e.regularFile) continue;
+    names.emplace_back(std::move(e.name));
   }
-  if (ec) throw quenFile::FileError(quenFile::FileError::Kind::kInputOutput, folder, ec.value());
 
   const KeyCollator& collator = KeyCollator::Default();
   std::sort(names.begin(), names.end(), [&](const fs::path& a, const fs::path& b) {

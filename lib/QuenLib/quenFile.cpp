@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -39,7 +38,7 @@ class Fd {
  public:
   explicit Fd(int fd) : fd_(fd) {}
   ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) System().Close(fd_);
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
@@ -49,16 +48,11 @@ class Fd {
   int fd_;
 };
 
-int OpenForReading(const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw FileError(FileError::Kind::kOpen, path, errno);
-  return fd;
-}
-
 // Appends up to maxBytes of the file to out. The size from fstat only sizes
 // the buffer: the file may grow or shrink while it is read.
 std::size_t AppendUpTo(const std::filesystem::path& path, std::size_t maxBytes, std::string& out) {
-  Fd fd(OpenForReading(path));
+  Fd fd(System().Open(path.c_str(), O_RDONLY, 0));
+  if (fd.get() < 0) throw FileError(FileError::Kind::kOpen, path, errno);
   struct stat st {};
   std::size_t expected = 0;
   if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
@@ -69,23 +63,18 @@ std::size_t AppendUpTo(const std::filesystem::path& path, std::size_t maxBytes, 
   std::size_t filled = 0;
   char probe[1 << 16];
   while (filled < maxBytes) {
-    char* dest;
-    std::size_t want;
-    if (filled < expected) {
-      dest = out.data() + start + filled;
-      want = expected - filled;
-    } else {
-      dest = probe;
-      want = std::min(sizeof probe, maxBytes - filled);
-    }
-    ssize_t n = ::read(fd.get(), dest, want);
+    const bool direct = filled < expected;
+    char* dest = direct ? out.data() + start + filled : probe;
+    const std::size_t want = direct ? expected - filled : std::min(sizeof probe, maxBytes - filled);
+    const ssize_t n = System().Read(fd.get(), dest, want);
     if (n < 0) {
       if (errno == EINTR) continue;
+      const int e = errno;
       out.resize(start);
-      throw FileError(FileError::Kind::kRead, path, errno);
+      throw FileError(FileError::Kind::kRead, path, e);
     }
     if (n == 0) break;
-    if (dest == probe) {
+    if (!direct) {
       out.resize(start + filled);
       out.append(probe, static_cast<std::size_t>(n));
       expected = filled + static_cast<std::size_t>(n);
@@ -98,7 +87,7 @@ std::size_t AppendUpTo(const std::filesystem::path& path, std::size_t maxBytes, 
 
 void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path) {
   while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    const ssize_t n = System().Write(fd, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       throw FileError(FileError::Kind::kWrite, path, errno);
@@ -144,7 +133,7 @@ AtomicWriter::AtomicWriter(std::filesystem::path target) : target_(std::move(tar
   for (int attempt = 0; fd_ < 0; ++attempt) {
     temp_ = TempPathFor(target_);
     // 0666 so that the umask decides the final mode, as for any new file.
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = System().Open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
       throw FileError(FileError::Kind::kCreate, target_, errno);
     }
@@ -154,8 +143,8 @@ AtomicWriter::AtomicWriter(std::filesystem::path target) : target_(std::move(tar
 
 AtomicWriter::~AtomicWriter() {
   if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(temp_.c_str());
+    System().Close(fd_);
+    System().Unlink(temp_.c_str());
   }
 }
 
@@ -182,7 +171,7 @@ void AtomicWriter::Write(std::span<const std::string_view> pieces) {
     }
     std::size_t first = 0;
     while (first < n) {
-      ssize_t written = ::writev(fd_, iov + first, static_cast<int>(n - first));
+      const ssize_t written = System().WriteVector(fd_, iov + first, static_cast<int>(n - first));
       if (written < 0) {
         if (errno == EINTR) continue;
         throw FileError(FileError::Kind::kWrite, target_, errno);
@@ -206,22 +195,50 @@ void AtomicWriter::Flush() {
 
 void AtomicWriter::Commit() {
   Flush();
-  if (::fdatasync(fd_) != 0) throw FileError(FileError::Kind::kWrite, target_, errno);
-  int fd = fd_;
+  if (System().Sync(fd_) != 0) throw FileError(FileError::Kind::kWrite, target_, errno);
+  const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) {
-    int e = errno;
-    ::unlink(temp_.c_str());
+  if (System().Close(fd) != 0) {
+    const int e = errno;
+    System().Unlink(temp_.c_str());
     throw FileError(FileError::Kind::kWrite, target_, e);
   }
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    int e = errno;
-    ::unlink(temp_.c_str());
+  if (System().Rename(temp_.c_str(), target_.c_str()) != 0) {
+    const int e = errno;
+    System().Unlink(temp_.c_str());
     throw FileError(FileError::Kind::kCreate, target_, e);
   }
 }
 
-bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::filesystem::path& path) { return System().Unlink(path.c_str()) == 0; }
+
+bool Exists(const std::filesystem::path& path, bool follow) {
+  struct stat st {};
+  return System().Status(path.c_str(), &st, follow) == 0;
+}
+
+bool IsDirectory(const std::filesystem::path& path) {
+  struct stat st {};
+  return System().Status(path.c_str(), &st, true) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectory(const std::filesystem::path& path) {
+  return System().MakeDirectory(path.c_str(), 0777) == 0;
+}
+
+long long FileSize(const std::filesystem::path& path) {
+  struct stat st {};
+  if (System().Status(path.c_str(), &st, true) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<long long>(st.st_size);
+}
+
+std::vector<DirEntry> ListFolder(const std::filesystem::path& folder) {
+  std::vector<DirEntry> entries;
+  if (const int e = System().List(folder.c_str(), entries); e != 0) {
+    throw FileError(FileError::Kind::kInputOutput, folder, e);
+  }
+  return entries;
+}
 
 void WriteAll(const std::filesystem::path& path, std::string_view bytes) {
   AtomicWriter writer(path);

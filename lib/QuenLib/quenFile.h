@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "quenFileSystem.h"
 
 namespace quenFile {
 
@@ -58,6 +61,18 @@ class AtomicWriter {
 
 // Deletes a file (never a folder); false when it cannot be deleted.
 bool RemoveFile(const std::filesystem::path& path);
+
+// Whether something (with follow, after symbolic links) is at path.
+bool Exists(const std::filesystem::path& path, bool follow = true);
+bool IsDirectory(const std::filesystem::path& path);
+// Creates one folder level; false when it cannot.
+bool MakeDirectory(const std::filesystem::path& path);
+// The size of a regular file, or -1.
+long long FileSize(const std::filesystem::path& path);
+
+// The names of the entries of a folder, with whether each is a regular
+// file. Throws FileError (input/output) when the folder cannot be read.
+std::vector<DirEntry> ListFolder(const std::filesystem::path& folder);
 
 // Writes bytes as one atomic replacement of path.
 void WriteAll(const std::filesystem::path& path, std::string_view bytes);

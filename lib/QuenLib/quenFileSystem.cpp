@@ -1,0 +1,75 @@
+#include "quenFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace quenFile {
+namespace {
+
+FileSystem realSystem;
+std::atomic<FileSystem*> current{&realSystem};
+
+}  // namespace
+
+int FileSystem::Open(const char* path, int flags, mode_t mode) {
+  return ::open(path, flags | O_CLOEXEC, mode);
+}
+ssize_t FileSystem::Read(int fd, void* buffer, std::size_t size) {
+  return ::read(fd, buffer, size);
+}
+ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t size) {
+  return ::write(fd, buffer, size);
+}
+ssize_t FileSystem::WriteVector(int fd, const struct iovec* pieces, int count) {
+  return ::writev(fd, pieces, count);
+}
+int FileSystem::Sync(int fd) { return ::fdatasync(fd); }
+int FileSystem::Close(int fd) { return ::close(fd); }
+int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }
+int FileSystem::Unlink(const char* path) { return ::unlink(path); }
+int FileSystem::MakeDirectory(const char* path, mode_t mode) { return ::mkdir(path, mode); }
+int FileSystem::Status(const char* path, struct stat* st, bool follow) {
+  return follow ? ::stat(path, st) : ::lstat(path, st);
+}
+
+int FileSystem::List(const char* path, std::vector<DirEntry>& entries) {
+  entries.clear();
+  const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    const int e = errno;
+    ::close(fd);
+    return e;
+  }
+  int result = 0;
+  for (;;) {
+    errno = 0;
+    const dirent* d = ::readdir(dir);
+    if (d == nullptr) {
+      result = errno;
+      break;
+    }
+    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+    struct stat st {};
+    // Follows links: a link to a file counts as a file; a broken link, a
+    // FIFO or a socket does not.
+    const bool regular = ::fstatat(fd, d->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+    entries.push_back(DirEntry{d->d_name, regular});
+  }
+  ::closedir(dir);
+  return result;
+}
+
+FileSystem& System() { return *current.load(); }
+
+FileSystem* SetSystem(FileSystem* fs) {
+  FileSystem* old = current.exchange(fs ? fs : &realSystem);
+  return old == &realSystem ? nullptr : old;
+}
+
+}  // namespace quenFile

@@ -1,0 +1,49 @@
+// quenFileSystem: the one door through which the program touches the file
+// system. Every open, read, write, flush, rename, delete, directory creation,
+// status query and listing goes through the installed FileSystem, so tests
+// can make any single call fail with a real system error.
+//
+// The calls mirror the POSIX ones: they return -1 (or an error number) and
+// set errno; they never throw.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/uio.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+namespace quenFile {
+
+struct DirEntry {
+  std::string name;
+  bool regularFile;  // following a symbolic link
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual int Open(const char* path, int flags, mode_t mode);
+  virtual ssize_t Read(int fd, void* buffer, std::size_t size);
+  virtual ssize_t Write(int fd, const void* buffer, std::size_t size);
+  virtual ssize_t WriteVector(int fd, const struct iovec* pieces, int count);
+  virtual int Sync(int fd);
+  virtual int Close(int fd);
+  virtual int Rename(const char* from, const char* to);
+  virtual int Unlink(const char* path);
+  virtual int MakeDirectory(const char* path, mode_t mode);
+  // stat(2) when follow, else lstat(2).
+  virtual int Status(const char* path, struct stat* st, bool follow);
+  // Fills entries with the folder's entries but "." and ".."; returns 0 or
+  // an error number.
+  virtual int List(const char* path, std::vector<DirEntry>& entries);
+};
+
+// The file system in use: the real one unless a test installed another.
+FileSystem& System();
+// Installs fs (nullptr: the real one) and returns the previous one.
+FileSystem* SetSystem(FileSystem* fs);
+
+}  // namespace quenFile
