@@ -8,10 +8,7 @@ namespace fs = std::filesystem;
 void ConversionRun::CheckRecordErrors(const fs::path& path) {
   const std::string nameNative = path.filename().native();
   const std::string name = Sjis(nameNative);
-  try {
-    data_.WorkLines.LoadFromFile(path);
-  } catch (const quenFile::FileError& e) {
-    if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
+  if (!quenFile::ReadIfOpens([&] { data_.WorkLines.LoadFromFile(path); })) {
     log_.Append(Sjis(" ファイル読み込みエラー:") + name);
     return;
   }

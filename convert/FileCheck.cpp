@@ -41,12 +41,7 @@ bool ConversionRun::IsTargetFile(const fs::path& path) {
   if (quenUtil::IsBinaryFile(path)) return false;
   data_.WorkLines.Clear();
   LineList lines;
-  try {
-    lines = LoadFirstLines(path, kLinesChecked);
-  } catch (const quenFile::FileError& e) {
-    if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
-    return false;
-  }
+  if (!quenFile::ReadIfOpens([&] { lines = LoadFirstLines(path, kLinesChecked); })) return false;
   if (lines.empty()) return false;
   const std::size_t n = std::min(lines.size(), kLinesChecked);
   for (std::size_t i = 0; i < n; ++i) {

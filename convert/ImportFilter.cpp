@@ -14,14 +14,9 @@ void ConversionRun::WriteImportFile(const fs::path& path) {
   // would give the very same lines: keep them instead.
   const bool inMemory = importInWorkLines_ && path == OutputFile(kImportFileName);
   importInWorkLines_ = false;
-  if (!inMemory) {
-    try {
-      data_.WorkLines.LoadFromFile(path);
-    } catch (const quenFile::FileError& e) {
-      if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
-      log_.Append(Sjis(" ファイル読み込みエラー:") + name);
-      return;
-    }
+  if (!inMemory && !quenFile::ReadIfOpens([&] { data_.WorkLines.LoadFromFile(path); })) {
+    log_.Append(Sjis(" ファイル読み込みエラー:") + name);
+    return;
   }
   const LineList& lines = data_.WorkLines;
   const std::size_t lineCount = lines.size();

@@ -30,10 +30,7 @@ bool ConversionRun::MergeTargetFiles() {
   for (const fs::path& path : data_.TargetFiles) {
     const std::string name = Sjis(path.filename().native());
     const std::size_t start = merged.size();
-    try {
-      quenFile::AppendAll(path, merged);
-    } catch (const quenFile::FileError& e) {
-      if (e.kind() != quenFile::FileError::Kind::kOpen) throw;
+    if (!quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, merged); })) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;
     }

@@ -40,15 +40,12 @@ void ConversionRun::WriteNoTitleReport() {
       continue;
     }
     if (loadedName != e.rec.FileName || source.empty()) {
-      try {
-        source.LoadFromFile(file);
-        loadedName = e.rec.FileName;
-      } catch (const quenFile::FileError& err) {
-        if (err.kind() != quenFile::FileError::Kind::kOpen) throw;
+      if (!quenFile::ReadIfOpens([&] { source.LoadFromFile(file); })) {
         loadedName.clear();
         log_.Append(" " + name + Sjis("開けません。処理を中断します"));
         continue;
       }
+      loadedName = e.rec.FileName;
     }
     const long c = e.rec.LineIndex;
     report.Add(e.key + " :" + name + ":" + std::to_string(c + 1) + Sjis("行目"));

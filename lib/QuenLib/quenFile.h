@@ -59,6 +59,20 @@ class AtomicWriter {
   std::string buffer_;
 };
 
+// Runs read, which reads a file. False when it failed because the file
+// could not be opened, an expected problem callers report and go past; any
+// other failure propagates.
+template <typename Read>
+bool ReadIfOpens(Read&& read) {
+  try {
+    read();
+    return true;
+  } catch (const FileError& e) {
+    if (e.kind() != FileError::Kind::kOpen) throw;
+    return false;
+  }
+}
+
 // Deletes a file (never a folder); false when it cannot be deleted.
 bool RemoveFile(const std::filesystem::path& path);
 
