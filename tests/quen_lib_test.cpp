@@ -1,0 +1,213 @@
+// The helper library: field splitting, padding, the blank test, binary-file
+// sniffing, message-box captions and flags, the desktop folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <random>
+
+#include "MBox.h"
+#include "TestSupport.h"
+#include "quenFile.h"
+#include "quenFolder.h"
+#include "quenUtil.h"
+
+using namespace testing_support;
+
+TEST(Split, TrailingDelimiterAddsNoFieldButEmptyFieldsElsewhereStay) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> fields;
+  };
+  const std::vector<Case> cases = {
+      {"a\tb", {"a", "b"}},
+      {"a\tb\t", {"a", "b"}},
+      {"a\t\t", {"a", ""}},
+      {"\tb", {"", "b"}},
+      {"", {}},
+      {"\t", {""}},
+      {"abc", {"abc"}},
+      {"\t\t\t", {"", "", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<std::string> list = {"left", "over"};
+    quenUtil::Split('\t', c.text, &list);
+    EXPECT_EQ(list, c.fields);
+    std::vector<std::string_view> views;
+    quenUtil::SplitView('\t', c.text, views, 2);
+    ASSERT_EQ(views.size(), std::min<std::size_t>(2, c.fields.size()));
+    for (std::size_t i = 0; i < views.size(); ++i) EXPECT_EQ(views[i], c.fields[i]);
+  }
+  quenUtil::Split('\t', "a", nullptr);  // no list: nothing to fill, no crash
+}
+
+TEST(PadLeft, RightAlignsByBytesAndRepeatsThePadWhole) {
+  struct Case {
+    std::string text;
+    int width;
+    std::string pad;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"12", 4, " ", "  12"},
+      {"12345", 4, " ", "12345"},
+      {"1234", 4, " ", "1234"},
+      {"\x82\xA0", 4, " ", "  \x82\xA0"},  // a two-byte character counts 2
+      {"1", 3, "ab", "abab1"},
+      {"", 2, " ", "  "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(quenUtil::PadLeft(c.text, c.width, c.pad), c.expected);
+  }
+}
+
+TEST(RemoveSpaces, RemovesOnlyHalfWidthAndIdeographicSpaces) {
+  struct Case {
+    std::string text;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"", ""},
+      {" \x81\x40 \x81\x40", ""},
+      {"\t", "\t"},
+      {"a b", "ab"},
+      {"\x83\x40", "\x83\x40"},  // ァ: its trail byte 0x40 is no space
+      {"\x81\x40"
+       "A\x81\x40",
+       "A"},
+      {"\x85\x41", "??"},  // unmapped bytes never vanish
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(quenUtil::RemoveSpaces(c.text), c.expected);
+  }
+}
+
+TEST(IsBlank, AgreesWithRemoveSpacesOnRandomText) {
+  std::mt19937 rng(12345);
+  const unsigned char alphabet[] = {0x20, 0x20, 0x81, 0x81, 0x40, 0x40, 0x83, 0x09, 0x41, 0xE0};
+  int blanks = 0;
+  int others = 0;
+  for (int i = 0; i < 300000; ++i) {
+    std::string s(rng() % 9, ' ');
+    for (char& c : s) {
+      c = static_cast<char>(rng() % 4 == 0 ? rng() % 256 : alphabet[rng() % sizeof alphabet]);
+    }
+    const bool blank = quenUtil::RemoveSpaces(s).empty();
+    ASSERT_EQ(quenUtil::IsBlank(s), blank) << testing::PrintToString(s);
+    (blank ? blanks : others)++;
+  }
+  EXPECT_GT(blanks, 1000);
+  EXPECT_GT(others, 1000);
+}
+
+TEST(IsBinaryFile, ExaminesTheFirstBytesButNeverTheLastTwoOfTheSample) {
+  struct Case {
+    std::size_t size;
+    std::size_t position;  // 1-based; 0 for none
+    unsigned char byte;
+    bool binary;
+  };
+  const std::vector<Case> cases = {
+      {600, 512, 0x00, false}, {600, 1, 0x00, true},   {1, 1, 0x00, false},
+      {0, 0, 0, false},        {2, 1, 0x00, false},    {3, 1, 0x00, true},
+      {3, 2, 0x00, false},     {600, 510, 0xFF, true}, {600, 511, 0xFF, false},
+      {100, 50, 0x07, true},   {100, 50, 0x08, false}, {100, 50, 0x1A, false},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.size << " bytes, byte " << c.position);
+    std::string bytes(c.size, 'a');
+    if (c.position > 0) bytes[c.position - 1] = static_cast<char>(c.byte);
+    WriteBytes(dir / "f.bin", bytes);
+    EXPECT_EQ(quenUtil::IsBinaryFile(dir / "f.bin"), c.binary);
+  }
+}
+
+TEST(IsBinaryFile, AFileThatCannotBeOpenedFailsWithItsName) {
+  TempDir dir;
+  try {
+    quenUtil::IsBinaryFile(dir / "missing.txt");
+    FAIL() << "no failure";
+  } catch (const quenFile::FileError& e) {
+    EXPECT_EQ(e.kind(), quenFile::FileError::Kind::kOpen);
+    EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos);
+  }
+}
+
+TEST(MBox, CaptionIsTheProgramFileNameCutAtItsFirstDotWithTheRestLowerCase) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"TextCnv", "Textcnv"},
+      {"TextCnv.exe", "Textcnv"},
+      {"textcnv-batch", "textcnv-batch"},
+      {"TEXTCNV", "Textcnv"},
+      {"A.B.C", "A"},
+      {"", ""},
+      {"ＴｅｘｔＣＮＶ", Cp932("Ｔｅｘｔｃｎｖ")},
+  };
+  for (const auto& [file, title] : cases) {
+    SCOPED_TRACE(file);
+    EXPECT_EQ(MBox::TitleFromProgramFile(file), title);
+  }
+}
+
+TEST(MBox, BoxesCarryIconDefaultButtonTopmostAndTheTitleWhenNoCaption) {
+  RecordingPresenter boxes;
+  MBox::Error("e");
+  MBox::Info("i", "c");
+  MBox::Show("s", MB_ICONINFORMATION, "", 2, true);
+  MBox::Show("s", MB_ICONERROR, "x", 3, false);
+  MBox::Show("s", MB_ICONERROR, "x", 4, false);
+  ASSERT_EQ(boxes.boxes.size(), 5u);
+  EXPECT_EQ(boxes.boxes[0].caption, MBox::ApplicationTitle());
+  EXPECT_FALSE(boxes.boxes[0].caption.empty());
+  EXPECT_EQ(boxes.boxes[0].flags, unsigned{MB_ICONERROR});
+  EXPECT_EQ(boxes.boxes[1].caption, "c");
+  EXPECT_EQ(boxes.boxes[1].flags, unsigned{MB_ICONINFORMATION});
+  EXPECT_EQ(boxes.boxes[2].flags, 0x40u | 0x100u | 0x40000u);
+  EXPECT_EQ(boxes.boxes[3].flags, 0x10u | 0x200u);
+  EXPECT_EQ(boxes.boxes[4].flags, 0x10u | 0x300u);
+}
+
+// Points HOME and XDG_CONFIG_HOME at a temporary folder while it lives.
+class FakeHome {
+ public:
+  FakeHome() {
+    Save("HOME");
+    Save("XDG_CONFIG_HOME");
+    ::setenv("HOME", dir_.path().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir_.path() / ".config").c_str(), 1);
+    std::filesystem::create_directories(dir_.path() / ".config");
+  }
+  ~FakeHome() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  void Save(const char* name) {
+    const char* v = std::getenv(name);
+    saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+  }
+  TempDir dir_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(GetSpecialFolder, IsTheUserDirsDesktopOrHomeWhenThatFolderIsMissing) {
+  FakeHome home;
+  const std::string root = home.dir().path().string();
+  WriteBytes(home.dir() / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+  EXPECT_EQ(quenFolder::GetSpecialFolder(false).string(), root);  // not created yet
+  EXPECT_EQ(quenFolder::GetSpecialFolder(true).string(), root + "/");
+  std::filesystem::create_directories(home.dir() / "Schreibtisch");
+  EXPECT_EQ(quenFolder::GetSpecialFolder(false).string(), root + "/Schreibtisch");
+  EXPECT_EQ(quenFolder::GetSpecialFolder(true).string(), root + "/Schreibtisch/");
+}

@@ -1,0 +1,188 @@
+// Line lists, atomic saves, and the run lists that order and look up keys.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "LineList.h"
+#include "RunData.h"
+#include "TestSupport.h"
+#include "quenFile.h"
+#include "quenText.h"
+
+using namespace testing_support;
+
+TEST(LineList, EveryLineBreakRuleLoadsAndSavesAsCrLf) {
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> lines;
+  };
+  using namespace std::string_literals;
+  const std::vector<Case> cases = {
+      {"a\r\nb", {"a", "b"}},
+      {"a\nb", {"a", "b"}},
+      {"a\rb", {"a", "b"}},
+      {"a\r\r\nb", {"a", "", "b"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"a\r\n", {"a"}},
+      {"", {}},
+      {"\r\n", {""}},
+      {"\n\n", {"", ""}},
+      {"a\0b\nc"s, {"a\0b"s, "c"}},  // NUL is an ordinary byte
+      {"\0"s, {"\0"s}},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.bytes));
+    WriteBytes(dir / "in.txt", c.bytes);
+    LineList list;
+    list.LoadFromFile(dir / "in.txt");
+    ASSERT_EQ(std::vector<std::string>(list.begin(), list.end()), c.lines);
+    EXPECT_EQ(LineList::CountLines(c.bytes), c.lines.size());
+    list.SaveToFile(dir / "out.txt");
+    EXPECT_EQ(ReadBytes(dir / "out.txt"), Crlf(c.lines));
+  }
+}
+
+TEST(LineList, SharedLinesOutliveTheListTheyCameFrom) {
+  LineList copy;
+  {
+    LineList source;
+    source.LoadFromBytes("one\r\ntwo\r\n");
+    source.Add("three");
+    copy.AddFrom(source, 1);
+    copy.AddFrom(source, 2);
+    source.Clear();
+    source.LoadFromBytes("overwritten\r\n");
+  }
+  copy.Add(std::string(100000, 'x'));  // a new storage block
+  ASSERT_EQ(copy.size(), 3u);
+  EXPECT_EQ(copy[0], "two");
+  EXPECT_EQ(copy[1], "three");
+  EXPECT_EQ(copy[2].size(), 100000u);
+}
+
+// Files no larger than limit can be written while it lives, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved_;
+    small.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int);
+};
+
+TEST(LineList, ASaveThatFailsPartWayLeavesTheOldFileAndNoTemporaryFile) {
+  TempDir dir;
+  WriteBytes(dir / "target.txt", "old\r\n");
+  LineList big;
+  for (int i = 0; i < 2000; ++i) big.Add(std::string(50, 'a' + i % 26));
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_THROW(big.SaveToFile(dir / "target.txt"), quenFile::FileError);
+  }
+  EXPECT_EQ(ReadBytes(dir / "target.txt"), "old\r\n");
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(e.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"target.txt"});
+
+  EXPECT_THROW(big.SaveToFile(dir / "missing" / "x.txt"), quenFile::FileError);
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+TEST(LineList, CodesThatDoNotSurviveConversionComeOutByteIdentical) {
+  // Every double-byte code that a decode and re-encode would change, plus
+  // unmapped single bytes: a save must never pass text through a conversion.
+  std::vector<std::string> codes;
+  auto lead = [](unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); };
+  for (unsigned l = 0x81; l <= 0xFC; ++l) {
+    if (!lead(l)) continue;
+    for (unsigned t = 0x40; t <= 0xFC; ++t) {
+      if (t == 0x7F) continue;
+      const std::string code{static_cast<char>(l), static_cast<char>(t)};
+      if (quenText::Encode(quenText::Decode(code)) != code) codes.push_back(code);
+    }
+  }
+  ASSERT_GE(codes.size(), 398u);
+  std::string line;
+  for (const std::string& c : codes) line += c;
+  line += "\x80\xA0\xFD\xFE\xFF\x87\x9C\xED\x40";
+  const std::string bytes = line + "\r\n" + line + "\r\n";
+
+  TempDir dir;
+  WriteBytes(dir / "in.txt", bytes);
+  LineList list;
+  list.LoadFromFile(dir / "in.txt");
+  list.SaveToFile(dir / "out.txt");
+  EXPECT_EQ(ReadBytes(dir / "out.txt"), bytes);
+}
+
+TEST(KeyIndex, EqualKeysStandNewestFirstAndLookupsFindTheFirstOfThem) {
+  const KeyCollator collator("ja");
+  LineList lines;
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"K1", "a"}, {"K2", "x"}, {"k1", "b"}, {"K1", "c"}};
+  for (const auto& [key, tag] : rows) lines.Add(key + "\t" + tag);
+  KeyIndexList index(collator);
+  for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i].substr(0, 2), lines, i);
+  index.Sort();
+  std::vector<std::string> order;
+  for (std::size_t i = 0; i < index.size(); ++i) order.emplace_back(index.Line(i));
+  EXPECT_EQ(order, (std::vector<std::string>{"K1\tc", "k1\tb", "K1\ta", "K2\tx"}));
+  EXPECT_TRUE(index.SameKey(0, 2));
+  EXPECT_FALSE(index.SameKey(2, 3));
+  EXPECT_EQ(index.IndexOf("k1"), 0);
+  EXPECT_EQ(index.IndexOf("K2"), 3);
+  EXPECT_EQ(index.IndexOf("K3"), -1);
+
+  // A later batch still goes in front of the equal keys already there.
+  lines.Add("K2\ty");
+  index.Add(lines[4].substr(0, 2), lines, 4);
+  index.Sort();
+  EXPECT_EQ(index.Line(3), "K2\ty");
+  EXPECT_EQ(index.Line(4), "K2\tx");
+}
+
+TEST(ErrorList, LookupFindsTheFirstEntryInListOrderIgnoringCase) {
+  const KeyCollator collator("ja");
+  ErrorEntryList list(collator);
+  EXPECT_EQ(list.IndexOf("K1"), -1);
+  list.Add("K2", TMyRec{"a.txt", 0, ekNdcLength, {}});
+  list.Add("k1", TMyRec{"a.txt", 1, ekTitleBlank, {}});
+  list.Add("K1", TMyRec{"a.txt", 1, ekNdcLength, {}});
+  EXPECT_EQ(list.IndexOf("K1"), 1);
+  EXPECT_EQ(list.IndexOf("k2"), 0);
+  EXPECT_EQ(list.IndexOf("\x82\x6A\x82\x50"), -1);  // Ｋ１ is another key
+  list.Clear();
+  EXPECT_EQ(list.IndexOf("K1"), -1);
+  list.Add("K1", TMyRec{"b.txt", 5, ekNdcLength, {}});
+  EXPECT_EQ(list.IndexOf("k1"), 0);
+}
+
+TEST(RunData, AddErrorEntryCopiesWhereTheFindingIsButNoLine) {
+  RunData data;
+  data.AddErrorEntry("K9", TMyRec{"b.txt", 7, ekTitleBlank, "whole line"});
+  ASSERT_EQ(data.ErrorList.size(), 1u);
+  const auto& e = data.ErrorList[0];
+  EXPECT_EQ(e.key, "K9");
+  EXPECT_EQ(e.rec.FileName, "b.txt");
+  EXPECT_EQ(e.rec.LineIndex, 7);
+  EXPECT_EQ(e.rec.Kind, ekTitleBlank);
+  EXPECT_EQ(e.rec.Line, "");
+  EXPECT_EQ(OutputFolderOf("/x").string(), "/x/処理後/");
+  EXPECT_EQ(OutputFolderOf("/x/").string(), "/x/処理後/");
+  EXPECT_EQ(ErrorKindNames()[ekNdcLength], Cp932("ＮＤＣ桁数"));
+}
