@@ -1,9 +1,20 @@
-# TextCnv: make run | make test | make bench
+# TextCnv: make run | make test | make bench | make fuzz
 BUILD   ?= build
 RELEASE ?= build-release
+ASAN    ?= build-asan
+FUZZ    ?= build-fuzz
 JOBS    ?= $(shell nproc)
+FUZZ_SECONDS       ?= 60
+FUZZ_SMOKE_SECONDS ?= 10
+FUZZERS := $(basename $(notdir $(wildcard fuzz/fuzz_*.cpp)))
 
-.PHONY: deps configure build run test bench format clean
+# Leaks and undefined behaviour fail the suite; the suppressions name only
+# third-party libraries.
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1 \
+                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+.PHONY: deps configure build run test test-asan fuzz-build fuzz fuzz-smoke bench format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -17,8 +28,44 @@ build: configure
 run: build
 	./$(BUILD)/app/TextCnv
 
+# The suite, the suite again under the sanitizers, then a short fuzzing round.
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory fuzz-smoke
+
+test-asan: deps
+	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTCNV_SANITIZE=ON \
+	  -DBUILD_TESTING=ON >/dev/null
+	@$(SANITIZER_ENV) cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+fuzz-build: deps
+	@cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DTEXTCNV_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS) --target textcnv_fuzzers
+
+# Each target runs for FUZZ_SECONDS on its seeds (fuzz/corpus/<target>, only
+# read) and what it found before ($(FUZZ)/corpus/<target>, where new inputs
+# go). A finding fails the run, its input saved in $(FUZZ)/findings.
+fuzz: fuzz-build
+	@mkdir -p $(FUZZ)/findings
+	@failed=""; for t in $(FUZZERS); do \
+	  mkdir -p $(FUZZ)/corpus/$$t; \
+	  log=$(FUZZ)/$$t.log; \
+	  if UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./$(FUZZ)/fuzz/$$t \
+	       -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	       -artifact_prefix=$(FUZZ)/findings/$$t- \
+	       $(FUZZ)/corpus/$$t fuzz/corpus/$$t >$$log 2>&1; then \
+	    echo "$$t: $$(grep -E '^Done [0-9]+ runs' $$log)"; \
+	  else \
+	    tail -n 60 $$log; echo "$$t: FAILED (log: $$log)"; failed="$$failed $$t"; \
+	  fi; \
+	done; \
+	if [ -n "$$failed" ]; then echo "Fuzzing found faults in:$$failed"; exit 1; fi
+
+fuzz-smoke:
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
 
 bench: deps
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
@@ -30,4 +77,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(RELEASE)
+	rm -rf $(BUILD) $(RELEASE) $(ASAN) $(FUZZ)

@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont xvfb xauth
+  # make fuzz: clang (14 on bookworm) and its libFuzzer and sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 missing=()
