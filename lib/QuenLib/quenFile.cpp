@@ -214,7 +214,11 @@ bool RemoveFile(const std::filesystem::path& path) { return System().Unlink(path
 
 bool Exists(const std::filesystem::path& path, bool follow) {
   struct stat st {};
-  return System().Status(path.c_str(), &st, follow) == 0;
+  if (System().Status(path.c_str(), &st, follow) == 0) return true;
+  // Only "no such file" means absent: taking an I/O error for absence would
+  // make the run skip work and report success.
+  if (errno == ENOENT || errno == ENOTDIR) return false;
+  throw FileError(FileError::Kind::kInputOutput, path, errno);
 }
 
 bool IsDirectory(const std::filesystem::path& path) {

@@ -76,7 +76,8 @@ bool ReadIfOpens(Read&& read) {
 // Deletes a file (never a folder); false when it cannot be deleted.
 bool RemoveFile(const std::filesystem::path& path);
 
-// Whether something (with follow, after symbolic links) is at path.
+// Whether something (with follow, after symbolic links) is at path. Throws
+// FileError (input/output) when the answer cannot be had.
 bool Exists(const std::filesystem::path& path, bool follow = true);
 bool IsDirectory(const std::filesystem::path& path);
 // Creates one folder level; false when it cannot.

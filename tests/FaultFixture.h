@@ -1,0 +1,229 @@
+// What the fault and bad-input tests share: a private folder, record lines,
+// one whole run with its boxes, log, exception and output files, and a
+// watchdog against runs that hang.
+#pragma once
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "ConversionRun.h"
+#include "FaultyFileSystem.h"
+#include "MBox.h"
+#include "RunData.h"
+#include "RunHost.h"
+#include "quenFile.h"
+#include "quenText.h"
+
+namespace faultfix {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string name = (fs::temp_directory_path() / "textcnv-fault-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp: " + name);
+    path_ = name;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+inline void WriteBytes(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+inline std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The entries of a folder (hidden ones too, no sub-folders) by name, with
+// the bytes of each regular file.
+inline std::map<std::string, std::string> FilesIn(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec)) {
+    if (e.is_directory()) continue;
+    files[e.path().filename().string()] = e.is_regular_file() ? ReadBytes(e.path()) : "";
+  }
+  return files;
+}
+
+// A record line of 30 TAB-separated fields (CP932); the unused fields hold
+// fillers that tell lines apart.
+inline std::string RecordLine(std::string_view id, std::string_view key,
+                              std::string_view title = "書名",
+                              std::string_view reading = "ショメイ",
+                              std::string_view ndc = "913.6") {
+  std::vector<std::string> fields(30);
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    fields[f] = "f" + std::to_string(f) + "-" + std::string(id);
+  }
+  fields[0] = id;
+  fields[1] = "1";
+  fields[2] = key;
+  fields[3] = title;
+  fields[4] = reading;
+  fields[9] = ndc;
+  std::string line = fields[0];
+  for (std::size_t f = 1; f < fields.size(); ++f) line += "\t" + fields[f];
+  return Sjis(line);
+}
+
+inline std::string Crlf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += l + "\r\n";
+  return out;
+}
+
+// The lines of bytes ending in CR LF; false when the last one has no break.
+inline bool SplitCrlf(std::string_view bytes, std::vector<std::string>& lines) {
+  lines.clear();
+  while (!bytes.empty()) {
+    const std::size_t br = bytes.find("\r\n");
+    if (br == std::string_view::npos) return false;
+    lines.emplace_back(bytes.substr(0, br));
+    bytes.remove_prefix(br + 2);
+  }
+  return true;
+}
+
+class FolderHost : public RunHost {
+ public:
+  explicit FolderHost(fs::path folder) : folder_(std::move(folder)) {}
+  fs::path ConfirmedFolder() const override { return folder_; }
+
+ private:
+  fs::path folder_;
+};
+
+class BoxRecorder : public MessagePresenter {
+ public:
+  BoxRecorder() : previous_(MBox::SetPresenter(this)) {}
+  ~BoxRecorder() override { MBox::SetPresenter(previous_); }
+  int Present(const MessageBoxRequest& box) override {
+    boxes.push_back(box);
+    return IDOK;
+  }
+  std::vector<MessageBoxRequest> boxes;
+
+ private:
+  MessagePresenter* previous_;
+};
+
+// How one run ended and what it left in "処理後".
+struct Outcome {
+  bool threw = false;
+  std::string what;
+  std::vector<MessageBoxRequest> boxes;
+  std::vector<std::string> log;
+  std::map<std::string, std::string> outputs;
+
+  bool Completed() const {
+    return !threw && boxes.size() == 1 && boxes[0].text == Sjis("終了しました") &&
+           (boxes[0].flags & MB_ICONINFORMATION) != 0;
+  }
+  bool EndedWithErrorBox() const {
+    return !threw && boxes.size() == 1 && (boxes[0].flags & MB_ICONERROR) != 0;
+  }
+  bool LogHas(std::string_view utf8Part) const {
+    const std::string part = Sjis(utf8Part);
+    for (const std::string& l : log) {
+      if (l.find(part) != std::string::npos) return true;
+    }
+    return false;
+  }
+  std::string Describe() const {
+    std::string d = threw ? "threw: " + what : "no exception";
+    for (const auto& b : boxes) d += "; box: " + quenText::ToUtf8(b.text);
+    return d;
+  }
+};
+
+inline fs::path OutputDir(const fs::path& folder) { return folder / "処理後"; }
+
+// One run of the folder, with fs installed for its length only.
+inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSystem = nullptr) {
+  Outcome out;
+  {
+    BoxRecorder boxes;
+    FolderHost host(folder);
+    RunData data;
+    ConversionRun run(host, data);
+    {
+      faulty::ScopedFileSystem installed(fileSystem);
+      try {
+        run.actConvStartExecute();
+      } catch (const std::exception& e) {
+        out.threw = true;
+        out.what = e.what();
+      } catch (...) {
+        out.threw = true;
+        out.what = "(not a std::exception)";
+      }
+    }
+    out.boxes = boxes.boxes;
+    out.log = run.Log().Lines();
+  }
+  out.outputs = FilesIn(OutputDir(folder));
+  return out;
+}
+
+// Ends the process when the guarded code has not finished in time, so a
+// hanging run fails instead of stalling the suite.
+class Watchdog {
+ public:
+  Watchdog(std::chrono::seconds limit, std::string what) : what_(std::move(what)) {
+    thread_ = std::thread([this, limit] {
+      std::unique_lock lock(mutex_);
+      if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
+        std::fprintf(stderr, "FAILED: %s did not finish within the time limit (hang)\n",
+                     what_.c_str());
+        std::fflush(stderr);
+        std::_Exit(1);
+      }
+    });
+  }
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    done_cv_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::string what_;
+  std::mutex mutex_;
+  std::condition_variable done_cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace faultfix

@@ -1,0 +1,182 @@
+// FaultyFileSystem: a quenFile::FileSystem that counts the calls of each kind
+// and can make chosen ones fail with a real error number, as a failing disk,
+// a full disk or another program touching the folder would.
+#pragma once
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quenFileSystem.h"
+
+namespace faulty {
+
+enum class Op { kOpen, kRead, kWrite, kSync, kClose, kRename, kUnlink, kMkdir, kList, kStat };
+constexpr std::size_t kOpCount = 10;
+inline const char* OpName(Op op) {
+  static const char* const names[kOpCount] = {"open",   "read",   "write", "sync", "close",
+                                              "rename", "unlink", "mkdir", "list", "stat"};
+  return names[static_cast<std::size_t>(op)];
+}
+
+class FaultyFileSystem : public quenFile::FileSystem {
+ public:
+  // The n-th call (from 1) of kind op fails with errorNumber; 0 picks EIO,
+  // or ENOSPC for writes. A failing close still closes, as Linux does.
+  void FailNth(Op op, long n, int errorNumber = 0) {
+    failOp_ = op;
+    failAt_ = n;
+    failErrno_ = errorNumber != 0 ? errorNumber : op == Op::kWrite ? ENOSPC : EIO;
+  }
+  // A full disk: writes succeed for bytes bytes in all, the last one
+  // possibly in part, then fail with ENOSPC.
+  void StopWritesAfter(long long bytes) { writeBudget_ = bytes; }
+  // The file is deleted right before its first open.
+  void VanishBeforeOpen(std::string path) { vanish_ = std::move(path); }
+  // Opening the file fails with EACCES.
+  void MakeUnreadable(std::string path) { unreadable_ = std::move(path); }
+
+  long Count(Op op) const {
+    std::lock_guard lock(mutex_);
+    return counts_[static_cast<std::size_t>(op)];
+  }
+  long long BytesWritten() const { return bytesWritten_; }
+  // Whether a fault was injected (an n-th call, a refused write or open).
+  bool Injected() const { return injected_; }
+  int InjectedErrno() const { return injectedErrno_; }
+  // Every version renamed into place, by target path, in order.
+  const std::map<std::string, std::vector<std::string>>& Committed() const { return committed_; }
+
+  int Open(const char* path, int flags, mode_t mode) override {
+    if (int e = Enter(Op::kOpen)) return Fail(e);
+    if (!unreadable_.empty() && unreadable_ == path) return Fail(EACCES);
+    if (!vanish_.empty() && vanish_ == path) {
+      ::unlink(path);
+      vanish_.clear();
+    }
+    return FileSystem::Open(path, flags, mode);
+  }
+  ssize_t Read(int fd, void* buffer, std::size_t size) override {
+    if (int e = Enter(Op::kRead)) return Fail(e);
+    return FileSystem::Read(fd, buffer, size);
+  }
+  ssize_t Write(int fd, const void* buffer, std::size_t size) override {
+    if (int e = Enter(Op::kWrite)) return Fail(e);
+    if (Allowance(size) == 0 && size > 0) return Fail(ENOSPC);
+    return Wrote(FileSystem::Write(fd, buffer, Allowance(size)));
+  }
+  ssize_t WriteVector(int fd, const struct iovec* pieces, int count) override {
+    if (int e = Enter(Op::kWrite)) return Fail(e);
+    std::size_t total = 0;
+    for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
+    std::size_t left = Allowance(total);
+    if (left == 0 && total > 0) return Fail(ENOSPC);
+    if (left == total) return Wrote(FileSystem::WriteVector(fd, pieces, count));
+    std::vector<iovec> cut;  // the pieces cut to what still fits
+    for (int i = 0; i < count && left > 0; ++i) {
+      cut.push_back({pieces[i].iov_base, std::min(left, pieces[i].iov_len)});
+      left -= cut.back().iov_len;
+    }
+    return Wrote(FileSystem::WriteVector(fd, cut.data(), static_cast<int>(cut.size())));
+  }
+  int Sync(int fd) override {
+    if (int e = Enter(Op::kSync)) return Fail(e);
+    return FileSystem::Sync(fd);
+  }
+  int Close(int fd) override {
+    const int e = Enter(Op::kClose);
+    const int result = FileSystem::Close(fd);
+    return e != 0 ? Fail(e) : result;
+  }
+  int Rename(const char* from, const char* to) override {
+    if (int e = Enter(Op::kRename)) return Fail(e);
+    const int result = FileSystem::Rename(from, to);
+    if (result == 0) {
+      std::ifstream in(to, std::ios::binary);
+      committed_[to].emplace_back(std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>());
+    }
+    return result;
+  }
+  int Unlink(const char* path) override {
+    if (int e = Enter(Op::kUnlink)) return Fail(e);
+    return FileSystem::Unlink(path);
+  }
+  int MakeDirectory(const char* path, mode_t mode) override {
+    if (int e = Enter(Op::kMkdir)) return Fail(e);
+    return FileSystem::MakeDirectory(path, mode);
+  }
+  int Status(const char* path, struct stat* st, bool follow) override {
+    if (int e = Enter(Op::kStat)) return Fail(e);
+    return FileSystem::Status(path, st, follow);
+  }
+  int List(const char* path, std::vector<quenFile::DirEntry>& entries) override {
+    if (int e = Enter(Op::kList)) {
+      Fail(e);
+      return e;
+    }
+    return FileSystem::List(path, entries);
+  }
+
+ private:
+  // Counts the call; the error number to fail it with, or 0.
+  int Enter(Op op) {
+    std::lock_guard lock(mutex_);
+    const long n = ++counts_[static_cast<std::size_t>(op)];
+    return op == failOp_ && n == failAt_ ? failErrno_ : 0;
+  }
+  int Fail(int e) {
+    injected_ = true;
+    injectedErrno_ = e;
+    errno = e;
+    return -1;
+  }
+  std::size_t Allowance(std::size_t size) const {
+    if (writeBudget_ < 0) return size;
+    return static_cast<std::size_t>(
+        std::min<long long>(writeBudget_, static_cast<long long>(size)));
+  }
+  ssize_t Wrote(ssize_t n) {
+    if (n > 0) {
+      bytesWritten_ += n;
+      if (writeBudget_ >= 0) writeBudget_ -= n;
+    }
+    return n;
+  }
+
+  mutable std::mutex mutex_;
+  std::array<long, kOpCount> counts_{};
+  Op failOp_ = Op::kOpen;
+  long failAt_ = 0;
+  int failErrno_ = EIO;
+  long long writeBudget_ = -1;
+  long long bytesWritten_ = 0;
+  std::string vanish_;
+  std::string unreadable_;
+  bool injected_ = false;
+  int injectedErrno_ = 0;
+  std::map<std::string, std::vector<std::string>> committed_;
+};
+
+// Installs a file system for the life of the object.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(quenFile::FileSystem* fs) : previous_(quenFile::SetSystem(fs)) {}
+  ~ScopedFileSystem() { quenFile::SetSystem(previous_); }
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  quenFile::FileSystem* previous_;
+};
+
+}  // namespace faulty

@@ -1,0 +1,177 @@
+// Whole runs over folders with hostile contents: files that only look like
+// text, a record of a million fields, names CP932 cannot show, entries that
+// are not files, and very many files. Each has one clear outcome.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "FaultFixture.h"
+
+using namespace faultfix;
+
+namespace {
+
+std::size_t CountLines(const Outcome& o, std::string_view utf8) {
+  return static_cast<std::size_t>(std::count(o.log.begin(), o.log.end(), Sjis(utf8)));
+}
+
+std::vector<std::string> ImportLines(const Outcome& o) {
+  std::vector<std::string> lines;
+  EXPECT_TRUE(o.outputs.contains("取込用.txt")) << "no import file";
+  if (o.outputs.contains("取込用.txt")) {
+    EXPECT_TRUE(SplitCrlf(o.outputs.at("取込用.txt"), lines)) << "import file is torn";
+  }
+  return lines;
+}
+
+const std::string kGood = RecordLine("00000001", "GOOD");
+
+TEST(NotRecordFiles, AreRejectedByTheFileCheckWhileTheRunCompletes) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+  };
+  const Case cases[] = {
+      {"huge-line.txt",
+       [](const fs::path& p) {
+         // 100 MB without a break, written in pieces to keep the test small.
+         std::ofstream out(p, std::ios::binary);
+         out << "00000009\t1\tHUGE\t";
+         const std::string chunk(1 << 20, 'x');
+         for (int i = 0; i < 100; ++i) out << chunk;
+       }},
+      {"only-breaks.txt", [](const fs::path& p) { WriteBytes(p, std::string(5000, '\n')); }},
+      {"only-crlf.txt",
+       [](const fs::path& p) {
+         std::string bytes;
+         for (int i = 0; i < 2000; ++i) bytes += "\r\n";
+         WriteBytes(p, bytes);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteBytes(dir.path() / "good.txt", Crlf({kGood}));
+    c.make(dir.path() / c.name);
+    const Outcome o = RunFolder(dir.path());
+    ASSERT_TRUE(o.Completed()) << o.Describe();
+    EXPECT_EQ(CountLines(o, std::string(" [×]") + c.name), 1u);
+    EXPECT_EQ(CountLines(o, " [○]good.txt"), 1u);
+    EXPECT_EQ(CountLines(o, "開始　エラーチェック"), 1u) << "the rejected file was checked";
+    EXPECT_EQ(ImportLines(o), std::vector<std::string>{kGood});
+  }
+}
+
+TEST(RecordOfAMillionFields, IsCarriedIntoTheImportFileUnchanged) {
+  TempDir dir;
+  std::string wide = RecordLine("00000002", "WIDE");
+  wide.reserve(wide.size() + 4 * 1000000);
+  for (int f = 30; f < 1000000; ++f) wide += "\tv" + std::to_string(f % 10);
+  WriteBytes(dir.path() / "wide.txt", Crlf({kGood, wide}));
+  const Outcome o = RunFolder(dir.path());
+  ASSERT_TRUE(o.Completed()) << o.Describe();
+  const std::vector<std::string> imported = ImportLines(o);
+  EXPECT_EQ(std::set<std::string>(imported.begin(), imported.end()),
+            (std::set<std::string>{kGood, wide}));
+  EXPECT_EQ(std::count(wide.begin(), wide.end(), '\t'), 999999);
+  EXPECT_TRUE(o.LogHas("取込用.txtに2件出力しました"));
+}
+
+TEST(OddFileNames, AreLoggedWithOneQuestionMarkPerUnshownCharacterAndReadByRealPath) {
+  struct Case {
+    std::string name;    // on disk, UTF-8
+    std::string logged;  // as the log shows it
+  };
+  const std::vector<Case> cases = {
+      {"with space .txt", "with space .txt"},
+      {"日本語の名前.txt", "日本語の名前.txt"},
+      {"文件😀.txt", "文件?.txt"},
+      {"zero\u200Bwidth\u200B.txt", "zero?width?.txt"},
+  };
+  TempDir dir;
+  std::set<std::string> expectedImport;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string id = "0000001" + std::to_string(i);
+    const std::string key = "ODD" + std::to_string(i);
+    const std::string good = RecordLine(id, key);
+    // A blank title makes the report read the file again by its name.
+    WriteBytes(
+        dir.path() / cases[i].name,
+        Crlf({good, RecordLine("0000002" + std::to_string(i), "NT" + std::to_string(i), "")}));
+    expectedImport.insert(good);
+  }
+  const Outcome o = RunFolder(dir.path());
+  ASSERT_TRUE(o.Completed()) << o.Describe();
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    EXPECT_EQ(CountLines(o, " [○]" + cases[i].logged), 1u);
+    EXPECT_EQ(CountLines(o, "    2件(" + cases[i].logged + ")"), 1u) << "not merged";
+    const std::string reportHead =
+        Sjis("NT" + std::to_string(i) + " :" + cases[i].logged + ":2行目");
+    EXPECT_NE(o.outputs.at("書名なし.txt").find(reportHead + "\r\n"), std::string::npos)
+        << "report lacks the record of this file";
+  }
+  const std::vector<std::string> imported = ImportLines(o);
+  EXPECT_EQ(std::set<std::string>(imported.begin(), imported.end()), expectedImport);
+  for (const char* problem : {"読み込みエラー", "移動か削除されています", "開けません"}) {
+    EXPECT_FALSE(o.LogHas(problem)) << problem;
+  }
+}
+
+TEST(EntriesThatAreNotFiles, AreLeftOutOfTheListAndTheRunDoesNotHang) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+  };
+  const Case cases[] = {
+      {"broken-link.txt",
+       [](const fs::path& p) { fs::create_symlink(p.parent_path() / "gone.txt", p); }},
+      {"fifo.txt", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteBytes(dir.path() / "good.txt", Crlf({kGood}));
+    c.make(dir.path() / c.name);
+    Outcome o;
+    {
+      Watchdog watchdog(std::chrono::seconds(60), std::string("run with ") + c.name);
+      o = RunFolder(dir.path());
+    }
+    ASSERT_TRUE(o.Completed()) << o.Describe();
+    EXPECT_TRUE(o.LogHas(" 全ファイル数:1個"));
+    EXPECT_FALSE(o.LogHas(c.name)) << "the entry was listed";
+    EXPECT_EQ(ImportLines(o), std::vector<std::string>{kGood});
+  }
+}
+
+TEST(TenThousandSmallFiles, AreAllMergedAndCountedInTheLog) {
+  constexpr int kFiles = 10000;
+  TempDir dir;
+  std::set<std::string> records;
+  for (int i = 0; i < kFiles; ++i) {
+    char id[9];
+    std::snprintf(id, sizeof id, "%08d", i);
+    const std::string line = RecordLine(id, std::string("K") + id);
+    WriteBytes(dir.path() / ("r" + std::string(id) + ".txt"), Crlf({line}));
+    records.insert(line);
+  }
+  const Outcome o = RunFolder(dir.path());
+  ASSERT_TRUE(o.Completed()) << o.Describe();
+  EXPECT_TRUE(o.LogHas(" 全ファイル数:10000個"));
+  EXPECT_TRUE(o.LogHas("  [○]ファイル数:10000個"));
+  EXPECT_TRUE(o.LogHas("  [×]ファイル数:0個"));
+  EXPECT_EQ(CountLines(o, "開始　エラーチェック"), std::size_t{kFiles});
+  EXPECT_EQ(CountLines(o, " レコード数:1件"), std::size_t{kFiles});
+  EXPECT_TRUE(o.LogHas(" 10000件:（トータル)"));
+  EXPECT_TRUE(o.LogHas(" 重複エラーなし"));
+  EXPECT_TRUE(o.LogHas("取込用.txtに10000件出力しました"));
+  const std::vector<std::string> imported = ImportLines(o);
+  EXPECT_EQ(imported.size(), std::size_t{kFiles});
+  EXPECT_EQ(std::set<std::string>(imported.begin(), imported.end()), records);
+}
+
+}  // namespace

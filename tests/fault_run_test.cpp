@@ -1,0 +1,315 @@
+// Whole runs with one file-system call failing: every call of every kind in
+// turn, a disk that fills up, and source files lost after the folder was
+// read. Whatever fails, the run must end in one of its known ways and leave
+// no temporary file, no torn output and untouched sources behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <set>
+#include <system_error>
+
+#include "FaultFixture.h"
+
+namespace faulty {
+void PrintTo(Op op, std::ostream* os) { *os << OpName(op); }
+}  // namespace faulty
+
+using namespace faultfix;
+using faulty::FaultyFileSystem;
+using faulty::Op;
+
+namespace {
+
+// Record files with repeated keys, a blank title, a blank reading, an
+// over-long NDC and a last line without a break, and one file that is no
+// record file.
+const std::map<std::string, std::string>& SourceFiles() {
+  static const std::map<std::string, std::string> files = {
+      {"a.txt", Crlf({RecordLine("00000001", "K001", "吾輩は猫である", "ワガハイハネコデアル"),
+                      RecordLine("00000002", "K002", "", "ヨミ"), RecordLine("00000003", "DUP1"),
+                      RecordLine("00000004", "K004", "書名", "ショメイ", "913.6123456789"),
+                      RecordLine("00000005", "K005")})},
+      {"b.txt", Crlf({RecordLine("00000011", "K011"), RecordLine("00000012", "DUP1"),
+                      RecordLine("00000013", "DUP2"), RecordLine("00000014", "DUP2")}) +
+                    RecordLine("00000015", "K015")},
+      {"c.txt", Crlf({RecordLine("00000021", "K021"), RecordLine("00000022", "K022", "本", "")})},
+      {"memo.txt", Sjis("メモ：記録ファイルではありません\r\n")},
+  };
+  return files;
+}
+
+void MakeFolder(const fs::path& folder) {
+  for (const auto& [name, bytes] : SourceFiles()) WriteBytes(folder / name, bytes);
+}
+
+// Every line of every source file, the last one with or without a break.
+const std::set<std::string>& SourceLines() {
+  static const std::set<std::string> lines = [] {
+    std::set<std::string> all;
+    for (const auto& [name, bytes] : SourceFiles()) {
+      std::string_view rest = bytes;
+      while (!rest.empty()) {
+        const std::size_t br = rest.find("\r\n");
+        all.emplace(rest.substr(0, br));
+        rest.remove_prefix(br == std::string_view::npos ? rest.size() : br + 2);
+      }
+    }
+    return all;
+  }();
+  return lines;
+}
+
+// The run without faults, under a counting file system.
+struct Baseline {
+  Outcome outcome;
+  std::array<long, faulty::kOpCount> counts{};
+  long long bytesWritten = 0;
+  // Every version the run renamed into place, by output file name.
+  std::map<std::string, std::vector<std::string>> committed;
+};
+
+const Baseline& Clean() {
+  static const Baseline baseline = [] {
+    Baseline b;
+    TempDir dir;
+    MakeFolder(dir.path());
+    FaultyFileSystem counting;
+    b.outcome = RunFolder(dir.path(), &counting);
+    for (std::size_t k = 0; k < faulty::kOpCount; ++k) b.counts[k] = counting.Count(Op(k));
+    b.bytesWritten = counting.BytesWritten();
+    for (const auto& [target, versions] : counting.Committed()) {
+      b.committed[fs::path(target).filename().string()] = versions;
+    }
+    return b;
+  }();
+  return baseline;
+}
+
+long totalFaultPoints = 0;
+
+void CountFaultPoints(const std::string& what, long n) {
+  totalFaultPoints += n;
+  std::cout << "[ faults   ] " << what << ": " << n << " fault points injected\n";
+  testing::Test::RecordProperty("fault_points", static_cast<int>(n));
+}
+
+class FaultPointTotal : public testing::Environment {
+ public:
+  void TearDown() override {
+    if (totalFaultPoints > 0) {
+      std::cout << "[ faults   ] total: " << totalFaultPoints << " fault points injected\n";
+    }
+  }
+};
+[[maybe_unused]] const auto* const kTotal = testing::AddGlobalTestEnvironment(new FaultPointTotal);
+
+// The log lines of problems a run notes and goes past.
+const char* const kExpectedProblems[] = {" ファイル読み込みエラー:", "　ファイル読み込みエラー",
+                                         "移動か削除されています", "開けません。処理を中断します",
+                                         " 書名なし.txtが作成できませんでした"};
+
+std::string Reason(int errorNumber) { return std::system_category().message(errorNumber); }
+
+bool NoHiddenFiles(const Outcome& o) {
+  for (const auto& [name, bytes] : o.outputs) {
+    if (name.starts_with('.')) {
+      ADD_FAILURE() << "temporary file left in 処理後: " << name;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every output ends in CR LF; the import and duplicates files hold source
+// lines only; a saved log is the run's log.
+void ExpectNoTornOutput(const Outcome& o) {
+  for (const auto& [name, bytes] : o.outputs) {
+    if (name.starts_with('.')) continue;
+    std::vector<std::string> lines;
+    EXPECT_TRUE(SplitCrlf(bytes, lines)) << name << " is torn: it does not end in CR LF";
+    if (name == "取込用.txt" || name == "重複エラー.txt") {
+      for (const std::string& line : lines) {
+        EXPECT_TRUE(SourceLines().contains(line))
+            << name << " holds a line of no source file: " << quenText::ToUtf8(line);
+      }
+    }
+    if (name == "処理結果.txt") {
+      EXPECT_EQ(bytes, Crlf(o.log)) << "saved log differs from the log";
+    }
+  }
+}
+
+void ExpectSourcesUntouched(const fs::path& folder) {
+  EXPECT_EQ(FilesIn(folder), SourceFiles()) << "source files changed";
+}
+
+// A later run without the fault gives exactly the clean result.
+void ExpectCleanRerun(const fs::path& folder) {
+  const Outcome again = RunFolder(folder);
+  EXPECT_TRUE(again.Completed()) << "rerun: " << again.Describe();
+  EXPECT_EQ(again.outputs, Clean().outcome.outputs) << "rerun outputs differ from a clean run";
+  EXPECT_EQ(again.log, Clean().outcome.log) << "rerun log differs from a clean run";
+}
+
+// What a completed run did otherwise than the clean run, for the failure
+// message of a fault the run went past without a word.
+std::string Difference(const Outcome& o, const Outcome& clean) {
+  if (!o.Completed()) return "";
+  std::string d;
+  for (const auto& [name, bytes] : clean.outputs) {
+    const auto it = o.outputs.find(name);
+    std::vector<std::string> lines;
+    SplitCrlf(it == o.outputs.end() ? "" : it->second, lines);
+    if (it == o.outputs.end() || it->second != bytes) {
+      d += "\n  " + name + (it == o.outputs.end() ? " missing" : " differs") + " (" +
+           std::to_string(lines.size()) + " lines)";
+    }
+  }
+  for (const std::string& l : clean.log) {
+    if (std::find(o.log.begin(), o.log.end(), l) == o.log.end()) {
+      d += "\n  log lacks: " + quenText::ToUtf8(l);
+    }
+  }
+  for (const std::string& l : o.log) {
+    if (std::find(clean.log.begin(), clean.log.end(), l) == clean.log.end()) {
+      d += "\n  log adds: " + quenText::ToUtf8(l);
+    }
+  }
+  return d.empty() ? d : "; completed with no problem noted, yet unlike a clean run:" + d;
+}
+
+// How a run with a fault of errno errorNumber may end.
+void ExpectKnownEnd(const fs::path& folder, const Outcome& o, int errorNumber) {
+  const Outcome& clean = Clean().outcome;
+  const bool asClean = o.Completed() && o.outputs == clean.outputs && o.log == clean.log;
+  bool notedProblem = false;
+  for (const char* p : kExpectedProblems) notedProblem = notedProblem || o.LogHas(p);
+  // A record file that cannot be opened after its binary check is judged no
+  // record file: the file list shows it with [×].
+  bool rejectedFile = false;
+  for (const std::string& l : clean.log) {
+    const std::string text = quenText::ToUtf8(l);
+    if (text.starts_with(" [○]")) rejectedFile = rejectedFile || o.LogHas(" [×]" + text.substr(6));
+  }
+  const bool completedWithNote = o.Completed() && (notedProblem || rejectedFile);
+  const bool namedException = o.threw && o.boxes.empty() &&
+                              o.what.find(folder.string()) != std::string::npos &&
+                              o.what.find(Reason(errorNumber)) != std::string::npos;
+  EXPECT_TRUE(asClean || completedWithNote || o.EndedWithErrorBox() || namedException)
+      << "unexpected end: " << o.Describe() << Difference(o, clean);
+}
+
+TEST(CleanRun, WritesImportDuplicatesReportAndLog) {
+  const Outcome& o = Clean().outcome;
+  ASSERT_TRUE(o.Completed()) << o.Describe();
+  std::vector<std::string> imported, duplicates;
+  ASSERT_TRUE(SplitCrlf(o.outputs.at("取込用.txt"), imported));
+  ASSERT_TRUE(SplitCrlf(o.outputs.at("重複エラー.txt"), duplicates));
+  // The over-long NDC first; blank titles, blank readings and repeated keys out.
+  ASSERT_EQ(imported.size(), 6u);
+  EXPECT_EQ(imported[0], RecordLine("00000004", "K004", "書名", "ショメイ", "913.6123456789"));
+  EXPECT_EQ(
+      std::set<std::string>(duplicates.begin(), duplicates.end()),
+      (std::set<std::string>{RecordLine("00000003", "DUP1"), RecordLine("00000012", "DUP1"),
+                             RecordLine("00000013", "DUP2"), RecordLine("00000014", "DUP2")}));
+  EXPECT_TRUE(o.outputs.contains("書名なし.txt"));
+  EXPECT_TRUE(o.LogHas(" [×]memo.txt"));
+  EXPECT_TRUE(o.LogHas(" 重複エラー:4件"));
+  ExpectNoTornOutput(o);
+  for (Op op : {Op::kOpen, Op::kRead, Op::kWrite, Op::kSync, Op::kClose, Op::kRename, Op::kMkdir,
+                Op::kList}) {
+    EXPECT_GT(Clean().counts[static_cast<std::size_t>(op)], 0) << faulty::OpName(op);
+  }
+}
+
+class EveryFailingCall : public testing::TestWithParam<Op> {};
+
+TEST_P(EveryFailingCall, EndsKnownWayWithoutTempFileTornOutputOrChangedSource) {
+  const Op op = GetParam();
+  const long count = Clean().counts[static_cast<std::size_t>(op)];
+  for (long n = 1; n <= count; ++n) {
+    SCOPED_TRACE(std::string(faulty::OpName(op)) + " call " + std::to_string(n) + " of " +
+                 std::to_string(count) + " fails");
+    TempDir dir;
+    MakeFolder(dir.path());
+    FaultyFileSystem faults;
+    faults.FailNth(op, n);
+    const Outcome o = RunFolder(dir.path(), &faults);
+    ASSERT_TRUE(faults.Injected()) << "the fault point was never reached";
+    ExpectKnownEnd(dir.path(), o, faults.InjectedErrno());
+    NoHiddenFiles(o);
+    ExpectSourcesUntouched(dir.path());
+    ExpectNoTornOutput(o);
+    ExpectCleanRerun(dir.path());
+  }
+  CountFaultPoints(faulty::OpName(op), count);
+}
+
+INSTANTIATE_TEST_SUITE_P(OfKind, EveryFailingCall,
+                         testing::Values(Op::kOpen, Op::kRead, Op::kWrite, Op::kSync, Op::kClose,
+                                         Op::kRename, Op::kUnlink, Op::kMkdir, Op::kList,
+                                         Op::kStat),
+                         [](const testing::TestParamInfo<Op>& info) {
+                           return std::string(faulty::OpName(info.param));
+                         });
+
+TEST(DiskFull, RunFailsNamingTheFileAndLeavesNoPartialTargetOrTempFile) {
+  const long long total = Clean().bytesWritten;
+  ASSERT_GT(total, 200);
+  const long long limits[] = {0, 1, 100, total / 2, total - 1};
+  for (long long k : limits) {
+    SCOPED_TRACE("writes stop after " + std::to_string(k) + " of " + std::to_string(total) +
+                 " bytes");
+    TempDir dir;
+    MakeFolder(dir.path());
+    FaultyFileSystem faults;
+    faults.StopWritesAfter(k);
+    const Outcome o = RunFolder(dir.path(), &faults);
+    EXPECT_TRUE(o.threw) << o.Describe();
+    EXPECT_NE(o.what.find(OutputDir(dir.path()).string()), std::string::npos)
+        << "message names no output file: " << o.what;
+    EXPECT_NE(o.what.find(Reason(ENOSPC)), std::string::npos) << o.what;
+    NoHiddenFiles(o);
+    for (const auto& [name, bytes] : o.outputs) {
+      const auto versions = Clean().committed.find(name);
+      const bool whole = versions != Clean().committed.end() &&
+                         std::find(versions->second.begin(), versions->second.end(), bytes) !=
+                             versions->second.end();
+      EXPECT_TRUE(whole) << name << " is partial: no complete version a clean run writes";
+    }
+    ExpectSourcesUntouched(dir.path());
+    ExpectCleanRerun(dir.path());
+  }
+  CountFaultPoints("disk full", std::size(limits));
+}
+
+TEST(SourceLostAfterListing, RunStopsWithOpenFailureNamingTheFile) {
+  struct Case {
+    const char* what;
+    void (FaultyFileSystem::*arrange)(std::string);
+    int errorNumber;
+  };
+  const Case cases[] = {{"vanishes before its open", &FaultyFileSystem::VanishBeforeOpen, ENOENT},
+                        {"cannot be opened", &FaultyFileSystem::MakeUnreadable, EACCES}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("b.txt ") + c.what);
+    TempDir dir;
+    MakeFolder(dir.path());
+    const fs::path lost = dir.path() / "b.txt";
+    FaultyFileSystem faults;
+    (faults.*c.arrange)(lost.string());
+    const Outcome o = RunFolder(dir.path(), &faults);
+    EXPECT_TRUE(o.threw && o.boxes.empty()) << o.Describe();
+    EXPECT_EQ(o.what,
+              quenFile::FileError(quenFile::FileError::Kind::kOpen, lost, c.errorNumber).what());
+    NoHiddenFiles(o);
+    ExpectNoTornOutput(o);
+    auto expected = SourceFiles();
+    if (c.errorNumber == ENOENT) expected.erase("b.txt");
+    EXPECT_EQ(FilesIn(dir.path()), expected);
+  }
+  CountFaultPoints("lost source", std::size(cases));
+}
+
+}  // namespace
