@@ -25,6 +25,7 @@
 #include "MBox.h"
 #include "RunData.h"
 #include "RunHost.h"
+#include "TestSupport.h"
 #include "quenFile.h"
 #include "quenText.h"
 
@@ -32,35 +33,12 @@ namespace faultfix {
 
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string name = (fs::temp_directory_path() / "textcnv-fault-XXXXXX").string();
-    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp: " + name);
-    path_ = name;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-inline void WriteBytes(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
-}
-
-inline std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing_support::Crlf;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+using FolderHost = testing_support::RecordingHost;
+using BoxRecorder = testing_support::RecordingPresenter;
 
 // The entries of a folder (hidden ones too, no sub-folders) by name, with
 // the bytes of each regular file.
@@ -80,25 +58,9 @@ inline std::string RecordLine(std::string_view id, std::string_view key,
                               std::string_view title = "書名",
                               std::string_view reading = "ショメイ",
                               std::string_view ndc = "913.6") {
-  std::vector<std::string> fields(30);
-  for (std::size_t f = 0; f < fields.size(); ++f) {
-    fields[f] = "f" + std::to_string(f) + "-" + std::string(id);
-  }
-  fields[0] = id;
-  fields[1] = "1";
-  fields[2] = key;
-  fields[3] = title;
-  fields[4] = reading;
-  fields[9] = ndc;
-  std::string line = fields[0];
-  for (std::size_t f = 1; f < fields.size(); ++f) line += "\t" + fields[f];
-  return Sjis(line);
-}
-
-inline std::string Crlf(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += l + "\r\n";
-  return out;
+  return testing_support::RecordLine(testing_support::Rec{std::string(id), std::string(key),
+                                                          std::string(title), std::string(reading),
+                                                          std::string(ndc)});
 }
 
 // The lines of bytes ending in CR LF; false when the last one has no break.
@@ -112,29 +74,6 @@ inline bool SplitCrlf(std::string_view bytes, std::vector<std::string>& lines) {
   }
   return true;
 }
-
-class FolderHost : public RunHost {
- public:
-  explicit FolderHost(fs::path folder) : folder_(std::move(folder)) {}
-  fs::path ConfirmedFolder() const override { return folder_; }
-
- private:
-  fs::path folder_;
-};
-
-class BoxRecorder : public MessagePresenter {
- public:
-  BoxRecorder() : previous_(MBox::SetPresenter(this)) {}
-  ~BoxRecorder() override { MBox::SetPresenter(previous_); }
-  int Present(const MessageBoxRequest& box) override {
-    boxes.push_back(box);
-    return IDOK;
-  }
-  std::vector<MessageBoxRequest> boxes;
-
- private:
-  MessagePresenter* previous_;
-};
 
 // How one run ended and what it left in "処理後".
 struct Outcome {

@@ -19,9 +19,6 @@ std::filesystem::path quenFolder::GetSpecialFolder(bool trailingDelimiter) {
   if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
   if (folder.isEmpty() || !QDir(folder).exists()) folder.clear();
   std::filesystem::path path = ToPath(QDir::cleanPath(folder));
-  if (folder.isEmpty()) path.clear();
-  if (trailingDelimiter) {
-    if (path.empty() || !path.string().ends_with('/')) path += "/";
-  }
+  if (trailingDelimiter && !path.native().ends_with('/')) path += "/";
   return path;
 }
