@@ -1,0 +1,58 @@
+#include "BoxPresenter.h"
+
+#include <QThread>
+#include <QWidget>
+
+#include "quenText.h"
+
+namespace {
+
+QString Shown(std::string_view cp932) {
+  QString text = QString::fromStdString(quenText::ToUtf8(cp932));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+}  // namespace
+
+TBoxPresenter::TBoxPresenter(QWidget* boxParent)
+    : shower_(
+          [boxParent](const MessageBoxRequest& box) { return ShowMessageBox(boxParent, box); }) {}
+
+int TBoxPresenter::Present(const MessageBoxRequest& box) {
+  if (closing_) return IDOK;
+  if (QThread::currentThread() == thread()) return ShowHere(box);
+  int answer = IDOK;
+  QMetaObject::invokeMethod(
+      this, [&] { answer = ShowHere(box); }, Qt::BlockingQueuedConnection);
+  return answer;
+}
+
+int TBoxPresenter::ShowHere(const MessageBoxRequest& box) {
+  if (closing_) return IDOK;
+  return shower_(box);
+}
+
+QMessageBox::Icon IconOf(unsigned flags) {
+  switch (flags & 0xF0u) {
+    case 0x10:
+      return QMessageBox::Critical;
+    case 0x20:
+      return QMessageBox::Question;
+    case 0x30:
+      return QMessageBox::Warning;
+    case 0x40:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+int ShowMessageBox(QWidget* parent, const MessageBoxRequest& box) {
+  QMessageBox message(IconOf(box.flags), Shown(box.caption), Shown(box.text), QMessageBox::Ok,
+                      parent);
+  message.setTextFormat(Qt::PlainText);
+  if (box.flags & MB_TOPMOST) message.setWindowFlag(Qt::WindowStaysOnTopHint);
+  message.exec();
+  return IDOK;
+}

@@ -1,0 +1,129 @@
+#include "EditActions.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+
+namespace {
+
+bool ClipboardHasText() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  return data != nullptr && data->hasText();
+}
+
+bool HasSelection(const QWidget* w) {
+  if (auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->hasSelectedText();
+  if (auto* memo = qobject_cast<const QPlainTextEdit*>(w)) return memo->textCursor().hasSelection();
+  return false;
+}
+
+bool IsEmpty(const QWidget* w) {
+  if (auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->text().isEmpty();
+  if (auto* memo = qobject_cast<const QPlainTextEdit*>(w)) return memo->document()->isEmpty();
+  return true;
+}
+
+bool IsReadOnly(const QWidget* w) {
+  if (auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->isReadOnly();
+  if (auto* memo = qobject_cast<const QPlainTextEdit*>(w)) return memo->isReadOnly();
+  return true;
+}
+
+}  // namespace
+
+TEditActions::TEditActions(QWidget* window, const QList<QWidget*>& targets)
+    : QObject(window), targets_(targets) {
+  EditCut1 = Add(window, "EditCut1", QStringLiteral("切り取り(&T)"), Qt::CTRL | Qt::Key_X);
+  EditCopy1 = Add(window, "EditCopy1", QStringLiteral("コピー(&C)"), Qt::CTRL | Qt::Key_C);
+  EditPaste1 = Add(window, "EditPaste1", QStringLiteral("貼り付け(&P)"), Qt::CTRL | Qt::Key_V);
+  EditSelectAll1 =
+      Add(window, "EditSelectAll1", QStringLiteral("すべてを選択(&A)"), Qt::CTRL | Qt::Key_A);
+  connect(EditCut1, &QAction::triggered, this, &TEditActions::Cut);
+  connect(EditCopy1, &QAction::triggered, this, &TEditActions::Copy);
+  connect(EditPaste1, &QAction::triggered, this, &TEditActions::Paste);
+  connect(EditSelectAll1, &QAction::triggered, this, &TEditActions::SelectAll);
+
+  for (QWidget* target : targets_) {
+    target->installEventFilter(this);
+    if (auto* edit = qobject_cast<QLineEdit*>(target)) {
+      connect(edit, &QLineEdit::selectionChanged, this, &TEditActions::UpdateEnabling);
+      connect(edit, &QLineEdit::textChanged, this, &TEditActions::UpdateEnabling);
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) {
+      connect(memo, &QPlainTextEdit::selectionChanged, this, &TEditActions::UpdateEnabling);
+      connect(memo, &QPlainTextEdit::textChanged, this, &TEditActions::UpdateEnabling);
+    }
+  }
+  connect(qApp, &QApplication::focusChanged, this, &TEditActions::UpdateEnabling);
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+          &TEditActions::UpdateEnabling);
+  UpdateEnabling();
+}
+
+QAction* TEditActions::Add(QWidget* window, const char* name, const QString& caption,
+                           QKeyCombination key) {
+  // Owned here, so no signal can reach this object after its actions are gone.
+  auto* action = new QAction(caption, this);
+  action->setObjectName(QLatin1String(name));
+  action->setProperty("category", QStringLiteral("編集"));
+  action->setShortcut(QKeySequence(key));
+  action->setShortcutContext(Qt::WindowShortcut);
+  window->addAction(action);
+  return action;
+}
+
+QWidget* TEditActions::Target() const {
+  QWidget* focus = QApplication::focusWidget();
+  return targets_.contains(focus) ? focus : nullptr;
+}
+
+void TEditActions::UpdateEnabling() {
+  const QWidget* target = Target();
+  const bool selected = target != nullptr && HasSelection(target);
+  EditCut1->setEnabled(selected);
+  EditCopy1->setEnabled(selected);
+  EditPaste1->setEnabled(target != nullptr && ClipboardHasText());
+  EditSelectAll1->setEnabled(target != nullptr && !IsEmpty(target));
+}
+
+bool TEditActions::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    for (const QAction* action : {EditCut1, EditCopy1, EditPaste1, EditSelectAll1}) {
+      if (QKeySequence(key->keyCombination()) == action->shortcut()) {
+        event->ignore();
+        return true;
+      }
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void TEditActions::Cut() {
+  QWidget* target = Target();
+  if (target == nullptr || IsReadOnly(target)) return;
+  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->cut();
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->cut();
+}
+
+void TEditActions::Copy() {
+  QWidget* target = Target();
+  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->copy();
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->copy();
+}
+
+void TEditActions::Paste() {
+  QWidget* target = Target();
+  if (target == nullptr || IsReadOnly(target)) return;
+  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->paste();
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->paste();
+}
+
+void TEditActions::SelectAll() {
+  QWidget* target = Target();
+  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->selectAll();
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->selectAll();
+}

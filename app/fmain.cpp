@@ -1,0 +1,134 @@
+// The main window's life, its folder handling and its small actions.
+#include "fmain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "FileListBox.h"
+#include "FolderBrowser.h"
+#include "PathText.h"
+#include "SourceFolder.h"
+#include "TopLevel.h"
+#include "quenFile.h"
+#include "quenFolder.h"
+
+namespace fs = std::filesystem;
+
+TfmMain::TfmMain(QWidget* parent) : QWidget(parent) {
+  CreateControls();
+  chooser_ = [this] { return SelectFolderDialog1->Execute(); };
+  ConnectHost();
+  connect(&worker_, &TRunWorker::Finished, this, &TfmMain::StagesFinished);
+  FormCreate();
+}
+
+TfmMain::~TfmMain() { FormDestroy(); }
+
+void TfmMain::FormCreate() {
+  previousPresenter_ = MBox::SetPresenter(&presenter_);
+  data_.TargetFiles.clear();
+  data_.WorkLines.Clear();
+  data_.ClearKeyIndex();
+  data_.ClearErrorList();
+
+  // The desktop's files are shown, but TargetFiles stays empty: nothing can
+  // be converted before a folder has been chosen.
+  const fs::path desktop = quenFolder::GetSpecialFolder(false);
+  std::vector<fs::path> files;
+  try {
+    files = ListFolderFiles(desktop);
+  } catch (const quenFile::FileError&) {
+    // An unreadable desktop just lists nothing.
+  }
+  ShowFolder(desktop, files);
+
+  data_.Delimiter = '\t';
+  data_.ContextRadius = 6;
+  lblTop->setText(Instructions());
+  UpdateRunActions();
+}
+
+void TfmMain::FormDestroy() {
+  // A run still working cannot be stopped, only waited for: its boxes are
+  // answered unseen and its log goes nowhere.
+  presenter_.SetClosing(true);
+  disconnect(&host_, nullptr, this, nullptr);
+  disconnect(&worker_, nullptr, this, nullptr);
+  worker_.Wait();
+  SetBusy(false);
+  MBox::SetPresenter(previousPresenter_);
+
+  data_.TargetFiles.clear();
+  data_.WorkLines.Clear();
+  data_.ClearKeyIndex();
+  data_.ClearErrorList();
+}
+
+void TfmMain::ConnectHost() {
+  connect(&host_, &TWindowRunHost::folderRead, this, &TfmMain::ShowFolder);
+  connect(&host_, &TWindowRunHost::logCleared, this, &TfmMain::ClearLog);
+  connect(&host_, &TWindowRunHost::logAppended, this, &TfmMain::AppendLog);
+  connect(&host_, &TWindowRunHost::logPaintingSuspended, this, &TfmMain::SuspendLogPainting);
+  connect(&host_, &TWindowRunHost::progressChanged, this, &TfmMain::ShowProgress);
+  connect(&host_, &TWindowRunHost::busyChanged, this, &TfmMain::SetBusy);
+}
+
+void TfmMain::actFileExecute() {}
+
+void TfmMain::actExitExecute() { close(); }
+
+void TfmMain::actSrcFolderSelectExecute() {
+  ShowFailures([this] {
+    if (working_) return;
+    const std::optional<fs::path> chosen = chooser_();
+    if (!chosen) return;
+    host_.SetConfirmedFolder(*chosen);
+    RefreshSourceFolder();
+  });
+}
+
+void TfmMain::RefreshSourceFolder() {
+  if (working_) return;  // the run's lists are not the window's meanwhile
+  const fs::path folder = host_.ConfirmedFolder();
+  ShowFolder(folder, ListFolderFiles(folder));
+  RebuildTargetList();
+}
+
+void TfmMain::ShowFolder(const fs::path& folder, const std::vector<fs::path>& files) {
+  shownFolder_ = folder;
+  edtSrcFolder->setText(ToQString(folder));
+  JvFileListBox1->SetFiles(files);
+}
+
+void TfmMain::RebuildTargetList() {
+  if (working_) return;
+  data_.TargetFiles.clear();
+  std::string base = shownFolder_.native();
+  if (!base.ends_with('/')) base += '/';
+  for (int row = 0; row < JvFileListBox1->count(); ++row) {
+    data_.TargetFiles.emplace_back(base + JvFileListBox1->NativeName(row));
+  }
+  hasTargets_ = !data_.TargetFiles.empty();
+  UpdateRunActions();
+  if (!hasTargets_) MBox::Info(Sjis("指定したフォルダーにはファイルがありません"));
+}
+
+void TfmMain::actConvStartUpdate() { actConvStart->setEnabled(hasTargets_ && !working_); }
+
+void TfmMain::UpdateRunActions() {
+  actConvStartUpdate();
+  actSrcFolderSelect->setEnabled(!working_);
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+  if (!working_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  ShowFailures(
+      [] { MBox::Info(Sjis("変換処理中は終了できません。\r\n処理が終わってから閉じて下さい。")); });
+}

@@ -1,0 +1,128 @@
+// TfmMain: the program's only working window. It tells the operator what to
+// prepare, lets them choose the folder of record files, lists its files,
+// starts the conversion run and shows the run log.
+//
+// The run's preparation (which may end it with a box) runs on the GUI
+// thread, its stages on a worker thread; the window stays responsive but
+// refuses a second run, a new folder and closing until the run has ended.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QWidget>
+
+#include "BoxPresenter.h"
+#include "ConversionRun.h"
+#include "RunData.h"
+#include "RunWorker.h"
+#include "WindowRunHost.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class TEditActions;
+class TFileListBox;
+class TSelectFolderDialog;
+
+class TfmMain : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TfmMain(QWidget* parent = nullptr);
+  ~TfmMain() override;
+
+  // Asks for a folder; nothing when the operator cancels. By default the
+  // folder browser SelectFolderDialog1.
+  using FolderChooser = std::function<std::optional<std::filesystem::path>()>;
+  void SetFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
+  TBoxPresenter& Presenter() { return presenter_; }
+  bool IsWorking() const { return working_; }
+  // The four lines of lblTop.
+  static QString Instructions();
+
+  // Takes the folder last confirmed into the window: shows it, lists its
+  // files and rebuilds TargetFiles.
+  void RefreshSourceFolder();
+  // TargetFiles from the file list: the folder's path and each entry's name.
+  void RebuildTargetList();
+
+  // The controls, named as on the form.
+  QMenuBar* MainMenu;
+  QFrame* Panel1;
+  QLabel* lblTop;
+  QLabel* Label1;
+  QLineEdit* edtSrcFolder;
+  QPushButton* btnSrcOpen;
+  QLabel* Label2;
+  TFileListBox* JvFileListBox1;
+  QLabel* Label3;
+  QPushButton* cxButton3;
+  QProgressBar* progBar;
+  QPlainTextEdit* Memo1;
+  TSelectFolderDialog* SelectFolderDialog1;
+
+  QAction* actFile;
+  QAction* actExit;
+  QAction* actSrcFolderSelect;
+  QAction* actConvStart;
+  TEditActions* EditActions;
+
+ public slots:
+  void actFileExecute();
+  void actExitExecute();
+  void actSrcFolderSelectExecute();
+  void actConvStartExecute();
+  // Enables the start exactly when there are files to convert and no run is
+  // working; called whenever either changes.
+  void actConvStartUpdate();
+
+ signals:
+  // A run started by actConvStartExecute has ended, however it ended.
+  void RunEnded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void FormCreate();
+  void FormDestroy();
+  void ConnectHost();
+
+  void ShowFolder(const std::filesystem::path& folder,
+                  const std::vector<std::filesystem::path>& files);
+  void StartStages();
+  void StagesFinished();
+  void UpdateRunActions();
+  void SetBusy(bool busy);
+  void ShowProgress(int position, int maximum);
+  void ClearLog();
+  void AppendLog(const QString& line);
+  void SuspendLogPainting(bool suspended);
+
+  RunData data_;
+  TWindowRunHost host_;
+  ConversionRun run_{host_, data_};
+  TBoxPresenter presenter_{this};
+  MessagePresenter* previousPresenter_ = nullptr;
+  TRunWorker worker_;
+  FolderChooser chooser_;
+
+  // The folder shown and listed, as native bytes.
+  std::filesystem::path shownFolder_;
+  // The GUI thread's own answer to "is TargetFiles empty?": RunData belongs
+  // to the worker while a run works.
+  bool hasTargets_ = false;
+  bool working_ = false;
+  bool busy_ = false;
+  // Lines in Memo1: an empty first line leaves the document empty, so the
+  // count decides whether a line needs a new block.
+  int logLineCount_ = 0;
+};

@@ -1,0 +1,97 @@
+// The conversion run as the main window drives it: the preparation on the GUI
+// thread, the stages on a worker, and what the run shows meanwhile.
+#include <algorithm>
+
+#include <QAction>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include "TopLevel.h"
+#include "fmain.h"
+
+void TfmMain::actConvStartExecute() {
+  if (working_ || !hasTargets_) return;
+  working_ = true;
+  UpdateRunActions();
+
+  bool staged = false;
+  ShowFailures([this, &staged] {
+    // Its boxes and early ends belong on this thread; the window waits here
+    // as the operator would.
+    const bool go = run_.Prepare();
+    hasTargets_ = !data_.TargetFiles.empty();
+    if (go) {
+      StartStages();
+      staged = true;
+    }
+  });
+  if (staged) return;
+  working_ = false;
+  hasTargets_ = !data_.TargetFiles.empty();
+  UpdateRunActions();
+  emit RunEnded();
+}
+
+void TfmMain::StartStages() {
+  worker_.Start([this] { run_.Execute(); });
+}
+
+void TfmMain::StagesFinished() {
+  working_ = false;
+  SetBusy(false);
+  SuspendLogPainting(false);
+  hasTargets_ = !data_.TargetFiles.empty();
+  UpdateRunActions();
+  if (std::exception_ptr error = worker_.TakeError()) {
+    try {
+      std::rethrow_exception(error);
+    } catch (...) {
+      ShowCurrentException();
+    }
+  }
+  emit RunEnded();
+}
+
+void TfmMain::SetBusy(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void TfmMain::ShowProgress(int position, int maximum) {
+  if (maximum <= 0) {
+    progBar->setRange(0, 100);
+    progBar->setValue(0);
+    return;
+  }
+  progBar->setRange(0, maximum);
+  progBar->setValue(std::clamp(position, 0, maximum));
+}
+
+void TfmMain::ClearLog() {
+  Memo1->clear();
+  logLineCount_ = 0;
+}
+
+void TfmMain::AppendLog(const QString& line) {
+  QTextCursor end(Memo1->document());
+  end.movePosition(QTextCursor::End);
+  if (logLineCount_ > 0) end.insertBlock();
+  end.insertText(line);
+  ++logLineCount_;
+  if (Memo1->updatesEnabled()) {
+    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+  }
+}
+
+void TfmMain::SuspendLogPainting(bool suspended) {
+  Memo1->setUpdatesEnabled(!suspended);
+  if (!suspended) Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+}

@@ -1,0 +1,159 @@
+// Message boxes: how a box request becomes a Qt box, that boxes asked for off
+// the GUI thread are shown on it, and that a failure reaching the top is
+// shown in the application's error box while the program goes on.
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+#include "BoxPresenter.h"
+#include "ConversionRun.h"
+#include "TopLevel.h"
+#include "WindowTestSupport.h"
+#include "fmain.h"
+#include "quenText.h"
+
+class WindowBoxesTest : public QObject {
+  Q_OBJECT
+  PrivateHome home_;
+
+ private slots:
+  void flagsChooseTheIcon_data();
+  void flagsChooseTheIcon();
+  void aBoxHasOneOkButtonAndItsTexts_data();
+  void aBoxHasOneOkButtonAndItsTexts();
+  void boxesFromAWorkerAreShownOnTheGuiThread();
+  void theWindowRoutesMBoxWhileItLives();
+  void aFailureInAHandlerIsShownAndTheProgramGoesOn_data();
+  void aFailureInAHandlerIsShownAndTheProgramGoesOn();
+};
+
+void WindowBoxesTest::flagsChooseTheIcon_data() {
+  QTest::addColumn<unsigned>("flags");
+  QTest::addColumn<QMessageBox::Icon>("icon");
+  QTest::newRow("none") << 0u << QMessageBox::NoIcon;
+  QTest::newRow("stop") << unsigned(MB_ICONERROR) << QMessageBox::Critical;
+  QTest::newRow("question") << 0x20u << QMessageBox::Question;
+  QTest::newRow("warning") << 0x30u << QMessageBox::Warning;
+  QTest::newRow("information") << unsigned(MB_ICONINFORMATION) << QMessageBox::Information;
+  QTest::newRow("information, topmost, 2nd button")
+      << unsigned(MB_ICONINFORMATION | MB_TOPMOST | MB_DEFBUTTON2) << QMessageBox::Information;
+}
+
+void WindowBoxesTest::flagsChooseTheIcon() {
+  QFETCH(unsigned, flags);
+  QFETCH(QMessageBox::Icon, icon);
+  QCOMPARE(IconOf(flags), icon);
+}
+
+void WindowBoxesTest::aBoxHasOneOkButtonAndItsTexts_data() {
+  QTest::addColumn<unsigned>("flags");
+  QTest::addColumn<QMessageBox::Icon>("icon");
+  QTest::newRow("error") << unsigned(MB_ICONERROR) << QMessageBox::Critical;
+  QTest::newRow("information") << unsigned(MB_ICONINFORMATION) << QMessageBox::Information;
+}
+
+void WindowBoxesTest::aBoxHasOneOkButtonAndItsTexts() {
+  QFETCH(unsigned, flags);
+  QFETCH(QMessageBox::Icon, icon);
+  QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+  QString shownTitle;
+  QString shownText;
+  QList<QAbstractButton*> buttons;
+  QTimer::singleShot(0, [&] {
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 30000);
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    shownIcon = box->icon();
+    shownTitle = box->windowTitle();
+    shownText = box->text();
+    buttons = box->buttons();
+    box->button(QMessageBox::Ok)->click();
+  });
+  const MessageBoxRequest request{
+      Sjis(" 処理後フォルダー/x が作成できません\r\n処理を中断します。"), Sjis("Textcnv"), flags};
+  QCOMPARE(ShowMessageBox(nullptr, request), IDOK);
+  QCOMPARE(shownIcon, icon);
+  QCOMPARE(shownTitle, QStringLiteral("Textcnv"));
+  QCOMPARE(shownText, QStringLiteral(" 処理後フォルダー/x が作成できません\n処理を中断します。"));
+  QCOMPARE(buttons.size(), 1);
+}
+
+void WindowBoxesTest::boxesFromAWorkerAreShownOnTheGuiThread() {
+  TBoxPresenter presenter(nullptr);
+  QList<bool> onGuiThread;
+  presenter.SetShower([&](const MessageBoxRequest& box) {
+    onGuiThread << (QThread::currentThread() == qApp->thread());
+    return box.text == "7" ? 7 : IDOK;
+  });
+  std::atomic<int> answer = 0;
+  std::thread worker([&] { answer = presenter.Present({"7", "", MB_ICONINFORMATION}); });
+  // The worker waits until this thread serves its box.
+  QTRY_COMPARE_WITH_TIMEOUT(answer.load(), 7, 30000);
+  worker.join();
+  QCOMPARE(presenter.Present({"1", "", 0}), IDOK);
+  QCOMPARE(onGuiThread, QList<bool>({true, true}));
+
+  presenter.SetClosing(true);
+  QCOMPARE(presenter.Present({"7", "", 0}), IDOK);
+  QCOMPARE(onGuiThread.size(), 2);
+}
+
+void WindowBoxesTest::theWindowRoutesMBoxWhileItLives() {
+  {
+    TfmMain window;
+    BoxRecorder boxes;
+    boxes.Attach(window);
+    MBox::Info(Sjis("テスト"));
+    QCOMPARE(boxes.Texts(), QStringList{QStringLiteral("テスト")});
+  }
+  // Gone with the window: the next box goes to the default presenter.
+  QCOMPARE(MBox::SetPresenter(nullptr), nullptr);
+}
+
+void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn_data() {
+  QTest::addColumn<QString>("message");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("Japanese ending")
+      << QStringLiteral("フォルダーを読めません") << QStringLiteral("フォルダーを読めません.");
+  QTest::newRow("letter ending") << QStringLiteral("failed") << QStringLiteral("failed.");
+  QTest::newRow("full stop ending") << QStringLiteral("failed.") << QStringLiteral("failed.");
+  QTest::newRow("hyphen ending") << QStringLiteral("code -") << QStringLiteral("code -");
+  QTest::newRow("ideographic full stop") << QStringLiteral("失敗。") << QStringLiteral("失敗。.");
+}
+
+void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn() {
+  QFETCH(QString, message);
+  QFETCH(QString, shown);
+  const QString folder = home_.NewFolder(QStringLiteral("after"));
+  WriteBytes(folder + QStringLiteral("/a.txt"), "a");
+  TfmMain window;
+  BoxRecorder boxes;
+  boxes.Attach(window);
+  const QString before = window.edtSrcFolder->text();
+  window.SetFolderChooser([message]() -> std::optional<std::filesystem::path> {
+    throw std::runtime_error(message.toStdString());
+  });
+  window.actSrcFolderSelect->trigger();
+  QCOMPARE(boxes.boxes.size(), 1);
+  const RecordedBox& box = boxes.boxes.front();
+  QCOMPARE(box.text, shown);
+  QCOMPARE(box.caption, QString::fromStdString(quenText::ToUtf8(MBox::ApplicationTitle())));
+  QCOMPARE(box.flags, unsigned(MB_ICONERROR));
+  QCOMPARE(window.edtSrcFolder->text(), before);
+
+  ConfirmFolder(window, folder);
+  QCOMPARE(window.edtSrcFolder->text(), folder);
+  QVERIFY(window.cxButton3->isEnabled());
+}
+
+QTEST_MAIN(WindowBoxesTest)
+#include "window_boxes_test.moc"
