@@ -1,4 +1,4 @@
-# TextCnv: make run | make test | make bench | make fuzz
+# TextCnv: make run | make test | make bench | make fuzz | make screenshot
 BUILD   ?= build
 RELEASE ?= build-release
 ASAN    ?= build-asan
@@ -14,7 +14,7 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1 \
                  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
                  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: deps configure build run test test-asan fuzz-build fuzz fuzz-smoke bench format clean
+.PHONY: deps configure build run test test-asan fuzz-build fuzz fuzz-smoke bench screenshot format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -70,8 +70,13 @@ fuzz-smoke:
 bench: deps
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS)
-	@if [ -x $(RELEASE)/bench/textcnv-bench ]; then ./$(RELEASE)/bench/textcnv-bench; \
-	 else echo "The benchmark is not built yet."; fi
+	@./$(RELEASE)/bench/textcnv-bench
+	@echo "The window converting 1,000,000 records (offscreen):"
+	@./$(RELEASE)/bench/textcnv-window-bench bench/data/1000000
+
+# A picture of the window after a run over the sample folder, for the README.
+screenshot: build
+	@bash scripts/screenshot.sh samples/basic docs/screenshot.png
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
