@@ -121,7 +121,8 @@ void ConversionRun::Execute() {
     log_.Append(Sjis("終了　重複チェック"));
     log_.Append("");
 
-    data_.WorkLines.SaveToFile(import);
+    // Filtering replaces it at once; only that last version waits for the disk.
+    data_.WorkLines.SaveToFile(import, quenFile::Durability::kCached);
     importInWorkLines_ = true;
     WriteImportFile(import);
     WriteNoTitleReport();

@@ -84,8 +84,9 @@ void LineList::LoadFromFile(const std::filesystem::path& path) {
   LoadFromBytes(quenFile::ReadAll(path));
 }
 
-void LineList::SaveToFile(const std::filesystem::path& path) const {
-  quenFile::AtomicWriter out(path);
+void LineList::SaveToFile(const std::filesystem::path& path,
+                          quenFile::Durability durability) const {
+  quenFile::AtomicWriter out(path, durability);
   // Lines go out in batches straight from where they are stored.
   constexpr std::size_t kBatchLines = 512;
   std::vector<std::string_view> pieces;

@@ -41,7 +41,8 @@ bool ConversionRun::MergeTargetFiles() {
     // first line and two records would become one.
     if (merged.size() > start && merged.back() != '\n' && merged.back() != '\r') merged += "\r\n";
   }
-  quenFile::WriteAll(OutputFile(kImportFileName), merged);
+  // The duplicate check replaces it within the run: no need to wait for the disk.
+  quenFile::WriteAll(OutputFile(kImportFileName), merged, quenFile::Durability::kCached);
   mergedInMemory_ = true;
   log_.Append(" --------------------");
   log_.Append(" " + Count4(total) + Sjis("件:（トータル)"));

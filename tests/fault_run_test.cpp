@@ -223,6 +223,15 @@ TEST(CleanRun, WritesImportDuplicatesReportAndLog) {
   }
 }
 
+TEST(CleanRun, WaitsForTheDiskOncePerOutputNotForVersionsReplacedWithinTheRun) {
+  // The import file is written after the merge, after the duplicate check
+  // and after filtering; only that last version has to survive a power cut.
+  const Baseline& clean = Clean();
+  EXPECT_EQ(clean.committed.at("取込用.txt").size(), 3u);
+  EXPECT_EQ(clean.counts[static_cast<std::size_t>(Op::kSync)],
+            static_cast<long>(clean.committed.size()));
+}
+
 class EveryFailingCall : public testing::TestWithParam<Op> {};
 
 TEST_P(EveryFailingCall, EndsKnownWayWithoutTempFileTornOutputOrChangedSource) {
