@@ -1,5 +1,7 @@
 #include "BoxPresenter.h"
 
+#include <future>
+
 #include <QThread>
 #include <QWidget>
 
@@ -16,16 +18,17 @@ QString Shown(std::string_view cp932) {
 }  // namespace
 
 TBoxPresenter::TBoxPresenter(QWidget* boxParent)
-    : shower_(
-          [boxParent](const MessageBoxRequest& box) { return ShowMessageBox(boxParent, box); }) {}
+    : shower_([boxParent](const MessageBoxRequest& box) { return ShowMessageBox(boxParent, box); }),
+      poster_([this](std::function<void()> call) {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+      }) {}
 
 int TBoxPresenter::Present(const MessageBoxRequest& box) {
   if (closing_) return IDOK;
   if (QThread::currentThread() == thread()) return ShowHere(box);
-  int answer = IDOK;
-  QMetaObject::invokeMethod(
-      this, [&] { answer = ShowHere(box); }, Qt::BlockingQueuedConnection);
-  return answer;
+  std::promise<int> answer;
+  poster_([&] { answer.set_value(ShowHere(box)); });
+  return answer.get_future().get();
 }
 
 int TBoxPresenter::ShowHere(const MessageBoxRequest& box) {

@@ -28,6 +28,10 @@ class TBoxPresenter : public QObject, public MessagePresenter {
   int Present(const MessageBoxRequest& box) override;
 
   void SetShower(Shower shower) { shower_ = std::move(shower); }
+  // How a box asked for on another thread is handed to the GUI thread; by
+  // default a queued call. The window hands it on behind the run's log lines.
+  using Poster = std::function<void(std::function<void()>)>;
+  void SetPoster(Poster poster) { poster_ = std::move(poster); }
   // While closing, boxes are answered with OK without being shown, so a
   // worker that is still running cannot wait for a window that is gone.
   void SetClosing(bool closing) { closing_ = closing; }
@@ -36,6 +40,7 @@ class TBoxPresenter : public QObject, public MessagePresenter {
   int ShowHere(const MessageBoxRequest& box);
 
   Shower shower_;
+  Poster poster_;
   std::atomic<bool> closing_ = false;
 };
 

@@ -1,17 +1,24 @@
 // TWindowRunHost: the conversion run's view of the main window.
 //
-// The run calls its host from whichever thread runs it. Every call becomes a
-// signal; connected with the default connection type, calls made on the GUI
-// thread reach the window at once, calls from a worker are queued and arrive
-// in the order they were made.
+// The run calls its host from whichever thread runs it; every call becomes a
+// signal emitted on the GUI thread, in the order of the calls. Calls made on
+// the GUI thread are delivered at once. Calls from a worker are queued and
+// delivered in slices of a few milliseconds, so that a burst of thousands of
+// log lines never keeps the window from its input, timers and painting.
+//
+// The window keeps painting its log while the run works, so the run's wish
+// to pause that painting is not passed on.
 #pragma once
 
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <vector>
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include "RunHost.h"
 
@@ -25,25 +32,37 @@ class TWindowRunHost : public QObject, public RunHost {
 
   void FolderRead(const std::filesystem::path& folder,
                   const std::vector<std::filesystem::path>& files) override;
-  void LogCleared() override { emit logCleared(); }
+  void LogCleared() override;
   // Decoded here, on the run's thread, so the GUI thread only appends.
   void LogAppended(std::string_view line) override;
-  void LogPaintingSuspended(bool suspended) override { emit logPaintingSuspended(suspended); }
-  void ProgressChanged(int position, int maximum) override {
-    emit progressChanged(position, maximum);
-  }
-  void BusyChanged(bool busy) override { emit busyChanged(busy); }
+  void ProgressChanged(int position, int maximum) override;
+  void BusyChanged(bool busy) override;
+
+  // Runs call on the GUI thread after every call made before it.
+  void Post(std::function<void()> call);
+  // Delivers every call still queued, at once; GUI thread only. Whatever the
+  // window does next (a box, the run's end) then comes after them.
+  void Flush();
 
  signals:
   void folderRead(const std::filesystem::path& folder,
                   const std::vector<std::filesystem::path>& files);
   void logCleared();
   void logAppended(const QString& line);
-  void logPaintingSuspended(bool suspended);
   void progressChanged(int position, int maximum);
   void busyChanged(bool busy);
 
  private:
+  using Call = std::function<void()>;
+  // Delivers queued calls for one slice of time; schedules the next slice
+  // when some are left.
+  void DeliverSlice();
+  bool DeliverOne();
+
   mutable std::mutex mutex_;
   std::filesystem::path confirmed_;
+  std::deque<Call> queued_;
+  // A slice is due: posted, or waiting on sliceTimer_.
+  bool sliceDue_ = false;
+  QTimer sliceTimer_;
 };

@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 TfmMain::TfmMain(QWidget* parent) : QWidget(parent) {
   CreateControls();
   chooser_ = [this] { return SelectFolderDialog1->Execute(); };
+  // A box comes after every log line and progress step reported before it.
+  presenter_.SetPoster([this](std::function<void()> call) { host_.Post(std::move(call)); });
   ConnectHost();
   connect(&worker_, &TRunWorker::Finished, this, &TfmMain::StagesFinished);
   FormCreate();
@@ -71,7 +73,6 @@ void TfmMain::ConnectHost() {
   connect(&host_, &TWindowRunHost::folderRead, this, &TfmMain::ShowFolder);
   connect(&host_, &TWindowRunHost::logCleared, this, &TfmMain::ClearLog);
   connect(&host_, &TWindowRunHost::logAppended, this, &TfmMain::AppendLog);
-  connect(&host_, &TWindowRunHost::logPaintingSuspended, this, &TfmMain::SuspendLogPainting);
   connect(&host_, &TWindowRunHost::progressChanged, this, &TfmMain::ShowProgress);
   connect(&host_, &TWindowRunHost::busyChanged, this, &TfmMain::SetBusy);
 }

@@ -5,6 +5,8 @@
 // The run's preparation (which may end it with a box) runs on the GUI
 // thread, its stages on a worker thread; the window stays responsive but
 // refuses a second run, a new folder and closing until the run has ended.
+// The log keeps painting while the run works: the run would pause it, but
+// only a window frozen by its run needs that.
 #pragma once
 
 #include <filesystem>
@@ -105,7 +107,6 @@ class TfmMain : public QWidget {
   void ShowProgress(int position, int maximum);
   void ClearLog();
   void AppendLog(const QString& line);
-  void SuspendLogPainting(bool suspended);
 
   RunData data_;
   TWindowRunHost host_;

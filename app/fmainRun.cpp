@@ -40,9 +40,10 @@ void TfmMain::StartStages() {
 }
 
 void TfmMain::StagesFinished() {
+  // Everything the stages reported comes before their end.
+  host_.Flush();
   working_ = false;
   SetBusy(false);
-  SuspendLogPainting(false);
   hasTargets_ = !data_.TargetFiles.empty();
   UpdateRunActions();
   if (std::exception_ptr error = worker_.TakeError()) {
@@ -81,17 +82,13 @@ void TfmMain::ClearLog() {
 }
 
 void TfmMain::AppendLog(const QString& line) {
+  // The log follows its end, unless the operator has scrolled back to read.
+  QScrollBar* bar = Memo1->verticalScrollBar();
+  const bool following = bar->value() == bar->maximum();
   QTextCursor end(Memo1->document());
   end.movePosition(QTextCursor::End);
   if (logLineCount_ > 0) end.insertBlock();
   end.insertText(line);
   ++logLineCount_;
-  if (Memo1->updatesEnabled()) {
-    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
-  }
-}
-
-void TfmMain::SuspendLogPainting(bool suspended) {
-  Memo1->setUpdatesEnabled(!suspended);
-  if (!suspended) Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+  if (following) bar->setValue(bar->maximum());
 }

@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "BoxPresenter.h"
 #include "ConversionRun.h"
 #include "TopLevel.h"
+#include "WindowRunHost.h"
 #include "WindowTestSupport.h"
 #include "fmain.h"
 #include "quenText.h"
@@ -31,6 +33,7 @@ class WindowBoxesTest : public QObject {
   void aBoxHasOneOkButtonAndItsTexts_data();
   void aBoxHasOneOkButtonAndItsTexts();
   void boxesFromAWorkerAreShownOnTheGuiThread();
+  void aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox();
   void theWindowRoutesMBoxWhileItLives();
   void aFailureInAHandlerIsShownAndTheProgramGoesOn_data();
   void aFailureInAHandlerIsShownAndTheProgramGoesOn();
@@ -105,6 +108,43 @@ void WindowBoxesTest::boxesFromAWorkerAreShownOnTheGuiThread() {
   presenter.SetClosing(true);
   QCOMPARE(presenter.Present({"7", "", 0}), IDOK);
   QCOMPARE(onGuiThread.size(), 2);
+}
+
+void WindowBoxesTest::aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox() {
+  // As the run's summary does: thousands of lines from the worker, then the
+  // closing box. The window keeps serving its timers meanwhile, and the box
+  // comes only after the last line.
+  constexpr int kLines = 20000;
+  TWindowRunHost host;
+  TBoxPresenter presenter(nullptr);
+  presenter.SetPoster([&](std::function<void()> call) { host.Post(std::move(call)); });
+  QPlainTextEdit log;
+  int linesShown = 0;
+  connect(&host, &TWindowRunHost::logAppended, &log, [&](const QString& line) {
+    log.appendPlainText(line);
+    ++linesShown;
+  });
+  int linesAtBox = -1;
+  presenter.SetShower([&](const MessageBoxRequest&) {
+    linesAtBox = linesShown;
+    return IDOK;
+  });
+  int ticksMidway = 0;
+  QTimer ticker;
+  connect(&ticker, &QTimer::timeout, [&] {
+    if (linesShown > 0 && linesShown < kLines) ++ticksMidway;
+  });
+  ticker.start(0);
+
+  std::thread worker([&] {
+    for (int i = 0; i < kLines; ++i)
+      host.LogAppended("978-4-00-310003-5 :line " + std::to_string(i));
+    presenter.Present({"done", "", MB_ICONINFORMATION});
+  });
+  QTRY_COMPARE_WITH_TIMEOUT(linesAtBox, kLines, 60000);
+  worker.join();
+  QVERIFY2(ticksMidway > 0, "the lines were delivered in one stretch");
+  QCOMPARE(log.document()->blockCount(), kLines);
 }
 
 void WindowBoxesTest::theWindowRoutesMBoxWhileItLives() {
