@@ -87,19 +87,12 @@ void LineList::LoadFromFile(const std::filesystem::path& path) {
 void LineList::SaveToFile(const std::filesystem::path& path,
                           quenFile::Durability durability) const {
   quenFile::AtomicWriter out(path, durability);
-  // Lines go out in batches straight from where they are stored.
-  constexpr std::size_t kBatchLines = 512;
-  std::vector<std::string_view> pieces;
-  pieces.reserve(2 * kBatchLines);
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    pieces.push_back(lines_[i]);
-    pieces.push_back("\r\n");
-    if (pieces.size() == 2 * kBatchLines) {
-      out.Write(pieces);
-      pieces.clear();
-    }
+  // The writer gathers lines into large writes: the kernel copies one long
+  // buffer far faster than a thousand short pieces.
+  for (const std::string_view line : lines_) {
+    out.Write(line);
+    out.Write("\r\n");
   }
-  out.Write(pieces);
   out.Commit();
 }
 
