@@ -100,6 +100,7 @@ void ConversionRun::Execute() {
     CleanupGuard cleanup(host_, progressPosition_, progressMaximum_);
     workLineEntries_.clear();
     importInWorkLines_ = false;
+    checkedFiles_.clear();
     FileCheck();
 
     for (const fs::path& path : data_.TargetFiles) {

@@ -54,6 +54,9 @@ class ConversionRun {
   // Field 2 of a line, or empty with fewer than 3 fields.
   std::string_view KeyOf(std::string_view line) const;
   std::filesystem::path OutputFile(std::string_view name) const;
+  // The merged size of TargetFiles, for reserving the buffer at once.
+  std::size_t ExpectedMergeSize() const;
+  static void AddMissingLineBreak(std::string& merged);
 
   RunHost& host_;
   RunData& data_;
@@ -68,9 +71,17 @@ class ConversionRun {
   // WorkLines are exactly what was just saved as the import file.
   bool importInWorkLines_ = false;
   // The bytes the merge just wrote, so the duplicate check need not read
-  // them back.
+  // them back. The error check already gathers them here, file after file,
+  // so the merge need not read the files a second time.
   std::string mergedBytes_;
   bool mergedInMemory_ = false;
+  struct CheckedFile {
+    std::filesystem::path path;
+    std::size_t start = 0;  // in mergedBytes_
+    std::size_t size = 0;   // without the line break added after it
+    bool read = false;
+  };
+  std::vector<CheckedFile> checkedFiles_;
 };
 
 // Shows an exception that reached the top as the application's error box:

@@ -8,10 +8,20 @@ namespace fs = std::filesystem;
 void ConversionRun::CheckRecordErrors(const fs::path& path) {
   const std::string nameNative = path.filename().native();
   const std::string name = Sjis(nameNative);
-  if (!quenFile::ReadIfOpens([&] { data_.WorkLines.LoadFromFile(path); })) {
+  if (checkedFiles_.empty()) {
+    mergedBytes_.clear();
+    mergedInMemory_ = false;
+    mergedBytes_.reserve(ExpectedMergeSize());
+  }
+  CheckedFile& checked = checkedFiles_.emplace_back(CheckedFile{path, mergedBytes_.size()});
+  if (!quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, mergedBytes_); })) {
     log_.Append(Sjis(" ファイル読み込みエラー:") + name);
     return;
   }
+  checked.read = true;
+  checked.size = mergedBytes_.size() - checked.start;
+  data_.WorkLines.LoadFromBytes(mergedBytes_.substr(checked.start));
+  AddMissingLineBreak(mergedBytes_);
   const std::size_t lineCount = data_.WorkLines.size();
   SetProgress(0, 100);
 

@@ -1,6 +1,8 @@
 // The merge of the record files into the import file, and the duplicate
 // check that takes every record with a repeated key out of it.
 
+#include <algorithm>
+
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenUtil.h"
@@ -13,36 +15,56 @@ std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 
 
 }  // namespace
 
-bool ConversionRun::MergeTargetFiles() {
-  // Streamed into the hidden temporary file of an atomic write: the import
-  // file appears only once it is complete.
-  std::string& merged = mergedBytes_;
-  merged.clear();
-  mergedInMemory_ = false;
+std::size_t ConversionRun::ExpectedMergeSize() const {
   std::uintmax_t expected = 0;
   for (const fs::path& path : data_.TargetFiles) {
     const long long size = quenFile::FileSize(path);
     if (size >= 0) expected += static_cast<std::uintmax_t>(size) + 2;
   }
-  merged.reserve(static_cast<std::size_t>(expected));
+  return static_cast<std::size_t>(expected);
+}
+
+void ConversionRun::AddMissingLineBreak(std::string& merged) {
+  // A last line without a break would otherwise run into the next file's
+  // first line and two records would become one.
+  if (!merged.empty() && merged.back() != '\n' && merged.back() != '\r') merged += "\r\n";
+}
+
+bool ConversionRun::MergeTargetFiles() {
+  // The error check has usually read exactly these files, in this order,
+  // into mergedBytes_ already; otherwise they are read here.
+  const bool checked = std::equal(
+      data_.TargetFiles.begin(), data_.TargetFiles.end(), checkedFiles_.begin(),
+      checkedFiles_.end(), [](const fs::path& p, const CheckedFile& c) { return p == c.path; });
+  std::vector<CheckedFile> files;
+  if (checked) {
+    files = std::move(checkedFiles_);
+  } else {
+    mergedBytes_.clear();
+    mergedBytes_.reserve(ExpectedMergeSize());
+    for (const fs::path& path : data_.TargetFiles) {
+      CheckedFile& file = files.emplace_back(CheckedFile{path, mergedBytes_.size()});
+      file.read = quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, mergedBytes_); });
+      file.size = mergedBytes_.size() - file.start;
+      if (file.read) AddMissingLineBreak(mergedBytes_);
+    }
+  }
+  checkedFiles_.clear();
 
   std::size_t total = 0;
-  for (const fs::path& path : data_.TargetFiles) {
-    const std::string name = Sjis(path.filename().native());
-    const std::size_t start = merged.size();
-    if (!quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, merged); })) {
+  for (const CheckedFile& file : files) {
+    const std::string name = Sjis(file.path.filename().native());
+    if (!file.read) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;
     }
-    const std::size_t count = LineList::CountLines(std::string_view(merged).substr(start));
+    const std::size_t count =
+        LineList::CountLines(std::string_view(mergedBytes_).substr(file.start, file.size));
     total += count;
     log_.Append(" " + Count4(count) + Sjis("件(") + name + ")");
-    // A last line without a break would otherwise run into the next file's
-    // first line and two records would become one.
-    if (merged.size() > start && merged.back() != '\n' && merged.back() != '\r') merged += "\r\n";
   }
   // The duplicate check replaces it within the run: no need to wait for the disk.
-  quenFile::WriteAll(OutputFile(kImportFileName), merged, quenFile::Durability::kCached);
+  quenFile::WriteAll(OutputFile(kImportFileName), mergedBytes_, quenFile::Durability::kCached);
   mergedInMemory_ = true;
   log_.Append(" --------------------");
   log_.Append(" " + Count4(total) + Sjis("件:（トータル)"));

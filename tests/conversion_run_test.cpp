@@ -181,6 +181,46 @@ TEST_F(Run, MergeLogsPaddedCountsAndKeepsLinesApartAcrossFiles) {
   EXPECT_NE(Out("取込用.txt").find(RecordLine(seven[0]) + "\r\n"), std::string::npos);
 }
 
+// The merge takes the bytes the error check has just read when it checked
+// exactly the files to merge; otherwise it reads them itself. Either way the
+// import file and the log must be the same.
+TEST_F(Run, MergeGivesTheSameFileWhateverTheErrorCheckReadBefore) {
+  std::string a = Lines({R("10000001", "A1"), R("10000002", "A2")});
+  a.resize(a.size() - 2);  // no final line break
+  Write("a.txt", a);
+  Write("b.txt", "");
+  Write("c.txt", Lines({R("30000001", "C1")}));
+  const fs::path missing = dir_ / "gone.txt";
+  const std::vector<fs::path> files{dir_ / "a.txt", dir_ / "b.txt", missing, dir_ / "c.txt"};
+  const std::string expected = a + "\r\n" + Lines({R("30000001", "C1")});
+  const std::vector<std::string> expectedLog{
+      "    2件(a.txt)", "    0件(b.txt)",        " gone.txt　ファイル読み込みエラー",
+      "    1件(c.txt)", " --------------------", "    3件:（トータル)"};
+
+  const std::map<std::string, std::vector<fs::path>> checkedFirst{
+      {"nothing", {}}, {"all of them", files}, {"some of them", {files[2], files[0]}}};
+  for (const auto& [name, checked] : checkedFirst) {
+    SCOPED_TRACE(name);
+    RunData data;
+    RecordingHost host(dir_.path());
+    ConversionRun run(host, data);
+    data.TargetFiles = files;
+    data.Delimiter = '\t';
+    data.OutputFolder = OutputFolderOf(dir_.path());
+    fs::create_directories(data.OutputFolder);
+    for (const fs::path& path : checked) run.CheckRecordErrors(path);
+    const std::size_t before = run.Log().Lines().size();
+
+    ASSERT_TRUE(run.MergeTargetFiles());
+    EXPECT_EQ(Out("取込用.txt"), expected);
+    std::vector<std::string> log;
+    for (std::size_t i = before; i < run.Log().Lines().size(); ++i) {
+      log.push_back(quenText::ToUtf8(run.Log().Lines()[i]));
+    }
+    EXPECT_EQ(log, expectedLog);
+  }
+}
+
 TEST_F(Run, MergeOfNoFilesWritesAnEmptyImportFile) {
   Write("notes.txt", "just a note\r\n");
   Convert();
