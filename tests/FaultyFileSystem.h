@@ -74,20 +74,6 @@ class FaultyFileSystem : public quenFile::FileSystem {
     if (Allowance(size) == 0 && size > 0) return Fail(ENOSPC);
     return Wrote(FileSystem::Write(fd, buffer, Allowance(size)));
   }
-  ssize_t WriteVector(int fd, const struct iovec* pieces, int count) override {
-    if (int e = Enter(Op::kWrite)) return Fail(e);
-    std::size_t total = 0;
-    for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
-    std::size_t left = Allowance(total);
-    if (left == 0 && total > 0) return Fail(ENOSPC);
-    if (left == total) return Wrote(FileSystem::WriteVector(fd, pieces, count));
-    std::vector<iovec> cut;  // the pieces cut to what still fits
-    for (int i = 0; i < count && left > 0; ++i) {
-      cut.push_back({pieces[i].iov_base, std::min(left, pieces[i].iov_len)});
-      left -= cut.back().iov_len;
-    }
-    return Wrote(FileSystem::WriteVector(fd, cut.data(), static_cast<int>(cut.size())));
-  }
   int Sync(int fd) override {
     if (int e = Enter(Op::kSync)) return Fail(e);
     return FileSystem::Sync(fd);

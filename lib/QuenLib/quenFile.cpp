@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -158,35 +157,6 @@ void AtomicWriter::Write(std::string_view bytes) {
     }
   }
   buffer_.append(bytes);
-}
-
-void AtomicWriter::Write(std::span<const std::string_view> pieces) {
-  Flush();
-  constexpr std::size_t kMaxPieces = 1024;  // IOV_MAX on Linux
-  struct iovec iov[kMaxPieces];
-  while (!pieces.empty()) {
-    const std::size_t n = std::min(pieces.size(), kMaxPieces);
-    for (std::size_t i = 0; i < n; ++i) {
-      iov[i].iov_base = const_cast<char*>(pieces[i].data());
-      iov[i].iov_len = pieces[i].size();
-    }
-    std::size_t first = 0;
-    while (first < n) {
-      const ssize_t written = System().WriteVector(fd_, iov + first, static_cast<int>(n - first));
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        throw FileError(FileError::Kind::kWrite, target_, errno);
-      }
-      // A short write leaves the rest of the batch, possibly mid-piece.
-      auto left = static_cast<std::size_t>(written);
-      while (first < n && left >= iov[first].iov_len) left -= iov[first++].iov_len;
-      if (first < n) {
-        iov[first].iov_base = static_cast<char*>(iov[first].iov_base) + left;
-        iov[first].iov_len -= left;
-      }
-    }
-    pieces = pieces.subspan(n);
-  }
 }
 
 void AtomicWriter::Flush() {

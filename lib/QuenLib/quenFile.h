@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,9 +52,7 @@ class AtomicWriter {
   AtomicWriter& operator=(const AtomicWriter&) = delete;
 
   void Write(std::string_view bytes);  // throws FileError (write)
-  // Writes the pieces in order, without copying them first.
-  void Write(std::span<const std::string_view> pieces);
-  void Commit();  // throws FileError (write, create)
+  void Commit();                       // throws FileError (write, create)
 
  private:
   void Flush();

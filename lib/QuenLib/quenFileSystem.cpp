@@ -24,9 +24,6 @@ ssize_t FileSystem::Read(int fd, void* buffer, std::size_t size) {
 ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t size) {
   return ::write(fd, buffer, size);
 }
-ssize_t FileSystem::WriteVector(int fd, const struct iovec* pieces, int count) {
-  return ::writev(fd, pieces, count);
-}
 int FileSystem::Sync(int fd) { return ::fdatasync(fd); }
 int FileSystem::Close(int fd) { return ::close(fd); }
 int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }

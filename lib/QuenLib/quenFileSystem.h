@@ -9,7 +9,6 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/uio.h>
 
 #include <cerrno>
 #include <string>
@@ -28,7 +27,6 @@ class FileSystem {
   virtual int Open(const char* path, int flags, mode_t mode);
   virtual ssize_t Read(int fd, void* buffer, std::size_t size);
   virtual ssize_t Write(int fd, const void* buffer, std::size_t size);
-  virtual ssize_t WriteVector(int fd, const struct iovec* pieces, int count);
   virtual int Sync(int fd);
   virtual int Close(int fd);
   virtual int Rename(const char* from, const char* to);
