@@ -42,6 +42,8 @@ struct RecordedBox {
 // for each box on the thread that shows it, before it is answered.
 class BoxRecorder {
  public:
+  BoxRecorder() = default;
+  explicit BoxRecorder(TfmMain& window) { Attach(window); }
   void Attach(TfmMain& window);
   QStringList Texts() const;
 

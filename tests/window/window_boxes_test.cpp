@@ -176,8 +176,7 @@ void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn() {
   const QString folder = home_.NewFolder(QStringLiteral("after"));
   WriteBytes(folder + QStringLiteral("/a.txt"), "a");
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   const QString before = window.edtSrcFolder->text();
   window.SetFolderChooser([message]() -> std::optional<std::filesystem::path> {
     throw std::runtime_error(message.toStdString());

@@ -47,8 +47,7 @@ void WindowFolderTest::initTestCase() {
 
 void WindowFolderTest::startShowsTheDesktopButCannotConvertIt() {
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   QCOMPARE(window.edtSrcFolder->text(), home_.Desktop());
   QCOMPARE(window.JvFileListBox1->Names(), QStringList({"b.txt", "メモ.txt"}));
   QVERIFY(!window.actConvStart->isEnabled());
@@ -66,8 +65,7 @@ void WindowFolderTest::confirmingAFolderListsItsFilesAndEnablesTheStart() {
   WriteBytes(folder + QStringLiteral("/alpha.txt"), "a");
   WriteBytes(folder + QStringLiteral("/noext"), "n");
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   QCOMPARE(window.edtSrcFolder->text(), folder);
   // Names as stored, ordered ignoring letter case.
@@ -84,8 +82,7 @@ void WindowFolderTest::anEmptyFolderSaysSoAndKeepsTheStartDisabled() {
   const QString empty = home_.NewFolder(QStringLiteral("empty"));
   QDir().mkpath(empty + QStringLiteral("/only a folder"));
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
 
   ConfirmFolder(window, empty);
   QCOMPARE(boxes.Texts(), QStringList{kNoFiles});
@@ -107,8 +104,7 @@ void WindowFolderTest::cancellingChangesNothingAlsoForTheNextRun() {
   const QString chosen = home_.NewFolder(QStringLiteral("kept"));
   WriteLines(chosen + QStringLiteral("/kept.txt"), {RecordLine(1, "K1", "書名", "ショメイ")});
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, chosen);
 
   int asked = 0;
@@ -154,8 +150,7 @@ void WindowFolderTest::onlyVisibleFilesAreListed() {
     QFile::setPermissions(folder + QLatin1Char('/') + name, QFile::ReadOwner | QFile::ReadUser);
   }
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   const QStringList expected = listed ? QStringList{"a.txt", name} : QStringList{"a.txt"};
   QCOMPARE(window.JvFileListBox1->Names(), expected);
@@ -190,8 +185,7 @@ void WindowFolderTest::browserStartsAtTheDesktopThenAtTheLastFolder() {
   const QString target = home_.NewFolder(QStringLiteral("browsed"));
   WriteBytes(target + QStringLiteral("/x.txt"), "x");
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
 
   // The real browser, driven once it is up: note where it opened, then

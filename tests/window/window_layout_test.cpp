@@ -105,8 +105,7 @@ void WindowLayoutTest::tabVisitsTheFourControlsInOrder() {
   const QString folder = home_.NewFolder(QStringLiteral("tab"));
   WriteLines(folder + QStringLiteral("/a.txt"), {RecordLine(1, "K1", "書名", "ショメイ")});
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   QVERIFY(window.cxButton3->isEnabled());
   window.show();

@@ -67,8 +67,7 @@ void WindowRunTest::aRunGivesWhatTheBatchRunGives() {
   FillFolder(batchFolder);
 
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, windowFolder);
   QVERIFY(RunToEnd(window));
 
@@ -112,8 +111,7 @@ void WindowRunTest::theWindowIsBusyAndClosedToInputWhileTheRunWorks() {
   TfmMain window;
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
 
   int chooserCalls = 0;
@@ -175,8 +173,7 @@ void WindowRunTest::aFailingStageIsShownAndTheProgramGoesOn() {
   const QString folder = home_.NewFolder(QStringLiteral("failing"));
   FillFolder(folder);
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   {
     // The file check cannot open this file at all.
@@ -229,8 +226,7 @@ void WindowRunTest::aRunEndingEarlyLeavesTheWindowReady() {
     WriteBytes(Output(folder, QStringLiteral("取込用.txt")), "old");
   }
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   {
     FailingFileSystem failing(static_cast<FailingFileSystem::Call>(call), name.toStdString(),
@@ -251,8 +247,7 @@ void WindowRunTest::aVanishedFolderIsShownBeforeAnythingIsCleared() {
   const QString folder = home_.NewFolder(QStringLiteral("vanishing"));
   FillFolder(folder);
   TfmMain window;
-  BoxRecorder boxes;
-  boxes.Attach(window);
+  BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   QVERIFY(RunToEnd(window));
   const QStringList lastLog = MemoLines(window.Memo1);
