@@ -7,6 +7,8 @@ namespace {
 
 // Below this many keys a second thread costs more than it saves.
 constexpr std::size_t kKeysPerThread = 20000;
+// Often enough for a moving bar, rarely enough to cost nothing.
+constexpr std::size_t kKeysPerReport = 4096;
 
 }  // namespace
 
@@ -23,7 +25,7 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
   entries_.push_back(Entry{key, {}, 0, line});
 }
 
-void KeyIndexList::ComputeSortKeys(std::size_t from) {
+void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   // Collating is most of the cost of a large index: the keys are split
   // among the cores, each with a collator of its own.
   const std::size_t count = entries_.size() - from;
@@ -31,7 +33,7 @@ void KeyIndexList::ComputeSortKeys(std::size_t from) {
       std::min<std::size_t>(std::thread::hardware_concurrency(), count / kKeysPerThread), 1, 8);
   std::vector<std::unique_ptr<std::string>> blocks(threads);
   std::vector<std::vector<std::size_t>> ends(threads);
-  auto work = [&](std::size_t t, const KeyCollator& collator) {
+  auto work = [&](std::size_t t, const KeyCollator& collator, const Progress& report) {
     const std::size_t begin = from + count * t / threads;
     const std::size_t end = from + count * (t + 1) / threads;
     blocks[t] = std::make_unique<std::string>();
@@ -39,6 +41,10 @@ void KeyIndexList::ComputeSortKeys(std::size_t from) {
     for (std::size_t i = begin; i < end; ++i) {
       collator.AppendSortKey(entries_[i].key, *blocks[t]);
       ends[t].push_back(blocks[t]->size());
+      // The shares are equal, so this thread's share tells for all.
+      if (report && (i - begin) % kKeysPerReport == 0) {
+        report(static_cast<int>((i - begin) * 100 / (end - begin)));
+      }
     }
   };
   std::vector<std::jthread> helpers;
@@ -46,9 +52,9 @@ void KeyIndexList::ComputeSortKeys(std::size_t from) {
   copies.reserve(threads);
   for (std::size_t t = 1; t < threads; ++t) {
     copies.emplace_back(*collator_);
-    helpers.emplace_back(work, t, std::cref(copies.back()));
+    helpers.emplace_back(work, t, std::cref(copies.back()), Progress());
   }
-  work(0, *collator_);
+  work(0, *collator_, progress);
   helpers.clear();  // joins
 
   for (std::size_t t = 0; t < threads; ++t) {
@@ -63,8 +69,8 @@ void KeyIndexList::ComputeSortKeys(std::size_t from) {
   }
 }
 
-void KeyIndexList::Sort() {
-  ComputeSortKeys(unsortedFrom_);
+void KeyIndexList::Sort(const Progress& progress) {
+  ComputeSortKeys(unsortedFrom_, progress);
   unsortedFrom_ = entries_.size();
   if (entries_.empty()) return;
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,8 +34,11 @@ class KeyIndexList {
   void Clear();
   // Adds line i of lines (sharing its bytes) under key, a view into that line.
   void Add(std::string_view key, const LineList& lines, std::size_t i);
-  // Puts the entries added since the last Sort into key order.
-  void Sort();
+  // Puts the entries added since the last Sort into key order. progress,
+  // when given, hears on the calling thread how far the collating (the long
+  // part) has got, from 0 to 100.
+  using Progress = std::function<void(int percent)>;
+  void Sort(const Progress& progress = {});
 
   // True when entries i and j have equal keys.
   bool SameKey(std::size_t i, std::size_t j) const {
@@ -52,7 +56,7 @@ class KeyIndexList {
     uint64_t head = 0;
     uint32_t line;  // in lines_
   };
-  void ComputeSortKeys(std::size_t from);
+  void ComputeSortKeys(std::size_t from, const Progress& progress);
 
   const KeyCollator* collator_;
   LineList lines_;

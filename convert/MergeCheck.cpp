@@ -78,7 +78,9 @@ void ConversionRun::BuildKeyIndex() {
     if (quenUtil::IsBlank(line)) continue;
     data_.KeyIndex.Add(KeyOf(line), data_.WorkLines, i);
   }
-  data_.KeyIndex.Sort();
+  // Collating the keys is the long part of the duplicate check: the bar
+  // follows it.
+  data_.KeyIndex.Sort([this](int percent) { SetProgress(percent, 100); });
 }
 
 void ConversionRun::CheckDuplicates() {

@@ -3,7 +3,9 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
+#include <thread>
 
 #include "LineList.h"
 #include "RunData.h"
@@ -154,6 +156,30 @@ TEST(KeyIndex, EqualKeysStandNewestFirstAndLookupsFindTheFirstOfThem) {
   index.Sort();
   EXPECT_EQ(index.Line(3), "K2\ty");
   EXPECT_EQ(index.Line(4), "K2\tx");
+}
+
+TEST(KeyIndex, ALargeSortReportsRisingProgressOnTheCallingThread) {
+  // Large enough to be shared among threads where there are several.
+  const KeyCollator collator("ja");
+  LineList lines;
+  for (int i = 0; i < 100000; ++i) lines.Add("978-4-" + std::to_string(7919L * i % 100000));
+  KeyIndexList index(collator);
+  for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+  std::vector<int> reported;
+  const std::thread::id caller = std::this_thread::get_id();
+  bool elsewhere = false;
+  index.Sort([&](int percent) {
+    elsewhere |= std::this_thread::get_id() != caller;
+    reported.push_back(percent);
+  });
+  EXPECT_FALSE(elsewhere);
+  ASSERT_GE(reported.size(), 5u);
+  EXPECT_EQ(reported.front(), 0);
+  EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+  EXPECT_LE(reported.back(), 100);
+  for (std::size_t i = 1; i < index.size(); ++i) {
+    ASSERT_LE(index.SortKey(i - 1), index.SortKey(i));
+  }
 }
 
 TEST(ErrorList, LookupFindsTheFirstEntryInListOrderIgnoringCase) {
