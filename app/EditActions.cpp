@@ -58,8 +58,13 @@ TEditActions::TEditActions(QWidget* window, const QList<QWidget*>& targets)
     }
   }
   connect(qApp, &QApplication::focusChanged, this, &TEditActions::UpdateEnabling);
-  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-          &TEditActions::UpdateEnabling);
+  // Asking the clipboard may mean a round trip to whichever program owns
+  // it, too slow for every log line: its answer is kept until it changes.
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+    clipboardHasText_ = ClipboardHasText();
+    UpdateEnabling();
+  });
+  clipboardHasText_ = ClipboardHasText();
   UpdateEnabling();
 }
 
@@ -85,7 +90,7 @@ void TEditActions::UpdateEnabling() {
   const bool selected = target != nullptr && HasSelection(target);
   EditCut1->setEnabled(selected);
   EditCopy1->setEnabled(selected);
-  EditPaste1->setEnabled(target != nullptr && ClipboardHasText());
+  EditPaste1->setEnabled(target != nullptr && clipboardHasText_);
   EditSelectAll1->setEnabled(target != nullptr && !IsEmpty(target));
 }
 

@@ -42,4 +42,5 @@ class TEditActions : public QObject {
   void SelectAll();
 
   QList<QWidget*> targets_;
+  bool clipboardHasText_ = false;
 };

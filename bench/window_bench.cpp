@@ -39,7 +39,10 @@ double LongestGap(std::vector<Clock::time_point> events, Clock::time_point start
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Offscreen unless a display is asked for (xvfb-run sets one).
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   TApplication app(argc, argv);
   if (argc != 2) {
     std::fprintf(stderr, "usage: textcnv-window-bench FOLDER\n");
