@@ -112,8 +112,12 @@ void ConversionRun::Execute() {
     }
 
     log_.Append(Sjis("開始　結合処理"));
+    // Within a whole run the import file is written once, after filtering:
+    // each version before it would be replaced at once, and a run that fails
+    // half-way leaves no half-made import file behind.
     const fs::path import = OutputFile(kImportFileName);
-    if (MergeTargetFiles() && quenFile::Exists(import)) data_.TargetFiles = {import};
+    MergeFiles(/*writeImportFile=*/false);
+    data_.TargetFiles = {import};
     log_.Append(Sjis("終了　結合処理"));
     log_.Append("");
 
@@ -122,8 +126,6 @@ void ConversionRun::Execute() {
     log_.Append(Sjis("終了　重複チェック"));
     log_.Append("");
 
-    // Filtering replaces it at once; only that last version waits for the disk.
-    data_.WorkLines.SaveToFile(import, quenFile::Durability::kCached);
     importInWorkLines_ = true;
     WriteImportFile(import);
     WriteNoTitleReport();

@@ -57,6 +57,9 @@ class ConversionRun {
   // The merged size of TargetFiles, for reserving the buffer at once.
   std::size_t ExpectedMergeSize() const;
   static void AddMissingLineBreak(std::string& merged);
+  // MergeTargetFiles, with the import file written or only kept in memory
+  // for the duplicate check.
+  void MergeFiles(bool writeImportFile);
 
   RunHost& host_;
   RunData& data_;

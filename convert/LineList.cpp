@@ -84,9 +84,8 @@ void LineList::LoadFromFile(const std::filesystem::path& path) {
   LoadFromBytes(quenFile::ReadAll(path));
 }
 
-void LineList::SaveToFile(const std::filesystem::path& path,
-                          quenFile::Durability durability) const {
-  quenFile::AtomicWriter out(path, durability);
+void LineList::SaveToFile(const std::filesystem::path& path) const {
+  quenFile::AtomicWriter out(path);
   // The writer gathers lines into large writes: the kernel copies one long
   // buffer far faster than a thousand short pieces.
   for (const std::string_view line : lines_) {

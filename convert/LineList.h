@@ -16,8 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "quenFile.h"
-
 class LineList {
  public:
   using const_iterator = std::vector<std::string_view>::const_iterator;
@@ -43,8 +41,7 @@ class LineList {
   void LoadFromFile(const std::filesystem::path& path);
   // Writes every line followed by CR LF; the target is replaced whole or not
   // at all. Throws quenFile::FileError.
-  void SaveToFile(const std::filesystem::path& path,
-                  quenFile::Durability durability = quenFile::Durability::kOnDisk) const;
+  void SaveToFile(const std::filesystem::path& path) const;
 
   // The number of lines the bytes would load as, without keeping them.
   static std::size_t CountLines(std::string_view bytes);

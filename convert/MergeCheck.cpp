@@ -31,6 +31,11 @@ void ConversionRun::AddMissingLineBreak(std::string& merged) {
 }
 
 bool ConversionRun::MergeTargetFiles() {
+  MergeFiles(/*writeImportFile=*/true);
+  return true;
+}
+
+void ConversionRun::MergeFiles(bool writeImportFile) {
   // The error check has usually read exactly these files, in this order,
   // into mergedBytes_ already; otherwise they are read here.
   const bool checked = std::equal(
@@ -63,12 +68,10 @@ bool ConversionRun::MergeTargetFiles() {
     total += count;
     log_.Append(" " + Count4(count) + Sjis("件(") + name + ")");
   }
-  // The duplicate check replaces it within the run: no need to wait for the disk.
-  quenFile::WriteAll(OutputFile(kImportFileName), mergedBytes_, quenFile::Durability::kCached);
+  if (writeImportFile) quenFile::WriteAll(OutputFile(kImportFileName), mergedBytes_);
   mergedInMemory_ = true;
   log_.Append(" --------------------");
   log_.Append(" " + Count4(total) + Sjis("件:（トータル)"));
-  return true;
 }
 
 void ConversionRun::BuildKeyIndex() {

@@ -223,13 +223,28 @@ TEST(CleanRun, WritesImportDuplicatesReportAndLog) {
   }
 }
 
-TEST(CleanRun, WaitsForTheDiskOncePerOutputNotForVersionsReplacedWithinTheRun) {
-  // The import file is written after the merge, after the duplicate check
-  // and after filtering; only that last version has to survive a power cut.
+TEST(CleanRun, WritesEachOutputOnceAndWaitsForTheDiskBeforeItReplacesTheOld) {
   const Baseline& clean = Clean();
-  EXPECT_EQ(clean.committed.at("取込用.txt").size(), 3u);
+  for (const auto& [name, versions] : clean.committed) {
+    EXPECT_EQ(versions.size(), 1u) << name;
+  }
   EXPECT_EQ(clean.counts[static_cast<std::size_t>(Op::kSync)],
             static_cast<long>(clean.committed.size()));
+}
+
+TEST(FailureAfterTheMerge, LeavesNoHalfMadeImportFile) {
+  // The duplicates file is the first file the run commits; had the merged
+  // records been saved already, an operator could import them, duplicates,
+  // blank titles and all.
+  TempDir dir;
+  MakeFolder(dir.path());
+  FaultyFileSystem faults;
+  faults.FailNth(Op::kRename, 1);
+  const Outcome o = RunFolder(dir.path(), &faults);
+  ASSERT_TRUE(o.threw) << o.Describe();
+  EXPECT_NE(o.what.find("重複エラー.txt"), std::string::npos) << o.what;
+  EXPECT_FALSE(o.outputs.contains("取込用.txt"));
+  NoHiddenFiles(o);
 }
 
 class EveryFailingCall : public testing::TestWithParam<Op> {};

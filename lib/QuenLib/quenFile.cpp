@@ -128,8 +128,7 @@ std::size_t AppendAll(const std::filesystem::path& path, std::string& out) {
   return AppendUpTo(path, SIZE_MAX, out);
 }
 
-AtomicWriter::AtomicWriter(std::filesystem::path target, Durability durability)
-    : target_(std::move(target)), durability_(durability) {
+AtomicWriter::AtomicWriter(std::filesystem::path target) : target_(std::move(target)) {
   for (int attempt = 0; fd_ < 0; ++attempt) {
     temp_ = TempPathFor(target_);
     // 0666 so that the umask decides the final mode, as for any new file.
@@ -166,8 +165,7 @@ void AtomicWriter::Flush() {
 
 void AtomicWriter::Commit() {
   Flush();
-  if (durability_ == Durability::kOnDisk && System().Sync(fd_) != 0)
-    throw FileError(FileError::Kind::kWrite, target_, errno);
+  if (System().Sync(fd_) != 0) throw FileError(FileError::Kind::kWrite, target_, errno);
   const int fd = fd_;
   fd_ = -1;
   if (System().Close(fd) != 0) {
@@ -216,8 +214,8 @@ std::vector<DirEntry> ListFolder(const std::filesystem::path& folder) {
   return entries;
 }
 
-void WriteAll(const std::filesystem::path& path, std::string_view bytes, Durability durability) {
-  AtomicWriter writer(path, durability);
+void WriteAll(const std::filesystem::path& path, std::string_view bytes) {
+  AtomicWriter writer(path);
   writer.Write(bytes);
   writer.Commit();
 }

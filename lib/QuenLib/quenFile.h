@@ -34,19 +34,14 @@ std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes);
 // Appends the whole file to out; returns the number of bytes appended.
 std::size_t AppendAll(const std::filesystem::path& path, std::string& out);
 
-// Whether a written file must be on the disk before it replaces the old one.
-// A file the same run replaces again moments later need not wait: only its
-// last version has to survive a power cut.
-enum class Durability { kOnDisk, kCached };
-
 // Writes a file so that the target is either untouched or complete: the bytes
-// go to a hidden temporary file beside it, which is flushed (to disk, unless
-// kCached) and then renamed over the target. Dropped without Commit(), the
+// go to a hidden temporary file beside it, which is flushed to disk and then
+// renamed over the target. Dropped without Commit(), the
 // temporary file is removed and the target stays as it was.
 class AtomicWriter {
  public:
   // Throws FileError (create).
-  explicit AtomicWriter(std::filesystem::path target, Durability durability = Durability::kOnDisk);
+  explicit AtomicWriter(std::filesystem::path target);
   ~AtomicWriter();
   AtomicWriter(const AtomicWriter&) = delete;
   AtomicWriter& operator=(const AtomicWriter&) = delete;
@@ -59,7 +54,6 @@ class AtomicWriter {
   std::filesystem::path target_;
   std::filesystem::path temp_;
   int fd_ = -1;
-  Durability durability_;
   std::string buffer_;
 };
 
@@ -94,7 +88,6 @@ long long FileSize(const std::filesystem::path& path);
 std::vector<DirEntry> ListFolder(const std::filesystem::path& folder);
 
 // Writes bytes as one atomic replacement of path.
-void WriteAll(const std::filesystem::path& path, std::string_view bytes,
-              Durability durability = Durability::kOnDisk);
+void WriteAll(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace quenFile
