@@ -27,7 +27,14 @@ int TBoxPresenter::Present(const MessageBoxRequest& box) {
   if (closing_) return IDOK;
   if (QThread::currentThread() == thread()) return ShowHere(box);
   std::promise<int> answer;
-  poster_([&] { answer.set_value(ShowHere(box)); });
+  poster_([&] {
+    // A box that fails must still free the worker waiting for it.
+    try {
+      answer.set_value(ShowHere(box));
+    } catch (...) {
+      answer.set_exception(std::current_exception());
+    }
+  });
   return answer.get_future().get();
 }
 

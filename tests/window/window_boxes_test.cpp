@@ -105,6 +105,20 @@ void WindowBoxesTest::boxesFromAWorkerAreShownOnTheGuiThread() {
   QCOMPARE(presenter.Present({"1", "", 0}), IDOK);
   QCOMPARE(onGuiThread, QList<bool>({true, true}));
 
+  // A box that cannot be shown fails the worker's call instead of leaving
+  // it waiting for ever.
+  presenter.SetShower([](const MessageBoxRequest&) -> int { throw std::runtime_error("no"); });
+  std::atomic<bool> rethrown = false;
+  std::thread failing([&] {
+    try {
+      presenter.Present({"x", "", 0});
+    } catch (const std::runtime_error&) {
+      rethrown = true;
+    }
+  });
+  QTRY_VERIFY_WITH_TIMEOUT(rethrown.load(), 30000);
+  failing.join();
+
   presenter.SetClosing(true);
   QCOMPARE(presenter.Present({"7", "", 0}), IDOK);
   QCOMPARE(onGuiThread.size(), 2);
