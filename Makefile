@@ -71,7 +71,7 @@ bench: deps
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS)
 	@./$(RELEASE)/bench/textcnv-bench
-	@echo "The window converting 1,000,000 records (offscreen):"
+	@echo "The window converting 1,000,000 records:"
 	@./$(RELEASE)/bench/textcnv-window-bench bench/data/1000000
 
 # A picture of the window after a run over the sample folder, for the README.

@@ -33,6 +33,13 @@ bool IsReadOnly(const QWidget* w) {
   return true;
 }
 
+// Runs the edit's own routine on whichever kind of edit target is.
+template <typename EditRoutine, typename MemoRoutine>
+void OnTarget(QWidget* target, EditRoutine onEdit, MemoRoutine onMemo) {
+  if (auto* edit = qobject_cast<QLineEdit*>(target)) (edit->*onEdit)();
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) (memo->*onMemo)();
+}
+
 }  // namespace
 
 TEditActions::TEditActions(QWidget* window, const QList<QWidget*>& targets)
@@ -107,28 +114,18 @@ bool TEditActions::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+// A read-only target (or none) takes neither cut nor paste; IsReadOnly says
+// so for both.
 void TEditActions::Cut() {
-  QWidget* target = Target();
-  if (target == nullptr || IsReadOnly(target)) return;
-  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->cut();
-  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->cut();
+  if (!IsReadOnly(Target())) OnTarget(Target(), &QLineEdit::cut, &QPlainTextEdit::cut);
 }
 
-void TEditActions::Copy() {
-  QWidget* target = Target();
-  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->copy();
-  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->copy();
-}
+void TEditActions::Copy() { OnTarget(Target(), &QLineEdit::copy, &QPlainTextEdit::copy); }
 
 void TEditActions::Paste() {
-  QWidget* target = Target();
-  if (target == nullptr || IsReadOnly(target)) return;
-  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->paste();
-  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->paste();
+  if (!IsReadOnly(Target())) OnTarget(Target(), &QLineEdit::paste, &QPlainTextEdit::paste);
 }
 
 void TEditActions::SelectAll() {
-  QWidget* target = Target();
-  if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->selectAll();
-  if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) memo->selectAll();
+  OnTarget(Target(), &QLineEdit::selectAll, &QPlainTextEdit::selectAll);
 }

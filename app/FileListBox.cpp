@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int kRowHeight = 16;
-constexpr int kNativeNameRole = Qt::UserRole;
 
 // Rows of a fixed height, whatever the font and icon would ask for.
 class FixedRowDelegate : public QStyledItemDelegate {
@@ -31,15 +30,8 @@ TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
 void TFileListBox::SetFiles(const std::vector<std::filesystem::path>& files) {
   clear();
   for (const std::filesystem::path& file : files) {
-    const std::string name = file.filename().native();
-    auto* item = new QListWidgetItem(icons_.icon(QFileInfo(ToQString(file))),
-                                     ToQString(file.filename()), this);
-    item->setData(kNativeNameRole, QByteArray::fromStdString(name));
+    new QListWidgetItem(icons_.icon(QFileInfo(ToQString(file))), ToQString(file.filename()), this);
   }
-}
-
-std::string TFileListBox::NativeName(int row) const {
-  return item(row)->data(kNativeNameRole).toByteArray().toStdString();
 }
 
 QStringList TFileListBox::Names() const {

@@ -1,11 +1,9 @@
 // TFileListBox: the list of a folder's files with their file-type icons. It
-// shows exactly the files it is given (ListFolderFiles decides which and in
-// what order) and keeps each name's native bytes, so what is listed is what
-// gets converted.
+// shows exactly the files it is given: ListFolderFiles decides which and in
+// what order, for the list and TargetFiles alike.
 #pragma once
 
 #include <filesystem>
-#include <string>
 #include <vector>
 
 #include <QFileIconProvider>
@@ -18,8 +16,6 @@ class TFileListBox : public QListWidget {
 
   // Lists the files (full paths); the entries show their bare names.
   void SetFiles(const std::vector<std::filesystem::path>& files);
-  // The stored file name of an entry, as native bytes.
-  std::string NativeName(int row) const;
   QStringList Names() const;
 
  private:

@@ -5,8 +5,6 @@
 
 void TRunWorker::Wait() {
   while (thread_ && !thread_->wait(QDeadlineTimer(20))) QCoreApplication::processEvents();
-  if (!thread_) return;
-  thread_->wait();
   thread_.reset();
 }
 

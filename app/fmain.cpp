@@ -93,28 +93,20 @@ void TfmMain::actSrcFolderSelectExecute() {
 
 void TfmMain::RefreshSourceFolder() {
   if (working_) return;  // the run's lists are not the window's meanwhile
-  const fs::path folder = host_.ConfirmedFolder();
-  ShowFolder(folder, ListFolderFiles(folder));
-  RebuildTargetList();
+  // Nothing to convert while the folder is being read, nor while its "no
+  // files" box is up.
+  hasTargets_ = false;
+  UpdateRunActions();
+  // The run reads the folder into TargetFiles and shows the same listing
+  // here through its host, so the list and TargetFiles cannot disagree.
+  run_.RefreshSourceFolder();
+  hasTargets_ = !data_.TargetFiles.empty();
+  UpdateRunActions();
 }
 
 void TfmMain::ShowFolder(const fs::path& folder, const std::vector<fs::path>& files) {
-  shownFolder_ = folder;
   edtSrcFolder->setText(ToQString(folder));
   JvFileListBox1->SetFiles(files);
-}
-
-void TfmMain::RebuildTargetList() {
-  if (working_) return;
-  data_.TargetFiles.clear();
-  std::string base = shownFolder_.native();
-  if (!base.ends_with('/')) base += '/';
-  for (int row = 0; row < JvFileListBox1->count(); ++row) {
-    data_.TargetFiles.emplace_back(base + JvFileListBox1->NativeName(row));
-  }
-  hasTargets_ = !data_.TargetFiles.empty();
-  UpdateRunActions();
-  if (!hasTargets_) MBox::Info(Sjis("指定したフォルダーにはファイルがありません"));
 }
 
 void TfmMain::actConvStartUpdate() { actConvStart->setEnabled(hasTargets_ && !working_); }

@@ -50,10 +50,8 @@ class TfmMain : public QWidget {
   static QString Instructions();
 
   // Takes the folder last confirmed into the window: shows it, lists its
-  // files and rebuilds TargetFiles.
+  // files and rebuilds TargetFiles from that listing.
   void RefreshSourceFolder();
-  // TargetFiles from the file list: the folder's path and each entry's name.
-  void RebuildTargetList();
 
   // The controls, named as on the form.
   QMenuBar* MainMenu;
@@ -116,8 +114,6 @@ class TfmMain : public QWidget {
   TRunWorker worker_;
   FolderChooser chooser_;
 
-  // The folder shown and listed, as native bytes.
-  std::filesystem::path shownFolder_;
   // The GUI thread's own answer to "is TargetFiles empty?": RunData belongs
   // to the worker while a run works.
   bool hasTargets_ = false;

@@ -47,11 +47,7 @@ void TfmMain::StagesFinished() {
   hasTargets_ = !data_.TargetFiles.empty();
   UpdateRunActions();
   if (std::exception_ptr error = worker_.TakeError()) {
-    try {
-      std::rethrow_exception(error);
-    } catch (...) {
-      ShowCurrentException();
-    }
+    ShowFailures([&] { std::rethrow_exception(error); });
   }
   emit RunEnded();
 }

@@ -56,7 +56,6 @@ class ConversionRun {
   std::filesystem::path OutputFile(std::string_view name) const;
   // The merged size of TargetFiles, for reserving the buffer at once.
   std::size_t ExpectedMergeSize() const;
-  static void AddMissingLineBreak(std::string& merged);
   // MergeTargetFiles, with the import file written or only kept in memory
   // for the duplicate check.
   void MergeFiles(bool writeImportFile);
@@ -85,6 +84,9 @@ class ConversionRun {
     bool read = false;
   };
   std::vector<CheckedFile> checkedFiles_;
+  // Reads a record file onto the end of mergedBytes_, adding a line break
+  // where its last line lacks one, and notes it in checkedFiles_.
+  const CheckedFile& AppendSourceFile(const std::filesystem::path& path);
 };
 
 // Shows an exception that reached the top as the application's error box:

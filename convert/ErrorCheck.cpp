@@ -1,6 +1,5 @@
 // The error check: blank titles or readings and over-long NDC numbers.
 #include "ConversionRun.h"
-#include "quenFile.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -13,15 +12,12 @@ void ConversionRun::CheckRecordErrors(const fs::path& path) {
     mergedInMemory_ = false;
     mergedBytes_.reserve(ExpectedMergeSize());
   }
-  CheckedFile& checked = checkedFiles_.emplace_back(CheckedFile{path, mergedBytes_.size()});
-  if (!quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, mergedBytes_); })) {
+  const CheckedFile& checked = AppendSourceFile(path);
+  if (!checked.read) {
     log_.Append(Sjis(" ファイル読み込みエラー:") + name);
     return;
   }
-  checked.read = true;
-  checked.size = mergedBytes_.size() - checked.start;
-  data_.WorkLines.LoadFromBytes(mergedBytes_.substr(checked.start));
-  AddMissingLineBreak(mergedBytes_);
+  data_.WorkLines.LoadFromBytes(mergedBytes_.substr(checked.start, checked.size));
   const std::size_t lineCount = data_.WorkLines.size();
   SetProgress(0, 100);
 

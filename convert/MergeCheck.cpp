@@ -24,10 +24,15 @@ std::size_t ConversionRun::ExpectedMergeSize() const {
   return static_cast<std::size_t>(expected);
 }
 
-void ConversionRun::AddMissingLineBreak(std::string& merged) {
+const ConversionRun::CheckedFile& ConversionRun::AppendSourceFile(const fs::path& path) {
+  CheckedFile& file = checkedFiles_.emplace_back(CheckedFile{path, mergedBytes_.size()});
+  file.read = quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, mergedBytes_); });
+  file.size = mergedBytes_.size() - file.start;
   // A last line without a break would otherwise run into the next file's
   // first line and two records would become one.
+  std::string& merged = mergedBytes_;
   if (!merged.empty() && merged.back() != '\n' && merged.back() != '\r') merged += "\r\n";
+  return file;
 }
 
 bool ConversionRun::MergeTargetFiles() {
@@ -41,19 +46,13 @@ void ConversionRun::MergeFiles(bool writeImportFile) {
   const bool checked = std::equal(
       data_.TargetFiles.begin(), data_.TargetFiles.end(), checkedFiles_.begin(),
       checkedFiles_.end(), [](const fs::path& p, const CheckedFile& c) { return p == c.path; });
-  std::vector<CheckedFile> files;
-  if (checked) {
-    files = std::move(checkedFiles_);
-  } else {
+  if (!checked) {
+    checkedFiles_.clear();
     mergedBytes_.clear();
     mergedBytes_.reserve(ExpectedMergeSize());
-    for (const fs::path& path : data_.TargetFiles) {
-      CheckedFile& file = files.emplace_back(CheckedFile{path, mergedBytes_.size()});
-      file.read = quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, mergedBytes_); });
-      file.size = mergedBytes_.size() - file.start;
-      if (file.read) AddMissingLineBreak(mergedBytes_);
-    }
+    for (const fs::path& path : data_.TargetFiles) AppendSourceFile(path);
   }
+  const std::vector<CheckedFile> files = std::move(checkedFiles_);
   checkedFiles_.clear();
 
   std::size_t total = 0;

@@ -3,15 +3,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace {
-
-std::filesystem::path ToPath(const QString& s) {
-  const QByteArray bytes = QFile::encodeName(s);
-  return std::filesystem::path(
-      std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-}
-
-}  // namespace
+#include "PathText.h"
 
 std::filesystem::path quenFolder::GetSpecialFolder(bool trailingDelimiter) {
   // Qt reads the XDG user-dirs file the way the desktop does.

@@ -1,5 +1,5 @@
-// Paths and widget texts: native paths are byte strings (UTF-8 on this
-// system); widgets take QString. These keep the conversion in one place.
+// PathText: native paths are byte strings (UTF-8 on this system); Qt takes
+// QString. These keep the conversion between the two in one place.
 #pragma once
 
 #include <filesystem>
