@@ -32,8 +32,6 @@ TfmMain::~TfmMain() { FormDestroy(); }
 void TfmMain::FormCreate() {
   previousPresenter_ = MBox::SetPresenter(&presenter_);
   data_.TargetFiles.clear();
-  data_.WorkLines.Clear();
-  data_.ClearKeyIndex();
   data_.ClearErrorList();
 
   // The desktop's files are shown, but TargetFiles stays empty: nothing can
@@ -47,8 +45,6 @@ void TfmMain::FormCreate() {
   }
   ShowFolder(desktop, files);
 
-  data_.Delimiter = '\t';
-  data_.ContextRadius = 6;
   lblTop->setText(Instructions());
   UpdateRunActions();
 }
@@ -64,8 +60,6 @@ void TfmMain::FormDestroy() {
   MBox::SetPresenter(previousPresenter_);
 
   data_.TargetFiles.clear();
-  data_.WorkLines.Clear();
-  data_.ClearKeyIndex();
   data_.ClearErrorList();
 }
 

@@ -74,7 +74,7 @@ class ConsoleHost : public RunHost {
   bool progressShown_ = false;
 };
 
-// Prints each box as one line and remembers how the run ended.
+// Prints each box as one line.
 class ConsolePresenter : public MessagePresenter {
  public:
   explicit ConsolePresenter(ConsoleHost& host) : host_(host) {}
@@ -90,17 +90,11 @@ class ConsolePresenter : public MessagePresenter {
     }
     oneLine.append(rest);
     std::fprintf(stderr, "%s\n", quenText::ToUtf8(oneLine).c_str());
-    if (box.flags & MB_ICONERROR) failed_ = true;
-    if (box.text == Sjis("終了しました")) completed_ = true;
     return IDOK;
   }
 
-  bool Succeeded() const { return completed_ && !failed_; }
-
  private:
   ConsoleHost& host_;
-  bool completed_ = false;
-  bool failed_ = false;
 };
 
 fs::path ChosenFolder(const char* arg) {
@@ -128,14 +122,7 @@ int main(int argc, char** argv) {
   MBox::SetPresenter(&presenter);
   RunData data;
   ConversionRun run(host, data);
-  int status;
-  try {
-    run.actConvStartExecute();
-    status = presenter.Succeeded() ? 0 : 1;
-  } catch (const std::exception& e) {
-    ShowException(e);
-    status = 1;
-  }
+  const int status = RunConversion(run) == RunOutcome::kCompleted ? 0 : 1;
   host.ClearProgress();
   MBox::SetPresenter(nullptr);
   return status;

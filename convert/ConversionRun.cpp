@@ -1,10 +1,12 @@
 #include "ConversionRun.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "MBox.h"
 #include "SourceFolder.h"
 #include "quenFile.h"
 #include "quenText.h"
-#include "quenUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -32,6 +34,16 @@ class CleanupGuard {
   int& position_;
   int& maximum_;
 };
+
+// Runs one stage between its opening and closing log lines.
+template <typename Stage>
+auto Logged(RunLog& log, std::string_view start, std::string_view end, Stage&& stage) {
+  log.Append(Sjis(start));
+  auto made = stage();
+  log.Append(Sjis(end));
+  log.Append("");
+  return made;
+}
 
 }  // namespace
 
@@ -66,15 +78,16 @@ void ConversionRun::RefreshSourceFolder() {
   if (data_.TargetFiles.empty()) MBox::Info(Sjis("指定したフォルダーにはファイルがありません"));
 }
 
-void ConversionRun::actConvStartExecute() {
-  if (Prepare()) Execute();
+RunOutcome ConversionRun::actConvStartExecute() {
+  if (!Prepare()) return RunOutcome::kEndedEarly;
+  Execute();
+  return RunOutcome::kCompleted;
 }
 
 bool ConversionRun::Prepare() {
   RefreshSourceFolder();
   log_.Clear();
   data_.ClearErrorList();
-  data_.ClearKeyIndex();
 
   data_.OutputFolder = OutputFolderOf(chosenFolder_);
   std::string folder = data_.OutputFolder.native();
@@ -96,47 +109,48 @@ bool ConversionRun::Prepare() {
 }
 
 void ConversionRun::Execute() {
-  {
+  std::string step;
+  std::exception_ptr reportFailure;
+  try {
     CleanupGuard cleanup(host_, progressPosition_, progressMaximum_);
-    workLineEntries_.clear();
-    importInWorkLines_ = false;
-    checkedFiles_.clear();
-    FileCheck();
-
-    for (const fs::path& path : data_.TargetFiles) {
-      log_.Append(Sjis("開始　エラーチェック"));
-      log_.Append(" " + Sjis(path.filename().native()));
-      CheckRecordErrors(path);
-      log_.Append(Sjis("終了　エラーチェック"));
-      log_.Append("");
+    step = "ファイルチェック";
+    data_.TargetFiles = FileCheck(data_.TargetFiles);
+    step = "エラーチェック";
+    SourceBytes sources = CheckErrors(data_.TargetFiles);
+    step = "結合処理";
+    std::string merged = Logged(log_, "開始　結合処理", "終了　結合処理",
+                                [&] { return MergeTargetFiles(std::move(sources)); });
+    data_.TargetFiles = {OutputFile(kImportFileName)};
+    step = "重複チェック";
+    UniqueRecords kept = Logged(log_, "開始　重複チェック", "終了　重複チェック",
+                                [&] { return CheckDuplicates(std::move(merged)); });
+    step = "取込用ファイルの出力";
+    // Within a whole run the import file is written once, here, after
+    // filtering: a run that fails half-way leaves no half-made import file.
+    WriteImportFile(kept);
+    kept = UniqueRecords();  // the run's lines are not needed any more
+    step = "書名なしレポートの出力";
+    try {
+      WriteNoTitleReport();
+    } catch (const quenFile::FileError&) {
+      reportFailure = std::current_exception();
     }
-
-    log_.Append(Sjis("開始　結合処理"));
-    // Within a whole run the import file is written once, after filtering:
-    // each version before it would be replaced at once, and a run that fails
-    // half-way leaves no half-made import file behind.
-    const fs::path import = OutputFile(kImportFileName);
-    MergeFiles(/*writeImportFile=*/false);
-    data_.TargetFiles = {import};
-    log_.Append(Sjis("終了　結合処理"));
-    log_.Append("");
-
-    log_.Append(Sjis("開始　重複チェック"));
-    CheckDuplicates();
-    log_.Append(Sjis("終了　重複チェック"));
-    log_.Append("");
-
-    importInWorkLines_ = true;
-    WriteImportFile(import);
-    WriteNoTitleReport();
-    LogRegistrationSummary();
+    LogRegistrationSummary(reportFailure != nullptr);
+  } catch (const std::bad_alloc&) {
+    throw std::runtime_error("メモリが不足したため処理を中断しました（" + step + "、フォルダー " +
+                             chosenFolder_.string() + "）");
   }
   log_.Save(OutputFile(kResultLogFileName));
+  // The report is the only detailed copy of the records left out of the
+  // import file: without it the run has failed, though the log lists them.
+  if (reportFailure) std::rethrow_exception(reportFailure);
   MBox::Info(Sjis("終了しました"));
 }
 
-void ConversionRun::LogRegistrationSummary() {
-  if (!quenFile::Exists(OutputFile(kNoTitleFileName))) return;
+void ConversionRun::LogRegistrationSummary(bool reportFailed) {
+  // A report that could not be saved still leaves the list in the log; an
+  // older report that could be neither deleted nor replaced counts too.
+  if (!reportFailed && !quenFile::Exists(OutputFile(kNoTitleFileName))) return;
   log_.Append("");
   log_.Append(Sjis("---------以下、要再登録-----------"));
   log_.Append(Sjis("書名なし.txtを参考にして下さい"));
@@ -144,6 +158,15 @@ void ConversionRun::LogRegistrationSummary() {
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
     log_.Append(e.key + " :" + ErrorKindNames()[ekTitleBlank] + ":" + Sjis(e.rec.FileName));
+  }
+}
+
+RunOutcome RunConversion(ConversionRun& run) {
+  try {
+    return run.actConvStartExecute();
+  } catch (const std::exception& e) {
+    ShowException(e);
+    return RunOutcome::kFailed;
   }
 }
 

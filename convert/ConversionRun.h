@@ -2,12 +2,15 @@
 // the saved log, and its stages. It works on the RunData its front end owns
 // and reports through the RunHost; boxes go through MBox.
 //
-// Expected problems of a stage (a file that cannot be opened, a report that
-// cannot be written) are log lines. Anything else is an exception that stops
-// the run after its cleanup; the front end shows it with ShowException.
+// The road of one run (Execute): file check, error check, merge, duplicate
+// check, filtering and save, no-title report, summary and log. Each stage
+// takes what it needs and returns what it made (RunStages.h).
+//
+// Expected problems of a stage (a file that cannot be opened) are log lines.
+// Anything else is an exception that stops the run after its cleanup; the
+// front end shows it with ShowException.
 #pragma once
 
-#include <cstddef>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -17,48 +20,70 @@
 #include "RunData.h"
 #include "RunHost.h"
 #include "RunLog.h"
+#include "RunStages.h"
+
+// How a run ended. The boxes stay what the operator sees; this is what
+// programs driving the run decide by.
+enum class RunOutcome {
+  kCompleted,   // every stage ran and "終了しました" was shown
+  kEndedEarly,  // a box ended the run before its stages
+  kFailed,      // an exception ended it; its box has been shown
+};
 
 class ConversionRun {
  public:
   ConversionRun(RunHost& host, RunData& data) : host_(host), data_(data), log_(host) {}
 
-  // The whole run: Prepare, then Execute when Prepare allows it.
-  void actConvStartExecute();
+  // The whole run: Prepare, then Execute when Prepare allows it. An
+  // exception that ends the run propagates (the front end shows it).
+  RunOutcome actConvStartExecute();
 
   // Re-reads the confirmed folder into TargetFiles and tells the host; with
   // no files it shows "指定したフォルダーにはファイルがありません".
   void RefreshSourceFolder();
 
   // The steps that may end the run early with a box: reads the folder,
-  // clears the log and run lists, creates the output folder and deletes the
-  // old import file. False when the run ends here.
+  // clears the log and the error list, creates the output folder and deletes
+  // the old import file. False when the run ends here.
   bool Prepare();
   // The stages, the summary, the saved log and the closing box.
   void Execute();
 
+  // The file check.
   bool IsTargetFile(const std::filesystem::path& path);
   bool IsImportRecord(std::string_view line) const;
-  void CheckRecordErrors(const std::filesystem::path& path);
-  bool MergeTargetFiles();
-  void BuildKeyIndex();
-  void CheckDuplicates();
-  void WriteImportFile(const std::filesystem::path& path);
+  // The record files among files, in their order; logs the file list.
+  std::vector<std::filesystem::path> FileCheck(const std::vector<std::filesystem::path>& files);
+
+  // The error check of each file, in order, reading each file once.
+  SourceBytes CheckErrors(const std::vector<std::filesystem::path>& files);
+  // The error check of one file, whose bytes it appends to sources.
+  void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
+
+  // Logs each file's line count and the total; returns the merged bytes.
+  std::string MergeTargetFiles(SourceBytes sources);
+
+  // Moves every record whose key occurs more than once into "重複エラー.txt"
+  // (or removes that file when there are none) and keeps the others.
+  UniqueRecords CheckDuplicates(std::string merged);
+  // The key index of lines: every non-blank line under its key, sorted.
+  KeyIndexList BuildKeyIndex(const LineList& lines);
+
+  // Saves the kept records as the import file, without blank-title records
+  // and with over-long NDC records first.
+  void WriteImportFile(const UniqueRecords& kept);
+  // Writes "書名なし.txt". Throws the save's FileError after logging it, so
+  // that the run can still log its summary before it fails.
   void WriteNoTitleReport();
 
   const RunLog& Log() const { return log_; }
 
  private:
-  void FileCheck();
-  void LogRegistrationSummary();
+  void LogRegistrationSummary(bool reportFailed);
   void SetProgress(int position, int maximum);
   // Field 2 of a line, or empty with fewer than 3 fields.
   std::string_view KeyOf(std::string_view line) const;
   std::filesystem::path OutputFile(std::string_view name) const;
-  // The merged size of TargetFiles, for reserving the buffer at once.
-  std::size_t ExpectedMergeSize() const;
-  // MergeTargetFiles, with the import file written or only kept in memory
-  // for the duplicate check.
-  void MergeFiles(bool writeImportFile);
 
   RunHost& host_;
   RunData& data_;
@@ -67,27 +92,11 @@ class ConversionRun {
   int progressPosition_ = -1;
   int progressMaximum_ = -1;
   std::vector<std::string_view> fields_;  // reused by every split
-  // After the duplicate check: the key-index entry of each line left in
-  // WorkLines, so that filtering need not collate those keys again.
-  std::vector<std::size_t> workLineEntries_;
-  // WorkLines are exactly what was just saved as the import file.
-  bool importInWorkLines_ = false;
-  // The bytes the merge just wrote, so the duplicate check need not read
-  // them back. The error check already gathers them here, file after file,
-  // so the merge need not read the files a second time.
-  std::string mergedBytes_;
-  bool mergedInMemory_ = false;
-  struct CheckedFile {
-    std::filesystem::path path;
-    std::size_t start = 0;  // in mergedBytes_
-    std::size_t size = 0;   // without the line break added after it
-    bool read = false;
-  };
-  std::vector<CheckedFile> checkedFiles_;
-  // Reads a record file onto the end of mergedBytes_, adding a line break
-  // where its last line lacks one, and notes it in checkedFiles_.
-  const CheckedFile& AppendSourceFile(const std::filesystem::path& path);
 };
+
+// The whole run as a front end without its own thread drives it: an
+// exception that ends it is shown as the error box.
+RunOutcome RunConversion(ConversionRun& run);
 
 // Shows an exception that reached the top as the application's error box:
 // the stop icon, the application title as caption and a full stop appended

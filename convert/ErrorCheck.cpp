@@ -1,34 +1,71 @@
-// The error check: blank titles or readings and over-long NDC numbers.
+// The error check: blank titles or readings and over-long NDC numbers. It
+// reads each record file once and keeps its bytes for the merge.
 #include "ConversionRun.h"
+#include "quenFile.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
 
-void ConversionRun::CheckRecordErrors(const fs::path& path) {
-  const std::string nameNative = path.filename().native();
-  const std::string name = Sjis(nameNative);
-  if (checkedFiles_.empty()) {
-    mergedBytes_.clear();
-    mergedInMemory_ = false;
-    mergedBytes_.reserve(ExpectedMergeSize());
+namespace {
+
+// The merged size of files, for reserving the buffer at once.
+std::size_t ExpectedSize(const std::vector<fs::path>& files) {
+  std::uintmax_t expected = 0;
+  for (const fs::path& path : files) {
+    const long long size = quenFile::FileSize(path);
+    if (size >= 0) expected += static_cast<std::uintmax_t>(size) + 2;
   }
-  const CheckedFile& checked = AppendSourceFile(path);
+  return static_cast<std::size_t>(expected);
+}
+
+// Reads a record file onto the end of sources, adding a line break where
+// its last line lacks one.
+const SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
+  std::string& bytes = sources.bytes;
+  SourceFile& file = sources.files.emplace_back(SourceFile{path, bytes.size()});
+  file.read = quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, bytes); });
+  file.size = bytes.size() - file.start;
+  // A last line without a break would otherwise run into the next file's
+  // first line and two records would become one.
+  if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
+  return file;
+}
+
+}  // namespace
+
+SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
+  SourceBytes sources;
+  sources.bytes.reserve(ExpectedSize(files));
+  for (const fs::path& path : files) {
+    log_.Append(Sjis("開始　エラーチェック"));
+    log_.Append(" " + Sjis(path.filename().native()));
+    CheckRecordErrors(path, sources);
+    log_.Append(Sjis("終了　エラーチェック"));
+    log_.Append("");
+  }
+  return sources;
+}
+
+void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources) {
+  const std::string nameNative = path.filename().native();
+  const SourceFile& checked = AppendSourceFile(path, sources);
   if (!checked.read) {
-    log_.Append(Sjis(" ファイル読み込みエラー:") + name);
+    log_.Append(Sjis(" ファイル読み込みエラー:") + Sjis(nameNative));
     return;
   }
-  data_.WorkLines.LoadFromBytes(mergedBytes_.substr(checked.start, checked.size));
-  const std::size_t lineCount = data_.WorkLines.size();
+  LineList lines;
+  lines.LoadFromBytes(sources.bytes.substr(checked.start, checked.size));
+  const std::size_t lineCount = lines.size();
   SetProgress(0, 100);
 
   std::size_t titleBlank = 0;
   std::size_t ndcLength = 0;
   const std::string ndcNote = " :" + ErrorKindNames()[ekNdcLength];
   for (std::size_t b = 0; b < lineCount; ++b) {
-    const std::string_view line = data_.WorkLines[b];
+    const std::string_view line = lines[b];
     if (quenUtil::IsBlank(line)) continue;
-    quenUtil::SplitView(data_.Delimiter, line, fields_, field::kNdc + 1);
-    if (fields_.size() > field::kNdc) {
+    quenUtil::SplitView(data_.Delimiter, line, fields_, record::kCheckedFields);
+    if (fields_.size() >= record::kCheckedFields) {
       const std::string_view key = fields_[field::kKey];
       const auto line32 = static_cast<int32_t>(b);
       if (quenUtil::IsBlank(fields_[field::kTitle]) ||
@@ -36,7 +73,7 @@ void ConversionRun::CheckRecordErrors(const fs::path& path) {
         ++titleBlank;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekTitleBlank, {}});
       }
-      if (fields_[field::kNdc].size() > kMaxNdcBytes) {
+      if (fields_[field::kNdc].size() > record::kMaxNdcBytes) {
         ++ndcLength;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekNdcLength, {}});
         log_.Append(" " + std::string(key) + ndcNote);

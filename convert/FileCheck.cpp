@@ -9,10 +9,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kMinRecordFields = 25;
-constexpr std::size_t kIdBytes = 8;
-constexpr std::size_t kLinesChecked = 4;
-
 // Reads just enough of the file for its first lines: the check never looks
 // further, and record files run to hundreds of megabytes.
 LineList LoadFirstLines(const fs::path& path, std::size_t count) {
@@ -32,38 +28,39 @@ LineList LoadFirstLines(const fs::path& path, std::size_t count) {
 bool ConversionRun::IsImportRecord(std::string_view line) const {
   if (line.empty()) return false;
   std::vector<std::string_view> fields;
-  quenUtil::SplitView(data_.Delimiter, line, fields, kMinRecordFields);
-  return fields.size() >= kMinRecordFields && fields[field::kId].size() == kIdBytes &&
-         fields[field::kFlag] == "1";
+  quenUtil::SplitView(data_.Delimiter, line, fields, record::kMinFields);
+  return fields.size() >= record::kMinFields && fields[field::kId].size() == record::kIdBytes &&
+         fields[field::kFlag] == record::kFlag;
 }
 
 bool ConversionRun::IsTargetFile(const fs::path& path) {
   if (quenUtil::IsBinaryFile(path)) return false;
-  data_.WorkLines.Clear();
   LineList lines;
-  if (!quenFile::ReadIfOpens([&] { lines = LoadFirstLines(path, kLinesChecked); })) return false;
+  if (!quenFile::ReadIfOpens([&] { lines = LoadFirstLines(path, record::kLinesChecked); })) {
+    return false;
+  }
   if (lines.empty()) return false;
-  const std::size_t n = std::min(lines.size(), kLinesChecked);
+  const std::size_t n = std::min(lines.size(), record::kLinesChecked);
   for (std::size_t i = 0; i < n; ++i) {
     if (!IsImportRecord(lines[i])) return false;
   }
   return true;
 }
 
-void ConversionRun::FileCheck() {
+std::vector<fs::path> ConversionRun::FileCheck(const std::vector<fs::path>& files) {
   std::vector<fs::path> okFiles;
   std::vector<fs::path> ngFiles;
   log_.Append(Sjis("開始　ファイルチェック"));
-  for (const fs::path& path : data_.TargetFiles) {
+  for (const fs::path& path : files) {
     (IsTargetFile(path) ? okFiles : ngFiles).push_back(path);
   }
   log_.Append(Sjis(" ファイルリスト（[×]は処理対象外ファイル）"));
   for (const fs::path& path : okFiles) log_.Append(Sjis(" [○]" + path.filename().native()));
   for (const fs::path& path : ngFiles) log_.Append(Sjis(" [×]" + path.filename().native()));
-  log_.Append(Sjis(" 全ファイル数:" + std::to_string(data_.TargetFiles.size()) + "個"));
+  log_.Append(Sjis(" 全ファイル数:" + std::to_string(files.size()) + "個"));
   log_.Append(Sjis("  [○]ファイル数:" + std::to_string(okFiles.size()) + "個"));
   log_.Append(Sjis("  [×]ファイル数:" + std::to_string(ngFiles.size()) + "個"));
   log_.Append(Sjis("ファイルチェック　終了"));
   log_.Append("");
-  data_.TargetFiles = std::move(okFiles);
+  return okFiles;
 }

@@ -8,19 +8,9 @@
 
 namespace fs = std::filesystem;
 
-void ConversionRun::WriteImportFile(const fs::path& path) {
-  const std::string name = Sjis(path.filename().native());
-  // Right after the import file was saved from WorkLines, reading it back
-  // would give the very same lines: keep them instead.
-  const bool inMemory = importInWorkLines_ && path == OutputFile(kImportFileName);
-  importInWorkLines_ = false;
-  if (!inMemory && !quenFile::ReadIfOpens([&] { data_.WorkLines.LoadFromFile(path); })) {
-    log_.Append(Sjis(" ファイル読み込みエラー:") + name);
-    return;
-  }
-  const LineList& lines = data_.WorkLines;
+void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
+  const LineList& lines = kept.lines;
   const std::size_t lineCount = lines.size();
-  const bool knownSortKeys = inMemory && workLineEntries_.size() == lineCount;
   SetProgress(0, 100);
 
   // Lines of kind 2 go to the top one by one, so they end up in reverse:
@@ -34,8 +24,8 @@ void ConversionRun::WriteImportFile(const fs::path& path) {
     if (quenUtil::IsBlank(line)) continue;
     long found = -1;
     if (!errors.empty()) {
-      found = knownSortKeys ? errors.IndexOfSortKey(data_.KeyIndex.SortKey(workLineEntries_[a]))
-                            : errors.IndexOf(KeyOf(line));
+      // The duplicate check has collated every kept key already.
+      found = errors.IndexOfSortKey(kept.index.SortKey(kept.entries[a]));
     }
     if (found < 0) {
       rest.push_back(a);
@@ -55,5 +45,6 @@ void ConversionRun::WriteImportFile(const fs::path& path) {
     log_.Append(Sjis(" 処理済ファイル取込用.txtを保存できませんでした"));
     throw;
   }
-  log_.Append(name + Sjis("に" + std::to_string(output.size()) + "件出力しました"));
+  log_.Append(Sjis(std::string(kImportFileName) + "に" + std::to_string(output.size()) +
+                   "件出力しました"));
 }

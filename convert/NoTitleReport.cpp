@@ -8,13 +8,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr std::size_t kReportFields[] = {0, 2, 3, 6, 9, 17};
-constexpr std::size_t kMinReportFields = 18;
-
-}  // namespace
-
 void ConversionRun::WriteNoTitleReport() {
   const fs::path reportFile = OutputFile(kNoTitleFileName);
   quenFile::RemoveFile(reportFile);
@@ -56,10 +49,10 @@ void ConversionRun::WriteNoTitleReport() {
       std::string text = quenUtil::PadLeft(std::to_string(j + 1), 5, " ") + linePrefixEnd;
       const std::string_view line = source[static_cast<std::size_t>(j)];
       if (!quenUtil::IsBlank(line)) {
-        quenUtil::SplitView(data_.Delimiter, line, fields_, kMinReportFields);
-        if (fields_.size() >= kMinReportFields) {
-          for (std::size_t f : kReportFields) {
-            if (f != kReportFields[0]) text += data_.Delimiter;
+        quenUtil::SplitView(data_.Delimiter, line, fields_, record::kMinReportFields);
+        if (fields_.size() >= record::kMinReportFields) {
+          for (std::size_t f : record::kReportFields) {
+            if (f != record::kReportFields[0]) text += data_.Delimiter;
             text += fields_[f];
           }
         }
@@ -72,5 +65,6 @@ void ConversionRun::WriteNoTitleReport() {
     report.SaveToFile(reportFile);
   } catch (const quenFile::FileError&) {
     log_.Append(Sjis(" 書名なし.txtが作成できませんでした"));
+    throw;
   }
 }

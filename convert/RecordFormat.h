@@ -1,4 +1,5 @@
-// RecordFormat: what a record line is and what the run says about it.
+// RecordFormat: what a record line is and what the run says about it; every
+// number and name of the record format and of the outputs lives here.
 //
 // A record line is a line of CP932 bytes whose fields are separated by TAB
 // and cut by quenUtil::Split. Field numbers below are zero-based.
@@ -18,7 +19,23 @@ constexpr std::size_t kReading = 4;  // ヨミ: must not be blank
 constexpr std::size_t kNdc = 9;      // classification number: at most 10 bytes
 }  // namespace field
 
+namespace record {
+constexpr char kDelimiter = '\t';
+// A record file's first kLinesChecked lines are records: at least kMinFields
+// fields, an id of exactly kIdBytes bytes and the flag kFlag.
+constexpr std::size_t kLinesChecked = 4;
+constexpr std::size_t kMinFields = 25;
+constexpr std::size_t kIdBytes = 8;
+constexpr std::string_view kFlag = "1";
+// The error check looks at lines with fields up to the NDC number.
+constexpr std::size_t kCheckedFields = field::kNdc + 1;
 constexpr std::size_t kMaxNdcBytes = 10;
+// The no-title report shows this many lines on either side of a finding,
+// each as these fields when it has at least kMinReportFields.
+constexpr int kContextRadius = 6;
+constexpr std::size_t kReportFields[] = {0, 2, 3, 6, 9, 17};
+constexpr std::size_t kMinReportFields = 18;
+}  // namespace record
 
 enum ErrorKind : int32_t {
   ekNone = 0,        // key-index records

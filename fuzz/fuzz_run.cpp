@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   RunData runData;
   ConversionRun run(host, runData);
   presenter.errors = 0;
-  run.actConvStartExecute();
+  FUZZ_CHECK(run.actConvStartExecute() == RunOutcome::kCompleted);
   FUZZ_CHECK(presenter.errors == 0);
 
   // What the run should make of the record files' lines.

@@ -77,6 +77,7 @@ inline bool SplitCrlf(std::string_view bytes, std::vector<std::string>& lines) {
 
 // How one run ended and what it left in "処理後".
 struct Outcome {
+  RunOutcome result = RunOutcome::kFailed;
   bool threw = false;
   std::string what;
   std::vector<MessageBoxRequest> boxes;
@@ -84,11 +85,12 @@ struct Outcome {
   std::map<std::string, std::string> outputs;
 
   bool Completed() const {
-    return !threw && boxes.size() == 1 && boxes[0].text == Sjis("終了しました") &&
+    return !threw && result == RunOutcome::kCompleted && boxes.size() == 1 &&
            (boxes[0].flags & MB_ICONINFORMATION) != 0;
   }
   bool EndedWithErrorBox() const {
-    return !threw && boxes.size() == 1 && (boxes[0].flags & MB_ICONERROR) != 0;
+    return !threw && result == RunOutcome::kEndedEarly && boxes.size() == 1 &&
+           (boxes[0].flags & MB_ICONERROR) != 0;
   }
   bool LogHas(std::string_view utf8Part) const {
     const std::string part = Sjis(utf8Part);
@@ -117,7 +119,7 @@ inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSyste
     {
       faulty::ScopedFileSystem installed(fileSystem);
       try {
-        run.actConvStartExecute();
+        out.result = run.actConvStartExecute();
       } catch (const std::exception& e) {
         out.threw = true;
         out.what = e.what();

@@ -31,7 +31,7 @@ class Run : public testing::Test {
 
   // Runs the conversion and returns the log, decoded for readable failures.
   std::vector<std::string> Convert() {
-    run_.actConvStartExecute();
+    outcome_ = RunConversion(run_);
     return Log();
   }
   std::vector<std::string> Log() const {
@@ -57,6 +57,7 @@ class Run : public testing::Test {
   RecordingPresenter boxes_;
   RunData data_;
   ConversionRun run_;
+  RunOutcome outcome_ = RunOutcome::kFailed;
 };
 
 std::string Lines(const std::vector<Rec>& recs) {
@@ -84,7 +85,8 @@ TEST_F(Run, FileCheckLogsRecordFilesThenOthersWithCounts) {
                 "開始　ファイルチェック", " ファイルリスト（[×]は処理対象外ファイル）", " [○]a.txt",
                 " [○]b.txt", " [×]c.jpg", " 全ファイル数:3個", "  [○]ファイル数:2個",
                 "  [×]ファイル数:1個", "ファイルチェック　終了"}));
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"終了しました"});
+  EXPECT_EQ(outcome_, RunOutcome::kCompleted);
+  EXPECT_EQ(boxes_.boxes.size(), 1u);
   EXPECT_EQ(ReadBytes(dir_.path() / "処理後" / "処理結果.txt"), Crlf([&] {
               std::vector<std::string> raw = run_.Log().Lines();
               return raw;
@@ -181,10 +183,10 @@ TEST_F(Run, MergeLogsPaddedCountsAndKeepsLinesApartAcrossFiles) {
   EXPECT_NE(Out("取込用.txt").find(RecordLine(seven[0]) + "\r\n"), std::string::npos);
 }
 
-// The merge takes the bytes the error check has just read when it checked
-// exactly the files to merge; otherwise it reads them itself. Either way the
-// import file and the log must be the same.
-TEST_F(Run, MergeGivesTheSameFileWhateverTheErrorCheckReadBefore) {
+// The merge joins the files as the error check read them: a line break after
+// a file without one, nothing for an empty file, a log line for a file that
+// could not be read.
+TEST_F(Run, MergeJoinsTheFilesAsTheErrorCheckReadThem) {
   std::string a = Lines({R("10000001", "A1"), R("10000002", "A2")});
   a.resize(a.size() - 2);  // no final line break
   Write("a.txt", a);
@@ -192,33 +194,22 @@ TEST_F(Run, MergeGivesTheSameFileWhateverTheErrorCheckReadBefore) {
   Write("c.txt", Lines({R("30000001", "C1")}));
   const fs::path missing = dir_ / "gone.txt";
   const std::vector<fs::path> files{dir_ / "a.txt", dir_ / "b.txt", missing, dir_ / "c.txt"};
-  const std::string expected = a + "\r\n" + Lines({R("30000001", "C1")});
   const std::vector<std::string> expectedLog{
       "    2件(a.txt)", "    0件(b.txt)",        " gone.txt　ファイル読み込みエラー",
       "    1件(c.txt)", " --------------------", "    3件:（トータル)"};
 
-  const std::map<std::string, std::vector<fs::path>> checkedFirst{
-      {"nothing", {}}, {"all of them", files}, {"some of them", {files[2], files[0]}}};
-  for (const auto& [name, checked] : checkedFirst) {
-    SCOPED_TRACE(name);
-    RunData data;
-    RecordingHost host(dir_.path());
-    ConversionRun run(host, data);
-    data.TargetFiles = files;
-    data.Delimiter = '\t';
-    data.OutputFolder = OutputFolderOf(dir_.path());
-    fs::create_directories(data.OutputFolder);
-    for (const fs::path& path : checked) run.CheckRecordErrors(path);
-    const std::size_t before = run.Log().Lines().size();
+  RunData data;
+  RecordingHost host(dir_.path());
+  ConversionRun run(host, data);
+  SourceBytes sources = run.CheckErrors(files);
+  const std::size_t before = run.Log().Lines().size();
 
-    ASSERT_TRUE(run.MergeTargetFiles());
-    EXPECT_EQ(Out("取込用.txt"), expected);
-    std::vector<std::string> log;
-    for (std::size_t i = before; i < run.Log().Lines().size(); ++i) {
-      log.push_back(quenText::ToUtf8(run.Log().Lines()[i]));
-    }
-    EXPECT_EQ(log, expectedLog);
+  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)), a + "\r\n" + Lines({R("30000001", "C1")}));
+  std::vector<std::string> log;
+  for (std::size_t i = before; i < run.Log().Lines().size(); ++i) {
+    log.push_back(quenText::ToUtf8(run.Log().Lines()[i]));
   }
+  EXPECT_EQ(log, expectedLog);
 }
 
 TEST_F(Run, MergeOfNoFilesWritesAnEmptyImportFile) {
@@ -231,7 +222,8 @@ TEST_F(Run, MergeOfNoFilesWritesAnEmptyImportFile) {
   const auto log = Log();
   EXPECT_NE(std::find(log.begin(), log.end(), " 重複エラーなし"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), "取込用.txtに0件出力しました"), log.end());
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"終了しました"});
+  EXPECT_EQ(outcome_, RunOutcome::kCompleted);
+  EXPECT_EQ(boxes_.boxes.size(), 1u);
 }
 
 TEST_F(Run, LongFilesAreCountedWithoutPadding) {

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <thread>
 
+#include "KeyIndex.h"
 #include "LineList.h"
 #include "RunData.h"
 #include "TestSupport.h"

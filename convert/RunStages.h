@@ -1,0 +1,37 @@
+// RunStages: what one stage of a conversion run hands to the next. Each stage
+// takes what it needs and returns what it made, so the driver reads as the
+// road of one run and nothing depends on the order fields were filled in.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "KeyIndex.h"
+#include "LineList.h"
+
+// One record file as the error check read it.
+struct SourceFile {
+  std::filesystem::path path;
+  std::size_t start = 0;  // in SourceBytes::bytes
+  std::size_t size = 0;   // without the line break added after it
+  bool read = false;      // false: it could not be opened, and holds no bytes
+};
+
+// The record files' bytes end to end, as the merge writes them: each file
+// read once, by the error check, with a line break added after a file whose
+// last line lacks one.
+struct SourceBytes {
+  std::string bytes;
+  std::vector<SourceFile> files;
+};
+
+// What the duplicate check leaves: the key index of the merged lines, and
+// the lines whose key is unique, in key order, each with its index entry so
+// that filtering need not collate those keys again.
+struct UniqueRecords {
+  KeyIndexList index;
+  LineList lines;
+  std::vector<std::size_t> entries;  // entries[i] is the index entry of lines[i]
+};
