@@ -6,6 +6,7 @@
 #include "MBox.h"
 #include "SourceFolder.h"
 #include "quenFile.h"
+#include "quenShow.h"
 #include "quenText.h"
 
 namespace fs = std::filesystem;
@@ -94,8 +95,8 @@ bool ConversionRun::Prepare() {
   folder.pop_back();  // without its trailing delimiter, as the message shows it
 
   if (!quenFile::IsDirectory(folder) && !quenFile::MakeDirectory(folder)) {
-    const std::string message =
-        Sjis(" 処理後フォルダー" + folder + "が作成できません\r\n処理を中断します。");
+    const std::string message = Sjis(" 処理後フォルダー") + quenShow::ForLog(folder) +
+                                Sjis("が作成できません\r\n処理を中断します。");
     MBox::Error(message);
     log_.Append(message);
     return false;
@@ -157,7 +158,8 @@ void ConversionRun::LogRegistrationSummary(bool reportFailed) {
   log_.Append("");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
-    log_.Append(e.key + " :" + ErrorKindNames()[ekTitleBlank] + ":" + Sjis(e.rec.FileName));
+    log_.Append(e.key + " :" + ErrorKindNames()[ekTitleBlank] + ":" +
+                quenShow::ForLog(e.rec.FileName));
   }
 }
 

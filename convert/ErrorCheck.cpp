@@ -2,6 +2,7 @@
 // reads each record file once and keeps its bytes for the merge.
 #include "ConversionRun.h"
 #include "quenFile.h"
+#include "quenShow.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +39,7 @@ SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
   sources.bytes.reserve(ExpectedSize(files));
   for (const fs::path& path : files) {
     log_.Append(Sjis("開始　エラーチェック"));
-    log_.Append(" " + Sjis(path.filename().native()));
+    log_.Append(" " + quenShow::ForLog(path.filename().native()));
     CheckRecordErrors(path, sources);
     log_.Append(Sjis("終了　エラーチェック"));
     log_.Append("");
@@ -50,7 +51,7 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   const std::string nameNative = path.filename().native();
   const SourceFile& checked = AppendSourceFile(path, sources);
   if (!checked.read) {
-    log_.Append(Sjis(" ファイル読み込みエラー:") + Sjis(nameNative));
+    log_.Append(Sjis(" ファイル読み込みエラー:") + quenShow::ForLog(nameNative));
     return;
   }
   LineList lines;

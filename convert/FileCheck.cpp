@@ -3,6 +3,7 @@
 
 #include "ConversionRun.h"
 #include "quenFile.h"
+#include "quenShow.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -55,8 +56,10 @@ std::vector<fs::path> ConversionRun::FileCheck(const std::vector<fs::path>& file
     (IsTargetFile(path) ? okFiles : ngFiles).push_back(path);
   }
   log_.Append(Sjis(" ファイルリスト（[×]は処理対象外ファイル）"));
-  for (const fs::path& path : okFiles) log_.Append(Sjis(" [○]" + path.filename().native()));
-  for (const fs::path& path : ngFiles) log_.Append(Sjis(" [×]" + path.filename().native()));
+  for (const fs::path& path : okFiles)
+    log_.Append(Sjis(" [○]") + quenShow::ForLog(path.filename().native()));
+  for (const fs::path& path : ngFiles)
+    log_.Append(Sjis(" [×]") + quenShow::ForLog(path.filename().native()));
   log_.Append(Sjis(" 全ファイル数:" + std::to_string(files.size()) + "個"));
   log_.Append(Sjis("  [○]ファイル数:" + std::to_string(okFiles.size()) + "個"));
   log_.Append(Sjis("  [×]ファイル数:" + std::to_string(ngFiles.size()) + "個"));

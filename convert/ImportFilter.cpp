@@ -45,6 +45,6 @@ void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
     log_.Append(Sjis(" 処理済ファイル取込用.txtを保存できませんでした"));
     throw;
   }
-  log_.Append(Sjis(std::string(kImportFileName) + "に" + std::to_string(output.size()) +
-                   "件出力しました"));
+  log_.Append(
+      Sjis(std::string(kImportFileName) + "に" + std::to_string(output.size()) + "件出力しました"));
 }

@@ -2,6 +2,7 @@
 // duplicate check that takes every record with a repeated key out of them.
 #include "ConversionRun.h"
 #include "quenFile.h"
+#include "quenShow.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -15,7 +16,7 @@ std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 
 std::string ConversionRun::MergeTargetFiles(SourceBytes sources) {
   std::size_t total = 0;
   for (const SourceFile& file : sources.files) {
-    const std::string name = Sjis(file.path.filename().native());
+    const std::string name = quenShow::ForLog(file.path.filename().native());
     if (!file.read) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;

@@ -4,6 +4,7 @@
 
 #include "ConversionRun.h"
 #include "quenFile.h"
+#include "quenShow.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +25,7 @@ void ConversionRun::WriteNoTitleReport() {
   const std::string linePrefixEnd = Sjis("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
-    const std::string name = Sjis(e.rec.FileName);
+    const std::string name = quenShow::ForLog(e.rec.FileName);
     // Names are resolved against the chosen folder, never the process's
     // current directory.
     const fs::path file = chosenFolder_ / fs::path(e.rec.FileName);

@@ -80,16 +80,25 @@ TEST(RecordOfAMillionFields, IsCarriedIntoTheImportFileUnchanged) {
   EXPECT_TRUE(o.LogHas("取込用.txtに2件出力しました"));
 }
 
-TEST(OddFileNames, AreLoggedWithOneQuestionMarkPerUnshownCharacterAndReadByRealPath) {
+// Names are read by their real bytes, but shown so that each stays on its own
+// line and none can pass for a line of the run's own.
+TEST(OddFileNames, AreLoggedOnOneLineWithVisibleEscapesAndReadByRealPath) {
   struct Case {
-    std::string name;    // on disk, UTF-8
-    std::string logged;  // as the log shows it
+    std::string name;    // on disk: UTF-8, or raw CP932 as copied from Windows media
+    std::string logged;  // as the log shows it, UTF-8
   };
   const std::vector<Case> cases = {
       {"with space .txt", "with space .txt"},
       {"日本語の名前.txt", "日本語の名前.txt"},
       {"文件😀.txt", "文件?.txt"},
       {"zero\u200Bwidth\u200B.txt", "zero?width?.txt"},
+      {"forged\r\n---------以下、要再登録-----------.txt",
+       "forged\\r\\n---------以下、要再登録-----------.txt"},
+      {"bare\nbreak.txt", "bare\\nbreak.txt"},
+      {"tab\tand\x1b[2Jescape\x7f.txt", "tab\\tand\\x1B[2Jescape\\x7F.txt"},
+      {"c1\u0085.txt", "c1\\u0085.txt"},
+      {Sjis("旧名簿.txt"), "旧名簿.txt"},
+      {Sjis("旧\r名簿.txt"), "旧\\r名簿.txt"},
   };
   TempDir dir;
   std::set<std::string> expectedImport;
