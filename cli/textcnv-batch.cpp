@@ -12,6 +12,8 @@
 
 #include "ConversionRun.h"
 #include "MBox.h"
+#include "quenFile.h"
+#include "quenShow.h"
 #include "quenText.h"
 
 namespace fs = std::filesystem;
@@ -39,17 +41,23 @@ constexpr const char* kHelp =
     "Exit status: 0 when the run completes, 1 when it ends with an error, 2 for a\n"
     "wrong command line.\n";
 
+// What reaches a terminal has its control characters shown as escapes, so
+// that record bytes and file names cannot drive it; files and pipes get the
+// bytes as they are.
+std::string ForStream(std::string text, bool terminal) {
+  return terminal ? quenShow::EscapeControls(text, /*keepTab=*/true) : text;
+}
+
 // Prints what the window would show: log lines on stdout, progress on a
 // terminal's stderr.
 class ConsoleHost : public RunHost {
  public:
-  explicit ConsoleHost(fs::path folder) : folder_(std::move(folder)) {}
-
+  void SetFolder(fs::path folder) { folder_ = std::move(folder); }
   fs::path ConfirmedFolder() const override { return folder_; }
 
   void LogAppended(std::string_view line) override {
     ClearProgress();
-    std::string text = quenText::ToUtf8(line);
+    std::string text = ForStream(quenText::ToUtf8(line), stdoutTerminal_);
     text += '\n';
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -70,6 +78,7 @@ class ConsoleHost : public RunHost {
 
  private:
   fs::path folder_;
+  bool stdoutTerminal_ = ::isatty(STDOUT_FILENO) != 0;
   bool showProgress_ = ::isatty(STDERR_FILENO) != 0;
   bool progressShown_ = false;
 };
@@ -89,18 +98,36 @@ class ConsolePresenter : public MessagePresenter {
       rest.remove_prefix(at + 2);
     }
     oneLine.append(rest);
-    std::fprintf(stderr, "%s\n", quenText::ToUtf8(oneLine).c_str());
+    const std::string text = ForStream(quenText::ToUtf8(oneLine), terminal_) + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
     return IDOK;
   }
 
  private:
   ConsoleHost& host_;
+  bool terminal_ = ::isatty(STDERR_FILENO) != 0;
 };
 
+// FOLDER as the system resolves it: a ".." after a symbolic link leads to
+// the parent of the link's target, as in the shell and the kernel, so the
+// part up to the last ".." is resolved on disk; the rest is only tidied.
 fs::path ChosenFolder(const char* arg) {
-  fs::path folder = fs::absolute(arg).lexically_normal();
+  std::error_code error;
+  const fs::path given = fs::absolute(arg, error);
+  if (error) throw quenFile::FileError(quenFile::FileError::Kind::kInputOutput, arg, error.value());
+  fs::path head;
+  fs::path rest;
+  for (const fs::path& part : given) {
+    rest /= part;
+    if (part == "..") {
+      head = fs::weakly_canonical(head / rest, error);
+      if (error)
+        throw quenFile::FileError(quenFile::FileError::Kind::kInputOutput, arg, error.value());
+      rest.clear();
+    }
+  }
+  std::string text = (head / rest).lexically_normal().native();
   // A folder browser hands back a folder without a trailing delimiter.
-  std::string text = folder.native();
   while (text.size() > 1 && text.ends_with('/')) text.pop_back();
   return text;
 }
@@ -117,13 +144,27 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  ConsoleHost host(ChosenFolder(argv[1]));
+  ConsoleHost host;
   ConsolePresenter presenter(host);
   MBox::SetPresenter(&presenter);
-  RunData data;
-  ConversionRun run(host, data);
-  const int status = RunConversion(run) == RunOutcome::kCompleted ? 0 : 1;
+  int status = 1;
+  try {
+    // The folder and the collating locale can fail before the run starts;
+    // those failures are shown like the run's own.
+    host.SetFolder(ChosenFolder(argv[1]));
+    RunData data;
+    ConversionRun run(host, data);
+    status = RunConversion(run) == RunOutcome::kCompleted ? 0 : 1;
+  } catch (const std::exception& e) {
+    ShowException(e);
+  }
   host.ClearProgress();
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    // The run log is saved in the output folder all the same.
+    std::fputs("標準出力に書き込めませんでした。処理ログは 処理後/処理結果.txt にあります。\n",
+               stderr);
+    status = 1;
+  }
   MBox::SetPresenter(nullptr);
   return status;
 }

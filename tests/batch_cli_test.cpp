@@ -2,7 +2,9 @@
 // error for the ways a run can end.
 #include <gtest/gtest.h>
 
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -18,11 +20,14 @@ struct Result {
   std::string err;
 };
 
-Result RunBatch(const std::string& args, const TempDir& scratch) {
+std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// prefix is shell text run first, in the same shell.
+Result RunBatch(const std::string& args, const TempDir& scratch, const std::string& prefix = "") {
   const std::string out = (scratch / "stdout").string();
   const std::string err = (scratch / "stderr").string();
-  const std::string command =
-      std::string(TEXTCNV_BATCH) + " " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
+  const std::string command = prefix + std::string(TEXTCNV_BATCH) + " " + args + " >'" + out +
+                              "' 2>'" + err + "' </dev/null";
   const int raw = std::system(command.c_str());
   return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadBytes(out), ReadBytes(err)};
 }
@@ -43,7 +48,10 @@ TEST(Batch, ExitStatusTellsHowTheRunEnded) {
     int status;
     std::string outStart;  // UTF-8
     std::string errHas;
+    std::string prefix = "";
   };
+  TempDir gone;
+  const std::string longLocale(300, 'a');
   const std::vector<Case> cases = {
       {"completed", "'" + folder.path().string() + "'", 0, "開始　ファイルチェック\n",
        "終了しました\n"},
@@ -56,14 +64,65 @@ TEST(Batch, ExitStatusTellsHowTheRunEnded) {
        " 処理後フォルダー" + blocked.path().string() +
            "/処理後が作成できません\n処理を中断します。\n",
        "が作成できません 処理を中断します。\n"},
+      // Failures before the run starts end like the run's own, not in an abort.
+      {"unusable locale", Quoted(folder.path()), 1, "", longLocale, "LANG=" + longLocale + " "},
+      {"current folder removed", "relative", 1, "", "\"relative\"",
+       "cd " + Quoted(gone.path()) + " && rmdir " + Quoted(gone.path()) + " && "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Result r = RunBatch(c.args, scratch);
+    const Result r = RunBatch(c.args, scratch, c.prefix);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_EQ(r.out.substr(0, c.outStart.size()), c.outStart);
     EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
   }
   // No progress line when standard error is not a terminal.
   EXPECT_EQ(RunBatch("'" + folder.path().string() + "'", scratch).err, "終了しました\n");
+}
+
+// ".." after a symbolic link is the parent of the link's target, as the
+// shell and the kernel see it, not the folder that holds the link.
+TEST(Batch, FolderIsResolvedAsTheSystemResolvesIt) {
+  TempDir scratch;
+  TempDir root;
+  fs::create_directories(root / "real" / "sub");
+  fs::create_directories(root / "links");
+  fs::create_directory_symlink(root / "real" / "sub", root / "links" / "link");
+  WriteBytes(root / "real" / "a.txt", Crlf({RecordLine(Rec{})}));
+
+  const Result r = RunBatch(Quoted(root / "links" / "link" / ".."), scratch);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(root / "real" / "処理後" / "取込用.txt"));
+  EXPECT_FALSE(fs::exists(root / "処理後"));
+}
+
+// What a terminal shows of the run: control characters of file names and
+// record bytes as escapes, never as themselves.
+TEST(Batch, TerminalGetsNoControlCharactersFromTheRecords) {
+  TempDir folder;
+  Rec rec;
+  rec.key = "K\x1b]0;title\x1b\\";
+  rec.ndc = "913.6123456789";  // an over-long NDC number has its key logged
+  WriteBytes(folder / "clear\x1b[2J.txt", Crlf({RecordLine(rec), RecordLine(rec)}));
+
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::execl(TEXTCNV_BATCH, TEXTCNV_BATCH, folder.path().c_str(), nullptr);
+    ::_exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, n);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(terminal);
+  ASSERT_TRUE(WIFEXITED(status)) << shown;
+  EXPECT_NE(shown.find("clear\\x1B[2J.txt"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("K\\x1B]0;title\\x1B\\"), std::string::npos) << shown;
+  // The progress line's own erase sequence is the only escape sequence.
+  std::string rest = shown;
+  for (std::size_t at; (at = rest.find("\r\x1b[K")) != std::string::npos;) rest.erase(at, 4);
+  EXPECT_EQ(rest.find('\x1b'), std::string::npos) << shown;
 }
