@@ -21,23 +21,29 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUsage =
-    "使い方 / usage: textcnv-batch FOLDER   (--help で説明 / for help)\n";
+    "使い方 / usage: textcnv-batch [--findings FILE] FOLDER   (--help で説明 / for help)\n";
 
 constexpr const char* kHelp =
-    "使い方: textcnv-batch FOLDER\n"
+    "使い方: textcnv-batch [--findings FILE] FOLDER\n"
     "\n"
     "FOLDER のファイルを変換します（ウィンドウでフォルダを選択して「変換スタート」を\n"
     "押したときと同じ処理です）。結果は FOLDER/処理後 に書き出されます:\n"
     "  取込用.txt  重複エラー.txt  書名なし.txt  処理結果.txt\n"
     "処理ログは標準出力に、メッセージは標準エラーに UTF-8 で出力されます。\n"
+    "--findings FILE を付けると、処理結果の一覧（重複キーの全レコード、書名（ヨミ）空白、\n"
+    "ＮＤＣ桁数のレコードと、そのファイル名・行番号）を FILE に CSV（UTF-8、BOM 付き）で\n"
+    "書き出します。列: 種類,キー,書名,ヨミ,NDC,ファイル,行\n"
     "終了コード: 0 = 終了しました、1 = エラーで中断、2 = コマンドラインの誤り。\n"
     "\n"
-    "Usage: textcnv-batch FOLDER\n"
+    "Usage: textcnv-batch [--findings FILE] FOLDER\n"
     "\n"
     "Converts the files of FOLDER exactly as choosing FOLDER in the TextCnv window\n"
     "and pressing \"変換スタート\" would, writing the import file, the duplicates\n"
     "file, the no-title report and the run log into FOLDER/処理後.\n"
     "The run log goes to standard output, message boxes to standard error, as UTF-8.\n"
+    "With --findings FILE, the run's findings (every record of a repeated key, blank\n"
+    "titles or readings, over-long NDC numbers, each with its file and line) are\n"
+    "written to FILE as CSV (UTF-8 with a byte-order mark).\n"
     "Exit status: 0 when the run completes, 1 when it ends with an error, 2 for a\n"
     "wrong command line.\n";
 
@@ -132,6 +138,26 @@ fs::path ChosenFolder(const char* arg) {
   return text;
 }
 
+struct Arguments {
+  const char* folder = nullptr;
+  const char* findings = nullptr;
+};
+
+// False for a wrong command line.
+bool Parse(int argc, char** argv, Arguments& args) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--findings" && i + 1 < argc && args.findings == nullptr && argv[i + 1][0] != '\0') {
+      args.findings = argv[++i];
+    } else if (!arg.empty() && (arg[0] != '-' || arg == "-") && args.folder == nullptr) {
+      args.folder = argv[i];
+    } else {
+      return false;
+    }
+  }
+  return args.folder != nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,7 +165,8 @@ int main(int argc, char** argv) {
     std::fputs(kHelp, stdout);
     return 0;
   }
-  if (argc != 2 || argv[1][0] == '\0' || (argv[1][0] == '-' && argv[1][1] != '\0')) {
+  Arguments args;
+  if (!Parse(argc, argv, args)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -151,12 +178,16 @@ int main(int argc, char** argv) {
   try {
     // The folder and the collating locale can fail before the run starts;
     // those failures are shown like the run's own.
-    host.SetFolder(ChosenFolder(argv[1]));
+    host.SetFolder(ChosenFolder(args.folder));
     RunData data;
     ConversionRun run(host, data);
     status = RunConversion(run) == RunOutcome::kCompleted ? 0 : 1;
+    if (status == 0 && args.findings != nullptr) {
+      quenFile::WriteAll(args.findings, FindingsCsv(data.RunFindings));
+    }
   } catch (const std::exception& e) {
     ShowException(e);
+    status = 1;
   }
   host.ClearProgress();
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -89,6 +89,7 @@ bool ConversionRun::Prepare() {
   RefreshSourceFolder();
   log_.Clear();
   data_.ClearErrorList();
+  data_.RunFindings.clear();
 
   data_.OutputFolder = OutputFolderOf(chosenFolder_);
   std::string folder = data_.OutputFolder.native();
@@ -119,7 +120,7 @@ void ConversionRun::Execute() {
     step = "エラーチェック";
     SourceBytes sources = CheckErrors(data_.TargetFiles);
     step = "結合処理";
-    std::string merged = Logged(log_, "開始　結合処理", "終了　結合処理",
+    SourceBytes merged = Logged(log_, "開始　結合処理", "終了　結合処理",
                                 [&] { return MergeTargetFiles(std::move(sources)); });
     data_.TargetFiles = {OutputFile(kImportFileName)};
     step = "重複チェック";

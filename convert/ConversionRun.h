@@ -60,12 +60,13 @@ class ConversionRun {
   // The error check of one file, whose bytes it appends to sources.
   void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
 
-  // Logs each file's line count and the total; returns the merged bytes.
-  std::string MergeTargetFiles(SourceBytes sources);
+  // Logs each file's line count and the total; returns the merged bytes
+  // with each file's line count.
+  SourceBytes MergeTargetFiles(SourceBytes sources);
 
   // Moves every record whose key occurs more than once into "重複エラー.txt"
   // (or removes that file when there are none) and keeps the others.
-  UniqueRecords CheckDuplicates(std::string merged);
+  UniqueRecords CheckDuplicates(SourceBytes merged);
   // The key index of lines: every non-blank line under its key, sorted.
   KeyIndexList BuildKeyIndex(const LineList& lines);
 
@@ -84,6 +85,10 @@ class ConversionRun {
   // Field 2 of a line, or empty with fewer than 3 fields.
   std::string_view KeyOf(std::string_view line) const;
   std::filesystem::path OutputFile(std::string_view name) const;
+  // Adds every copy of the key group [begin, end) of the index to the
+  // findings, with its file and line.
+  void AddDuplicateFindings(const KeyIndexList& index, std::size_t begin, std::size_t end,
+                            const LineList& lines, const SourceBytes& merged);
 
   RunHost& host_;
   RunData& data_;

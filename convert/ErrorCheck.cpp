@@ -73,10 +73,14 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
           quenUtil::IsBlank(fields_[field::kReading])) {
         ++titleBlank;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekTitleBlank, {}});
+        data_.RunFindings.push_back(Finding{FindingKind::kTitleBlank, std::string(key), nameNative,
+                                            b + 1, std::string(line)});
       }
       if (fields_[field::kNdc].size() > record::kMaxNdcBytes) {
         ++ndcLength;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekNdcLength, {}});
+        data_.RunFindings.push_back(Finding{FindingKind::kNdcLength, std::string(key), nameNative,
+                                            b + 1, std::string(line)});
         log_.Append(" " + std::string(key) + ndcNote);
       }
     }

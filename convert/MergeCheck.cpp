@@ -13,22 +13,22 @@ std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 
 
 }  // namespace
 
-std::string ConversionRun::MergeTargetFiles(SourceBytes sources) {
+SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
   std::size_t total = 0;
-  for (const SourceFile& file : sources.files) {
+  for (SourceFile& file : sources.files) {
     const std::string name = quenShow::ForLog(file.path.filename().native());
     if (!file.read) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;
     }
-    const std::size_t count =
+    file.lines =
         LineList::CountLines(std::string_view(sources.bytes).substr(file.start, file.size));
-    total += count;
-    log_.Append(" " + Count4(count) + Sjis("件(") + name + ")");
+    total += file.lines;
+    log_.Append(" " + Count4(file.lines) + Sjis("件(") + name + ")");
   }
   log_.Append(" --------------------");
   log_.Append(" " + Count4(total) + Sjis("件:（トータル)"));
-  return std::move(sources.bytes);
+  return sources;
 }
 
 KeyIndexList ConversionRun::BuildKeyIndex(const LineList& lines) {
@@ -44,19 +44,18 @@ KeyIndexList ConversionRun::BuildKeyIndex(const LineList& lines) {
   return index;
 }
 
-UniqueRecords ConversionRun::CheckDuplicates(std::string merged) {
+UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   UniqueRecords kept;
-  {
-    LineList lines;
-    lines.LoadFromBytes(std::move(merged));
-    kept.index = BuildKeyIndex(lines);
-  }
+  LineList lines;
+  lines.LoadFromBytes(std::move(merged.bytes));
+  kept.index = BuildKeyIndex(lines);
   const KeyIndexList& index = kept.index;
   LineList duplicateLines;
   for (std::size_t i = 0; i < index.size();) {
     std::size_t end = i + 1;
     while (end < index.size() && index.SameKey(i, end)) ++end;
     if (end - i > 1) {
+      AddDuplicateFindings(index, i, end, lines, merged);
       for (; i < end; ++i) index.AppendLineTo(i, duplicateLines);
     } else {
       index.AppendLineTo(i, kept.lines);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ErrorList.h"
+#include "Findings.h"
 #include "RecordFormat.h"
 
 struct RunData {
@@ -17,6 +18,9 @@ struct RunData {
   std::vector<std::filesystem::path> TargetFiles;
   // Findings of the error check.
   ErrorEntryList ErrorList;
+  // What the last run found, with where each record stands, for the
+  // operator to act on.
+  Findings RunFindings;
 
   char Delimiter = record::kDelimiter;
   int ContextRadius = record::kContextRadius;

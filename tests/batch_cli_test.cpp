@@ -65,7 +65,7 @@ TEST(Batch, ExitStatusTellsHowTheRunEnded) {
            "/処理後が作成できません\n処理を中断します。\n",
        "が作成できません 処理を中断します。\n"},
       // Failures before the run starts end like the run's own, not in an abort.
-      {"unusable locale", Quoted(folder.path()), 1, "", longLocale, "LANG=" + longLocale + " "},
+      {"unusable locale", Quoted(folder.path()), 1, "", longLocale, "LC_ALL=" + longLocale + " "},
       {"current folder removed", "relative", 1, "", "\"relative\"",
        "cd " + Quoted(gone.path()) + " && rmdir " + Quoted(gone.path()) + " && "},
   };

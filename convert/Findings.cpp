@@ -1,0 +1,74 @@
+#include "Findings.h"
+
+#include "RecordFormat.h"
+#include "quenShow.h"
+#include "quenText.h"
+#include "quenUtil.h"
+
+namespace {
+
+std::string_view KindName(FindingKind kind) {
+  switch (kind) {
+    case FindingKind::kDuplicateKey:
+      return "重複キー";
+    case FindingKind::kTitleBlank:
+      return "書名（ヨミ）空白";
+    case FindingKind::kNdcLength:
+      return "ＮＤＣ桁数";
+  }
+  return "";
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  out += '"';
+  for (char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+}  // namespace
+
+const std::array<std::string_view, kFindingColumns>& FindingHeader() {
+  static const std::array<std::string_view, kFindingColumns> header = {
+      "種類", "キー", "書名", "ヨミ", "NDC", "ファイル", "行"};
+  return header;
+}
+
+FindingRow RowOf(const Finding& finding) {
+  std::vector<std::string_view> fields;
+  quenUtil::SplitView(record::kDelimiter, finding.text, fields, record::kCheckedFields);
+  const auto field = [&](std::size_t i) {
+    return i < fields.size() ? quenText::ToUtf8(fields[i]) : std::string();
+  };
+  std::string kind(KindName(finding.kind));
+  if (finding.kind == FindingKind::kDuplicateKey) {
+    kind += "（" + std::to_string(finding.copies) + "件）";
+  }
+  return {kind,
+          quenText::ToUtf8(finding.key),
+          field(field::kTitle),
+          field(field::kReading),
+          field(field::kNdc),
+          quenShow::NameUtf8(finding.file),
+          std::to_string(finding.line)};
+}
+
+std::string FindingsCsv(const Findings& findings) {
+  std::string out = "\xEF\xBB\xBF";
+  const auto appendRow = [&out](const auto& row) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c > 0) out += ',';
+      AppendCsvField(out, row[c]);
+    }
+    out += "\r\n";
+  };
+  appendRow(FindingHeader());
+  for (const Finding& f : findings) appendRow(RowOf(f));
+  return out;
+}

@@ -1,0 +1,75 @@
+// The findings a run keeps for the operator: what, in which file, on which
+// line, counted as the run counts lines.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "ConversionRun.h"
+#include "TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+Rec R(std::string key, std::string title = "書名", std::string ndc = "913.6") {
+  Rec r;
+  r.key = std::move(key);
+  r.title = std::move(title);
+  r.ndc = std::move(ndc);
+  return r;
+}
+
+using Row = std::tuple<FindingKind, std::string, std::string, std::size_t, std::size_t>;
+
+}  // namespace
+
+TEST(Findings, NameEveryCopyOfARepeatedKeyAndEachErrorWithItsFileAndLine) {
+  TempDir dir;
+  std::string withNul = RecordLine(R("NUL"));
+  withNul.replace(withNul.find("f5-"), 1, std::string(1, '\0'));
+  // Lines of a.txt: 1 K1, 2 DUP, 3 T1, 4 N1 (ends in CR alone), 5 empty,
+  // 6 the NUL-bearing line (ends in LF alone), 7 DUP2 (no final break).
+  WriteBytes(dir / "a.txt", RecordLine(R("K1")) + "\r\n" + RecordLine(R("DUP")) + "\r\n" +
+                                RecordLine(R("T1", "")) + "\r\n" +
+                                RecordLine(R("N1", "書名", "913.6123456789")) + "\r\r\n" + withNul +
+                                "\n" + RecordLine(R("DUP2")));
+  WriteBytes(dir / "b.txt",
+             Crlf({RecordLine(R("X1")), RecordLine(R("dup")), RecordLine(R("DUP2"))}));
+
+  RecordingHost host(dir.path());
+  RecordingPresenter boxes;
+  RunData data;
+  ConversionRun run(host, data);
+  ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
+
+  std::vector<Row> rows;
+  for (const Finding& f : data.RunFindings) {
+    rows.emplace_back(f.kind, f.key, f.file, f.line, f.copies);
+  }
+  using K = FindingKind;
+  // Errors in the order found, then the key groups in key order, the later
+  // copy of each first, as the duplicates file has them.
+  const std::vector<Row> expected = {
+      {K::kTitleBlank, "T1", "a.txt", 3, 0},     {K::kNdcLength, "N1", "a.txt", 4, 0},
+      {K::kDuplicateKey, "dup", "b.txt", 2, 2},  {K::kDuplicateKey, "DUP", "a.txt", 2, 2},
+      {K::kDuplicateKey, "DUP2", "b.txt", 3, 2}, {K::kDuplicateKey, "DUP2", "a.txt", 7, 2},
+  };
+  EXPECT_EQ(rows, expected);
+  ASSERT_EQ(data.RunFindings.size(), expected.size());
+  EXPECT_EQ(data.RunFindings[1].text, RecordLine(R("N1", "書名", "913.6123456789")));
+  EXPECT_EQ(data.RunFindings[2].group, data.RunFindings[3].group);
+  EXPECT_NE(data.RunFindings[3].group, data.RunFindings[4].group);
+}
+
+TEST(Findings, CsvHasAByteOrderMarkAHeaderAndQuotesWhatNeedsIt) {
+  Finding f{FindingKind::kDuplicateKey,
+            Cp932("K,1"),
+            "名簿.txt",
+            12,
+            RecordLine(R("K,1", "書名 \"上\"")),
+            3,
+            2};
+  EXPECT_EQ(FindingsCsv({f}),
+            "\xEF\xBB\xBF種類,キー,書名,ヨミ,NDC,ファイル,行\r\n"
+            "重複キー（2件）,\"K,1\",\"書名 \"\"上\"\"\",ショメイ,913.6,名簿.txt,12\r\n");
+}
