@@ -41,7 +41,7 @@ enum class Op {
 };
 constexpr std::size_t kOpCount = 13;
 inline const char* OpName(Op op) {
-  static const char* const names[kOpCount] = {"open",  "read", "write", "sync",   "close",
+  static const char* const names[kOpCount] = {"open",   "read",   "write", "sync", "close",
                                               "rename", "unlink", "mkdir", "list", "stat",
                                               "access", "chmod",  "lock"};
   return names[static_cast<std::size_t>(op)];

@@ -271,8 +271,8 @@ TEST_P(EveryFailingCall, EndsKnownWayWithoutTempFileTornOutputOrChangedSource) {
 
 INSTANTIATE_TEST_SUITE_P(OfKind, EveryFailingCall,
                          testing::Values(Op::kOpen, Op::kRead, Op::kWrite, Op::kSync, Op::kClose,
-                                         Op::kRename, Op::kUnlink, Op::kMkdir, Op::kList,
-                                         Op::kStat, Op::kAccess, Op::kChmod, Op::kLock),
+                                         Op::kRename, Op::kUnlink, Op::kMkdir, Op::kList, Op::kStat,
+                                         Op::kAccess, Op::kChmod, Op::kLock),
                          [](const testing::TestParamInfo<Op>& info) {
                            return std::string(faulty::OpName(info.param));
                          });

@@ -80,7 +80,8 @@ std::string Describe(int status) {
 std::vector<std::string> HiddenFiles(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder)) {
-    if (e.path().filename().string().starts_with('.')) names.push_back(e.path().filename().string());
+    if (e.path().filename().string().starts_with('.'))
+      names.push_back(e.path().filename().string());
   }
   return names;
 }
@@ -103,7 +104,11 @@ TEST(SpecialFile, IsRefusedAsAnOpenFailureWithoutWaitingOrReading) {
   const std::pair<const char*, std::function<void(const fs::path&)>> readers[] = {
       {"ReadAll", [](const fs::path& p) { quenFile::ReadAll(p); }},
       {"ReadHead", [](const fs::path& p) { quenFile::ReadHead(p, 512); }},
-      {"AppendAll", [](const fs::path& p) { std::string out; quenFile::AppendAll(p, out); }},
+      {"AppendAll",
+       [](const fs::path& p) {
+         std::string out;
+         quenFile::AppendAll(p, out);
+       }},
       {"IsBinaryFile", [](const fs::path& p) { quenUtil::IsBinaryFile(p); }},
   };
   for (const auto& [path, errorNumber] : cases) {
@@ -209,16 +214,17 @@ TEST(RemoveStaleTemporaries, RemovesTheWritersTemporaryFilesOnly) {
   });
   ASSERT_EQ(HiddenFiles(dir.path()).size(), 1u);
   const char* const stale[] = {".取込用.txt.tmp-123-0", ".a.tmp-1-2", ".x.tmp-1-2.tmp-3-4"};
-  const char* const kept[] = {"取込用.txt",        "取込用.txt.tmp-1-2", ".取込用.txt.tmp-1-",
-                              ".取込用.txt.tmp--2", ".a.tmp-1-2x",        ".a.tmp-12",
-                              ".a.tmp-a-2",         ".a.tmp-1-2.txt",     ".tmp-1-2",
-                              "..tmp-1-2",          ".hidden"};
+  const char* const kept[] = {
+      "取込用.txt", "取込用.txt.tmp-1-2", ".取込用.txt.tmp-1-", ".取込用.txt.tmp--2", ".a.tmp-1-2x",
+      ".a.tmp-12",  ".a.tmp-a-2",         ".a.tmp-1-2.txt",     ".tmp-1-2",           "..tmp-1-2",
+      ".hidden"};
   for (const char* name : stale) WriteBytes(dir / name, "old");
   for (const char* name : kept) WriteBytes(dir / name, "keep");
   fs::create_directory(dir / ".d.tmp-1-2");
   quenFile::RemoveStaleTemporaries(OutputFolder(dir.path()));
   std::set<std::string> left;
-  for (const auto& e : fs::directory_iterator(dir.path())) left.insert(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    left.insert(e.path().filename().string());
   std::set<std::string> expected(std::begin(kept), std::end(kept));
   expected.insert(".d.tmp-1-2");
   EXPECT_EQ(left, expected);
@@ -384,10 +390,19 @@ TEST(RunLock, WhereTheFileSystemCannotLockTheRunGoesUnguarded) {
 }
 
 TEST(ReasonText, EveryReasonARunCanMeetIsJapaneseAndOthersAreTheSystemsText) {
-  const int numbers[] = {ENOENT,  ENOTDIR, EISDIR,       EACCES, EPERM,  EROFS,  ENOSPC,
-                         EDQUOT,  EIO,     ENAMETOOLONG, ELOOP,  EMFILE, ENFILE, ENOMEM,
-                         EEXIST,  EBUSY,   ETXTBSY,      EFBIG,  EPIPE,  EWOULDBLOCK, EINVAL,
-                         EXDEV,   ENXIO,   ENOTEMPTY,    EOPNOTSUPP, quenFile::kNotRegularFile};
+  const int numbers[] = {ENOENT,     ENOTDIR,
+                         EISDIR,     EACCES,
+                         EPERM,      EROFS,
+                         ENOSPC,     EDQUOT,
+                         EIO,        ENAMETOOLONG,
+                         ELOOP,      EMFILE,
+                         ENFILE,     ENOMEM,
+                         EEXIST,     EBUSY,
+                         ETXTBSY,    EFBIG,
+                         EPIPE,      EWOULDBLOCK,
+                         EINVAL,     EXDEV,
+                         ENXIO,      ENOTEMPTY,
+                         EOPNOTSUPP, quenFile::kNotRegularFile};
   for (const int e : numbers) {
     const std::string text = quenFile::ReasonText(e);
     EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; }))
