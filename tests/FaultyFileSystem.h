@@ -1,8 +1,12 @@
 // FaultyFileSystem: a quenFile::FileSystem that counts the calls of each kind
 // and can make chosen ones fail with a real error number, as a failing disk,
-// a full disk or another program touching the folder would.
+// a full disk or another program touching the folder would. A call in a
+// folder descriptor (openat, renameat...) counts as its kind (open, rename...),
+// a status query of an open file as a stat.
 #pragma once
 
+#include <fcntl.h>
+#include <limits.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,12 +24,36 @@
 
 namespace faulty {
 
-enum class Op { kOpen, kRead, kWrite, kSync, kClose, kRename, kUnlink, kMkdir, kList, kStat };
-constexpr std::size_t kOpCount = 10;
+enum class Op {
+  kOpen,
+  kRead,
+  kWrite,
+  kSync,
+  kClose,
+  kRename,
+  kUnlink,
+  kMkdir,
+  kList,
+  kStat,
+  kAccess,
+  kChmod,
+  kLock
+};
+constexpr std::size_t kOpCount = 13;
 inline const char* OpName(Op op) {
   static const char* const names[kOpCount] = {"open",   "read",   "write", "sync", "close",
-                                              "rename", "unlink", "mkdir", "list", "stat"};
+                                              "rename", "unlink", "mkdir", "list", "stat",
+                                              "access", "chmod",  "lock"};
   return names[static_cast<std::size_t>(op)];
+}
+
+// The path of name in the folder open as dirFd, as far as the kernel knows it.
+inline std::string PathAt(int dirFd, const char* name) {
+  if (dirFd == AT_FDCWD || name[0] == '/') return name;
+  char folder[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(dirFd);
+  const ssize_t n = ::readlink(link.c_str(), folder, sizeof folder);
+  return n < 0 ? std::string(name) : std::string(folder, static_cast<std::size_t>(n)) + "/" + name;
 }
 
 class FaultyFileSystem : public quenFile::FileSystem {
@@ -57,13 +85,12 @@ class FaultyFileSystem : public quenFile::FileSystem {
   const std::map<std::string, std::vector<std::string>>& Committed() const { return committed_; }
 
   int Open(const char* path, int flags, mode_t mode) override {
-    if (int e = Enter(Op::kOpen)) return Fail(e);
-    if (!unreadable_.empty() && unreadable_ == path) return Fail(EACCES);
-    if (!vanish_.empty() && vanish_ == path) {
-      ::unlink(path);
-      vanish_.clear();
-    }
+    if (int e = EnterOpen(path)) return Fail(e);
     return FileSystem::Open(path, flags, mode);
+  }
+  int OpenAt(int dirFd, const char* name, int flags, mode_t mode) override {
+    if (int e = EnterOpen(PathAt(dirFd, name))) return Fail(e);
+    return FileSystem::OpenAt(dirFd, name, flags, mode);
   }
   ssize_t Read(int fd, void* buffer, std::size_t size) override {
     if (int e = Enter(Op::kRead)) return Fail(e);
@@ -86,16 +113,22 @@ class FaultyFileSystem : public quenFile::FileSystem {
   int Rename(const char* from, const char* to) override {
     if (int e = Enter(Op::kRename)) return Fail(e);
     const int result = FileSystem::Rename(from, to);
-    if (result == 0) {
-      std::ifstream in(to, std::ios::binary);
-      committed_[to].emplace_back(std::istreambuf_iterator<char>(in),
-                                  std::istreambuf_iterator<char>());
-    }
+    if (result == 0) RecordCommit(to);
+    return result;
+  }
+  int RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to) override {
+    if (int e = Enter(Op::kRename)) return Fail(e);
+    const int result = FileSystem::RenameAt(fromDirFd, from, toDirFd, to);
+    if (result == 0) RecordCommit(PathAt(toDirFd, to));
     return result;
   }
   int Unlink(const char* path) override {
     if (int e = Enter(Op::kUnlink)) return Fail(e);
     return FileSystem::Unlink(path);
+  }
+  int UnlinkAt(int dirFd, const char* name, int flags) override {
+    if (int e = Enter(Op::kUnlink)) return Fail(e);
+    return FileSystem::UnlinkAt(dirFd, name, flags);
   }
   int MakeDirectory(const char* path, mode_t mode) override {
     if (int e = Enter(Op::kMkdir)) return Fail(e);
@@ -105,12 +138,43 @@ class FaultyFileSystem : public quenFile::FileSystem {
     if (int e = Enter(Op::kStat)) return Fail(e);
     return FileSystem::Status(path, st, follow);
   }
+  int StatusAt(int dirFd, const char* name, struct stat* st, bool follow) override {
+    if (int e = Enter(Op::kStat)) return Fail(e);
+    return FileSystem::StatusAt(dirFd, name, st, follow);
+  }
+  int FileStatus(int fd, struct stat* st) override {
+    if (int e = Enter(Op::kStat)) return Fail(e);
+    return FileSystem::FileStatus(fd, st);
+  }
+  int FileSystemStatus(int fd, struct statfs* st) override {
+    if (int e = Enter(Op::kStat)) return Fail(e);
+    return FileSystem::FileSystemStatus(fd, st);
+  }
+  int AccessAt(int dirFd, const char* name, int mode) override {
+    if (int e = Enter(Op::kAccess)) return Fail(e);
+    return FileSystem::AccessAt(dirFd, name, mode);
+  }
+  int ChangeMode(int fd, mode_t mode) override {
+    if (int e = Enter(Op::kChmod)) return Fail(e);
+    return FileSystem::ChangeMode(fd, mode);
+  }
+  int Lock(int fd, int operation) override {
+    if (int e = Enter(Op::kLock)) return Fail(e);
+    return FileSystem::Lock(fd, operation);
+  }
   int List(const char* path, std::vector<quenFile::DirEntry>& entries) override {
     if (int e = Enter(Op::kList)) {
       Fail(e);
       return e;
     }
     return FileSystem::List(path, entries);
+  }
+  int ListAt(int dirFd, std::vector<quenFile::DirEntry>& entries) override {
+    if (int e = Enter(Op::kList)) {
+      Fail(e);
+      return e;
+    }
+    return FileSystem::ListAt(dirFd, entries);
   }
 
  private:
@@ -119,6 +183,21 @@ class FaultyFileSystem : public quenFile::FileSystem {
     std::lock_guard lock(mutex_);
     const long n = ++counts_[static_cast<std::size_t>(op)];
     return op == failOp_ && n == failAt_ ? failErrno_ : 0;
+  }
+  // Counts an open of path; the error number to fail it with, or 0.
+  int EnterOpen(const std::string& path) {
+    if (int e = Enter(Op::kOpen)) return e;
+    if (!unreadable_.empty() && unreadable_ == path) return EACCES;
+    if (!vanish_.empty() && vanish_ == path) {
+      ::unlink(path.c_str());
+      vanish_.clear();
+    }
+    return 0;
+  }
+  void RecordCommit(const std::string& target) {
+    std::ifstream in(target, std::ios::binary);
+    committed_[target].emplace_back(std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>());
   }
   int Fail(int e) {
     injected_ = true;

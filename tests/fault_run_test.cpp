@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <iostream>
 #include <set>
-#include <system_error>
 
 #include "FaultFixture.h"
 
@@ -109,7 +108,7 @@ const char* const kExpectedProblems[] = {" ファイル読み込みエラー:", 
                                          "移動か削除されています", "開けません。処理を中断します",
                                          " 書名なし.txtが作成できませんでした"};
 
-std::string Reason(int errorNumber) { return std::system_category().message(errorNumber); }
+std::string Reason(int errorNumber) { return quenFile::ReasonText(errorNumber); }
 
 bool NoHiddenFiles(const Outcome& o) {
   for (const auto& [name, bytes] : o.outputs) {
@@ -272,8 +271,8 @@ TEST_P(EveryFailingCall, EndsKnownWayWithoutTempFileTornOutputOrChangedSource) {
 
 INSTANTIATE_TEST_SUITE_P(OfKind, EveryFailingCall,
                          testing::Values(Op::kOpen, Op::kRead, Op::kWrite, Op::kSync, Op::kClose,
-                                         Op::kRename, Op::kUnlink, Op::kMkdir, Op::kList,
-                                         Op::kStat),
+                                         Op::kRename, Op::kUnlink, Op::kMkdir, Op::kList, Op::kStat,
+                                         Op::kAccess, Op::kChmod, Op::kLock),
                          [](const testing::TestParamInfo<Op>& info) {
                            return std::string(faulty::OpName(info.param));
                          });

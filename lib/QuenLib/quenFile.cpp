@@ -1,87 +1,90 @@
 #include "quenFile.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <string>
-#include <system_error>
+
+#include "quenFileInternal.h"
+#include "quenOutputFolder.h"
 
 namespace quenFile {
 namespace {
 
-std::string Reason(int errorNumber) { return std::system_category().message(errorNumber); }
+using internal::Fd;
 
 std::string Message(FileError::Kind kind, const std::filesystem::path& path, int errorNumber) {
   const std::string name = "\"" + path.string() + "\"";
+  const std::string reason = ReasonText(errorNumber);
   switch (kind) {
     case FileError::Kind::kOpen:
-      return "ファイル " + name + " を開けません。" + Reason(errorNumber);
+      return "ファイル " + name + " を開けません。" + reason;
     case FileError::Kind::kRead:
-      return "ファイル " + name + " の読み込みエラーです。" + Reason(errorNumber);
+      return "ファイル " + name + " の読み込みエラーです。" + reason;
     case FileError::Kind::kCreate:
-      return "ファイル " + name + " を作成できません。" + Reason(errorNumber);
+      return "ファイル " + name + " を作成できません。" + reason;
     case FileError::Kind::kWrite:
-      return "ストリームの書き込みエラーです。" + name + " " + Reason(errorNumber);
+      return "ストリームの書き込みエラーです。" + name + " " + reason;
     case FileError::Kind::kInputOutput:
-      return "入出力エラーです。" + name + " " + Reason(errorNumber);
+      return "入出力エラーです。" + name + " " + reason;
   }
   return name;
 }
 
-// Closes a descriptor on every path out of a routine.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) System().Close(fd_);
+// Kernel interfaces dressed as files: their "regular" files may wait for
+// events on reading (/proc/kmsg) or use up what they read.
+bool OnKernelFileSystem(const struct statfs& st) {
+  switch (static_cast<unsigned long>(st.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case BPF_FS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case EFIVARFS_MAGIC:
+    case SELINUX_MAGIC:
+    case BINFMTFS_MAGIC:
+      return true;
+    default:
+      return false;
   }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
+}
 
- private:
-  int fd_;
-};
-
-// Appends up to maxBytes of the file to out. The size from fstat only sizes
-// the buffer: the file may grow or shrink while it is read.
-std::size_t AppendUpTo(const std::filesystem::path& path, std::size_t maxBytes, std::string& out) {
-  Fd fd(System().Open(path.c_str(), O_RDONLY, 0));
-  if (fd.get() < 0) throw FileError(FileError::Kind::kOpen, path, errno);
+// Opens a file without waiting, should it be a FIFO without writer or a
+// device, and makes sure it is a regular file on a disk before any read can
+// block; then lets reads wait for the disk as usual. Sets size to its size.
+int OpenForReading(int dirFd, const char* name, const std::filesystem::path& shown,
+                   std::size_t& size) {
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
+  Fd fd(dirFd == AT_FDCWD ? System().Open(name, kFlags, 0)
+                          : System().OpenAt(dirFd, name, kFlags | O_NOFOLLOW, 0));
+  if (fd.get() < 0) throw FileError(FileError::Kind::kOpen, shown, errno);
   struct stat st {};
-  std::size_t expected = 0;
-  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
-    expected = std::min<std::size_t>(maxBytes, static_cast<std::size_t>(st.st_size));
+  if (System().FileStatus(fd.get(), &st) != 0) {
+    throw FileError(FileError::Kind::kOpen, shown, errno);
   }
-  const std::size_t start = out.size();
-  out.resize(start + expected);
-  std::size_t filled = 0;
-  char probe[1 << 16];
-  while (filled < maxBytes) {
-    const bool direct = filled < expected;
-    char* dest = direct ? out.data() + start + filled : probe;
-    const std::size_t want = direct ? expected - filled : std::min(sizeof probe, maxBytes - filled);
-    const ssize_t n = System().Read(fd.get(), dest, want);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int e = errno;
-      out.resize(start);
-      throw FileError(FileError::Kind::kRead, path, e);
-    }
-    if (n == 0) break;
-    if (!direct) {
-      out.resize(start + filled);
-      out.append(probe, static_cast<std::size_t>(n));
-      expected = filled + static_cast<std::size_t>(n);
-    }
-    filled += static_cast<std::size_t>(n);
+  if (S_ISDIR(st.st_mode)) throw FileError(FileError::Kind::kOpen, shown, EISDIR);
+  if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kOpen, shown, kNotRegularFile);
+  struct statfs where {};
+  if (System().FileSystemStatus(fd.get(), &where) != 0) {
+    throw FileError(FileError::Kind::kOpen, shown, errno);
   }
-  out.resize(start + filled);
-  return filled;
+  if (OnKernelFileSystem(where)) throw FileError(FileError::Kind::kOpen, shown, kNotRegularFile);
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    throw FileError(FileError::Kind::kOpen, shown, errno);
+  }
+  size = static_cast<std::size_t>(st.st_size);
+  return fd.release();
 }
 
 void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path) {
@@ -95,11 +98,42 @@ void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& pat
   }
 }
 
-std::filesystem::path TempPathFor(const std::filesystem::path& target) {
-  static std::atomic<unsigned> counter{0};
-  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter++);
-  return target.parent_path() / name;
+// A name in a folder descriptor, or a path with AT_FDCWD: a path is touched
+// by the path calls, as it always was; a name in a folder is never followed
+// when it is a symbolic link.
+int OpenIn(int dirFd, const std::string& name, int flags, mode_t mode) {
+  return dirFd == AT_FDCWD ? System().Open(name.c_str(), flags, mode)
+                           : System().OpenAt(dirFd, name.c_str(), flags | O_NOFOLLOW, mode);
+}
+int RenameIn(int dirFd, const std::string& from, const std::string& to) {
+  return dirFd == AT_FDCWD ? System().Rename(from.c_str(), to.c_str())
+                           : System().RenameAt(dirFd, from.c_str(), dirFd, to.c_str());
+}
+int UnlinkIn(int dirFd, const std::string& name) {
+  return dirFd == AT_FDCWD ? System().Unlink(name.c_str())
+                           : System().UnlinkAt(dirFd, name.c_str(), 0);
+}
+int StatusIn(int dirFd, const std::string& name, struct stat* st) {
+  return dirFd == AT_FDCWD ? System().Status(name.c_str(), st, true)
+                           : System().StatusAt(dirFd, name.c_str(), st, true);
+}
+
+constexpr mode_t kNoFile = static_cast<mode_t>(-1);
+
+// The permission bits of the file a writer replaces, or kNoFile. A file that
+// exists but could not be opened for writing is refused, as creating it over
+// would be refused.
+mode_t ModeToKeep(int dirFd, const std::string& name, const std::filesystem::path& shown) {
+  if (System().AccessAt(dirFd, name.c_str(), W_OK) != 0) {
+    if (errno == ENOENT) return kNoFile;
+    throw FileError(FileError::Kind::kCreate, shown, errno);
+  }
+  struct stat st {};
+  if (StatusIn(dirFd, name, &st) != 0) {
+    if (errno == ENOENT) return kNoFile;
+    throw FileError(FileError::Kind::kCreate, shown, errno);
+  }
+  return st.st_mode & 0777;
 }
 
 constexpr std::size_t kWriteBuffer = 1 << 20;
@@ -112,38 +146,121 @@ FileError::FileError(Kind kind, const std::filesystem::path& path, int errorNumb
       path_(path),
       errno_(errorNumber) {}
 
+namespace internal {
+
+// The size from fstat only sizes the buffer: the file may grow or shrink
+// while it is read.
+std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
+                       std::size_t maxBytes, std::string& out) {
+  std::size_t size = 0;
+  Fd fd(OpenForReading(dirFd, name, shown, size));
+  std::size_t expected = std::min(maxBytes, size);
+  const std::size_t start = out.size();
+  out.resize(start + expected);
+  std::size_t filled = 0;
+  char probe[1 << 16];
+  while (filled < maxBytes) {
+    const bool direct = filled < expected;
+    char* dest = direct ? out.data() + start + filled : probe;
+    const std::size_t want = direct ? expected - filled : std::min(sizeof probe, maxBytes - filled);
+    const ssize_t n = System().Read(fd.get(), dest, want);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int e = errno;
+      out.resize(start);
+      throw FileError(FileError::Kind::kRead, shown, e);
+    }
+    if (n == 0) break;
+    if (!direct) {
+      out.resize(start + filled);
+      out.append(probe, static_cast<std::size_t>(n));
+      expected = filled + static_cast<std::size_t>(n);
+    }
+    filled += static_cast<std::size_t>(n);
+  }
+  out.resize(start + filled);
+  return filled;
+}
+
+std::string TemporaryNameFor(std::string_view fileName) {
+  static std::atomic<unsigned> counter{0};
+  return "." + std::string(fileName) + ".tmp-" + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++);
+}
+
+bool IsTemporaryName(std::string_view name) {
+  const auto digits = [](std::string_view part) {
+    return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  const std::size_t marker = name.rfind(".tmp-");
+  if (!name.starts_with('.') || marker == std::string_view::npos || marker < 2) return false;
+  const std::string_view numbers = name.substr(marker + 5);
+  const std::size_t dash = numbers.find('-');
+  return dash != std::string_view::npos && digits(numbers.substr(0, dash)) &&
+         digits(numbers.substr(dash + 1));
+}
+
+}  // namespace internal
+
 std::string ReadAll(const std::filesystem::path& path) {
   std::string out;
-  AppendUpTo(path, SIZE_MAX, out);
+  internal::AppendUpTo(AT_FDCWD, path.c_str(), path, SIZE_MAX, out);
   return out;
 }
 
 std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes) {
   std::string out;
-  AppendUpTo(path, maxBytes, out);
+  internal::AppendUpTo(AT_FDCWD, path.c_str(), path, maxBytes, out);
   return out;
 }
 
 std::size_t AppendAll(const std::filesystem::path& path, std::string& out) {
-  return AppendUpTo(path, SIZE_MAX, out);
+  return internal::AppendUpTo(AT_FDCWD, path.c_str(), path, SIZE_MAX, out);
 }
 
-AtomicWriter::AtomicWriter(std::filesystem::path target) : target_(std::move(target)) {
+AtomicWriter::AtomicWriter(std::filesystem::path target)
+    : target_(std::move(target)), name_(target_.string()) {
+  Create();
+}
+
+AtomicWriter::AtomicWriter(const OutputFolder& folder, std::string_view name)
+    : target_(folder.PathOf(name)), dirFd_(folder.fd()), name_(name) {
+  Create();
+}
+
+void AtomicWriter::Create() {
+  const mode_t keep = ModeToKeep(dirFd_, name_, target_);
+  const std::string folder = dirFd_ == AT_FDCWD ? target_.parent_path().string() : "";
   for (int attempt = 0; fd_ < 0; ++attempt) {
-    temp_ = TempPathFor(target_);
-    // 0666 so that the umask decides the final mode, as for any new file.
-    fd_ = System().Open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    const std::string name = internal::TemporaryNameFor(target_.filename().string());
+    tempName_ = folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+    // 0666 so that the umask decides the mode of a new file, as for any.
+    fd_ = OpenIn(dirFd_, tempName_, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
       throw FileError(FileError::Kind::kCreate, target_, errno);
     }
   }
+  slot_ = internal::RememberTemporary(dirFd_, tempName_.c_str());
+  if (keep != kNoFile && System().ChangeMode(fd_, keep) != 0) {
+    const int e = errno;
+    System().Close(fd_);
+    fd_ = -1;
+    RemoveTemporary();
+    throw FileError(FileError::Kind::kCreate, target_, e);
+  }
   buffer_.reserve(kWriteBuffer);
+}
+
+void AtomicWriter::RemoveTemporary() {
+  UnlinkIn(dirFd_, tempName_);
+  internal::ForgetTemporary(slot_);
+  slot_ = -1;
 }
 
 AtomicWriter::~AtomicWriter() {
   if (fd_ >= 0) {
     System().Close(fd_);
-    System().Unlink(temp_.c_str());
+    RemoveTemporary();
   }
 }
 
@@ -170,14 +287,16 @@ void AtomicWriter::Commit() {
   fd_ = -1;
   if (System().Close(fd) != 0) {
     const int e = errno;
-    System().Unlink(temp_.c_str());
+    RemoveTemporary();
     throw FileError(FileError::Kind::kWrite, target_, e);
   }
-  if (System().Rename(temp_.c_str(), target_.c_str()) != 0) {
+  if (RenameIn(dirFd_, tempName_, name_) != 0) {
     const int e = errno;
-    System().Unlink(temp_.c_str());
+    RemoveTemporary();
     throw FileError(FileError::Kind::kCreate, target_, e);
   }
+  internal::ForgetTemporary(slot_);
+  slot_ = -1;
 }
 
 bool RemoveFile(const std::filesystem::path& path) { return System().Unlink(path.c_str()) == 0; }

@@ -2,6 +2,9 @@
 // exceptions whose Japanese message names the file and the system's reason.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/types.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <stdexcept>
@@ -10,10 +13,14 @@
 #include <vector>
 
 #include "quenFileSystem.h"
+#include "quenReason.h"
 
 namespace quenFile {
 
-// A file operation that failed. what() is UTF-8.
+class OutputFolder;
+
+// A file operation that failed. what() is UTF-8, its reason Japanese
+// (ReasonText). errorNumber() is an errno value or kNotRegularFile.
 class FileError : public std::runtime_error {
  public:
   enum class Kind { kOpen, kRead, kCreate, kWrite, kInputOutput };
@@ -28,7 +35,10 @@ class FileError : public std::runtime_error {
   int errno_;
 };
 
-// The whole file, or its first maxBytes bytes. Throws FileError.
+// The whole file, or its first maxBytes bytes. Throws FileError. Reading
+// never waits on a FIFO or a device: anything but a regular file on a disk
+// (a FIFO, a device, a socket, a folder, a kernel file such as /proc/kmsg)
+// is refused as an open failure.
 std::string ReadAll(const std::filesystem::path& path);
 std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes);
 // Appends the whole file to out; returns the number of bytes appended.
@@ -37,11 +47,16 @@ std::size_t AppendAll(const std::filesystem::path& path, std::string& out);
 // Writes a file so that the target is either untouched or complete: the bytes
 // go to a hidden temporary file beside it, which is flushed to disk and then
 // renamed over the target. Dropped without Commit(), the
-// temporary file is removed and the target stays as it was.
+// temporary file is removed and the target stays as it was. An existing
+// target is honoured as creating it over would: one that is not writable is
+// refused, and the new file keeps its permission bits.
 class AtomicWriter {
  public:
   // Throws FileError (create).
   explicit AtomicWriter(std::filesystem::path target);
+  // The file name in folder, which must outlive the writer; every call goes
+  // through the folder's descriptor. Errors name folder.PathOf(name).
+  AtomicWriter(const OutputFolder& folder, std::string_view name);
   ~AtomicWriter();
   AtomicWriter(const AtomicWriter&) = delete;
   AtomicWriter& operator=(const AtomicWriter&) = delete;
@@ -50,10 +65,15 @@ class AtomicWriter {
   void Commit();                       // throws FileError (write, create)
 
  private:
+  void Create();
+  void RemoveTemporary();
   void Flush();
-  std::filesystem::path target_;
-  std::filesystem::path temp_;
+  std::filesystem::path target_;  // the full path, for messages
+  int dirFd_ = AT_FDCWD;          // the folder, or AT_FDCWD when names are paths
+  std::string name_;              // the target in dirFd_
+  std::string tempName_;
   int fd_ = -1;
+  int slot_ = -1;  // where a termination signal finds the temporary file
   std::string buffer_;
 };
 

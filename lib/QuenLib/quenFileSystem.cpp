@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,6 +13,33 @@ namespace {
 
 FileSystem realSystem;
 std::atomic<FileSystem*> current{&realSystem};
+
+// Reads the folder open as fd, which it takes over and closes.
+int ListOpened(int fd, std::vector<DirEntry>& entries) {
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    const int e = errno;
+    ::close(fd);
+    return e;
+  }
+  int result = 0;
+  for (;;) {
+    errno = 0;
+    const dirent* d = ::readdir(dir);
+    if (d == nullptr) {
+      result = errno;
+      break;
+    }
+    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+    struct stat st {};
+    // Follows links: a link to a file counts as a file; a broken link, a
+    // FIFO or a socket does not.
+    const bool regular = ::fstatat(fd, d->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+    entries.push_back(DirEntry{d->d_name, regular});
+  }
+  ::closedir(dir);
+  return result;
+}
 
 }  // namespace
 
@@ -37,30 +65,35 @@ int FileSystem::List(const char* path, std::vector<DirEntry>& entries) {
   entries.clear();
   const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    const int e = errno;
-    ::close(fd);
-    return e;
-  }
-  int result = 0;
-  for (;;) {
-    errno = 0;
-    const dirent* d = ::readdir(dir);
-    if (d == nullptr) {
-      result = errno;
-      break;
-    }
-    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
-    struct stat st {};
-    // Follows links: a link to a file counts as a file; a broken link, a
-    // FIFO or a socket does not.
-    const bool regular = ::fstatat(fd, d->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
-    entries.push_back(DirEntry{d->d_name, regular});
-  }
-  ::closedir(dir);
-  return result;
+  return ListOpened(fd, entries);
 }
+
+int FileSystem::OpenAt(int dirFd, const char* name, int flags, mode_t mode) {
+  return ::openat(dirFd, name, flags | O_CLOEXEC, mode);
+}
+int FileSystem::RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to) {
+  return ::renameat(fromDirFd, from, toDirFd, to);
+}
+int FileSystem::UnlinkAt(int dirFd, const char* name, int flags) {
+  return ::unlinkat(dirFd, name, flags);
+}
+int FileSystem::StatusAt(int dirFd, const char* name, struct stat* st, bool follow) {
+  return ::fstatat(dirFd, name, st, follow ? 0 : AT_SYMLINK_NOFOLLOW);
+}
+int FileSystem::AccessAt(int dirFd, const char* name, int mode) {
+  return ::faccessat(dirFd, name, mode, AT_EACCESS);
+}
+int FileSystem::ListAt(int dirFd, std::vector<DirEntry>& entries) {
+  entries.clear();
+  // A descriptor of its own: reading moves the position of the one it reads.
+  const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  return ListOpened(fd, entries);
+}
+int FileSystem::FileStatus(int fd, struct stat* st) { return ::fstat(fd, st); }
+int FileSystem::FileSystemStatus(int fd, struct statfs* st) { return ::fstatfs(fd, st); }
+int FileSystem::ChangeMode(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int FileSystem::Lock(int fd, int operation) { return ::flock(fd, operation); }
 
 FileSystem& System() { return *current.load(); }
 

@@ -1,13 +1,16 @@
 // quenFileSystem: the one door through which the program touches the file
 // system. Every open, read, write, flush, rename, delete, directory creation,
-// status query and listing goes through the installed FileSystem, so tests
-// can make any single call fail with a real system error.
+// status query, access check, mode change, lock and listing goes through the
+// installed FileSystem, so tests can make any single call fail with a real
+// system error.
 //
 // The calls mirror the POSIX ones: they return -1 (or an error number) and
-// set errno; they never throw.
+// set errno; they never throw. The *At calls take a folder descriptor (or
+// AT_FDCWD) and a name inside it, as openat(2) and its kin do.
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/types.h>
 
 #include <cerrno>
@@ -37,6 +40,24 @@ class FileSystem {
   // Fills entries with the folder's entries but "." and ".."; returns 0 or
   // an error number.
   virtual int List(const char* path, std::vector<DirEntry>& entries);
+
+  virtual int OpenAt(int dirFd, const char* name, int flags, mode_t mode);
+  virtual int RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to);
+  // unlinkat(2); flags 0 never removes a folder.
+  virtual int UnlinkAt(int dirFd, const char* name, int flags);
+  // fstatat(2), following a symbolic link only when follow.
+  virtual int StatusAt(int dirFd, const char* name, struct stat* st, bool follow);
+  // faccessat(2) with the effective ids, as open(2) judges access.
+  virtual int AccessAt(int dirFd, const char* name, int mode);
+  // List of the folder open as dirFd; returns 0 or an error number.
+  virtual int ListAt(int dirFd, std::vector<DirEntry>& entries);
+  // fstat(2) and fstatfs(2) of an open file.
+  virtual int FileStatus(int fd, struct stat* st);
+  virtual int FileSystemStatus(int fd, struct statfs* st);
+  // fchmod(2).
+  virtual int ChangeMode(int fd, mode_t mode);
+  // flock(2).
+  virtual int Lock(int fd, int operation);
 };
 
 // The file system in use: the real one unless a test installed another.

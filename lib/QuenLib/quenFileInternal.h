@@ -1,0 +1,53 @@
+// quenFileInternal: what the file modules share among themselves and callers
+// do not use: a descriptor owner, the one reading routine, the names of the
+// writer's temporary files and the list of those a termination signal removes.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "quenFileSystem.h"
+
+namespace quenFile::internal {
+
+// Closes a descriptor on every path out of a routine.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) System().Close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// Appends up to maxBytes of the file name in the folder open as dirFd (or of
+// the path name with AT_FDCWD; a name in a folder is never followed when it
+// is a symbolic link). Failures throw FileError naming shown; anything but a
+// regular file on a disk is refused as an open failure.
+std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
+                       std::size_t maxBytes, std::string& out);
+
+// ".<fileName>.tmp-<pid>-<n>", unique within the process.
+std::string TemporaryNameFor(std::string_view fileName);
+// Whether name has that form.
+bool IsTemporaryName(std::string_view name);
+
+// Notes a temporary file (name in dirFd, or a path with AT_FDCWD) for
+// removal when a termination signal ends the process; the slot, or -1 when
+// it cannot be noted. Forget(-1) does nothing.
+int RememberTemporary(int dirFd, const char* name);
+void ForgetTemporary(int slot);
+
+}  // namespace quenFile::internal

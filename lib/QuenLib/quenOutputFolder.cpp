@@ -1,0 +1,117 @@
+#include "quenOutputFolder.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+#include <utility>
+#include <vector>
+
+#include "quenFileInternal.h"
+
+namespace quenFile {
+namespace {
+
+// Without trailing delimiters: "folder/" would follow a link at "folder".
+std::filesystem::path WithoutTrailingDelimiter(std::filesystem::path path) {
+  std::string text = path.native();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+int OpenFolder(const std::filesystem::path& path) {
+  return System().Open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
+}
+
+}  // namespace
+
+OutputFolder::OutputFolder(std::filesystem::path path)
+    : path_(WithoutTrailingDelimiter(std::move(path))) {
+  fd_ = OpenFolder(path_);
+  if (fd_ < 0 && errno == ENOENT) {
+    if (System().MakeDirectory(path_.c_str(), 0777) != 0 && errno != EEXIST) {
+      throw FileError(FileError::Kind::kCreate, path_, errno);
+    }
+    fd_ = OpenFolder(path_);
+  }
+  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, path_, errno);
+}
+
+OutputFolder::~OutputFolder() {
+  if (fd_ >= 0) System().Close(fd_);
+}
+
+OutputFolder::OutputFolder(OutputFolder&& other) noexcept
+    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
+
+std::filesystem::path OutputFolder::PathOf(std::string_view name) const {
+  return path_ / std::filesystem::path(std::string(name));
+}
+
+bool OutputFolder::TryLock() {
+  for (;;) {
+    if (System().Lock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+    switch (errno) {
+      case EINTR:
+        continue;
+      case EWOULDBLOCK:
+        return false;
+      // The file system has no locks (an NFS share emulates them with
+      // write locks, which a folder opened for reading cannot take).
+      case EBADF:
+      case ENOLCK:
+      case EOPNOTSUPP:
+      case EINVAL:
+        return true;
+      default:
+        throw FileError(FileError::Kind::kInputOutput, path_, errno);
+    }
+  }
+}
+
+bool OutputFolder::Status(std::string_view name, struct stat& st) const {
+  if (System().StatusAt(fd_, std::string(name).c_str(), &st, false) == 0) return true;
+  // Only "no such file" means absent, as for Exists(path).
+  if (errno == ENOENT || errno == ENOTDIR) return false;
+  throw FileError(FileError::Kind::kInputOutput, PathOf(name), errno);
+}
+
+bool OutputFolder::Exists(std::string_view name) const {
+  struct stat st {};
+  return Status(name, st);
+}
+
+bool OutputFolder::IsSymlink(std::string_view name) const {
+  struct stat st {};
+  return Status(name, st) && S_ISLNK(st.st_mode);
+}
+
+bool OutputFolder::Remove(std::string_view name) const {
+  return System().UnlinkAt(fd_, std::string(name).c_str(), 0) == 0;
+}
+
+std::string OutputFolder::ReadAll(std::string_view name) const {
+  std::string out;
+  internal::AppendUpTo(fd_, std::string(name).c_str(), PathOf(name), SIZE_MAX, out);
+  return out;
+}
+
+void WriteAll(const OutputFolder& folder, std::string_view name, std::string_view bytes) {
+  AtomicWriter writer(folder, name);
+  writer.Write(bytes);
+  writer.Commit();
+}
+
+void RemoveStaleTemporaries(const OutputFolder& folder) {
+  std::vector<DirEntry> entries;
+  if (const int e = System().ListAt(folder.fd(), entries); e != 0) {
+    throw FileError(FileError::Kind::kInputOutput, folder.path(), e);
+  }
+  for (const DirEntry& entry : entries) {
+    if (internal::IsTemporaryName(entry.name)) {
+      System().UnlinkAt(folder.fd(), entry.name.c_str(), 0);
+    }
+  }
+}
+
+}  // namespace quenFile

@@ -1,0 +1,91 @@
+#include "quenSignals.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "quenFileInternal.h"
+
+namespace quenFile {
+namespace {
+
+// The signal handler may only read plain memory and call async-signal-safe
+// functions, so the open temporary files live in fixed slots that change
+// hands by atomic state alone: no lock, no allocation.
+enum SlotState : int { kFree, kFilling, kReady, kTaken };
+
+struct Slot {
+  std::atomic<int> state{kFree};
+  int dirFd = AT_FDCWD;
+  char name[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// A run has one writer open at a time; a few more leave room for front ends.
+constexpr int kSlots = 16;
+Slot slots[kSlots];
+
+constexpr int kTerminating[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
+void RemoveTemporariesAndDie(int sig) {
+  for (Slot& slot : slots) {
+    int ready = kReady;
+    // Taken for good: the process ends below, so the slot is never reused.
+    if (slot.state.compare_exchange_strong(ready, kTaken)) ::unlinkat(slot.dirFd, slot.name, 0);
+  }
+  // The signal stays blocked until the handler returns; then the default
+  // action ends the process, and its parent sees the signal.
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+}  // namespace
+
+void InstallSignalHandling() {
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporariesAndDie;
+  sigemptyset(&action.sa_mask);
+  for (int sig : kTerminating) sigaddset(&action.sa_mask, sig);
+  for (int sig : kTerminating) {
+    struct sigaction old {};
+    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &action, nullptr);
+  }
+}
+
+namespace internal {
+
+int RememberTemporary(int dirFd, const char* name) {
+  const std::size_t length = std::strlen(name);
+  if (length >= PATH_MAX) return -1;
+  for (int i = 0; i < kSlots; ++i) {
+    int expected = kFree;
+    if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    slots[i].dirFd = dirFd;
+    std::memcpy(slots[i].name, name, length + 1);
+    slots[i].state.store(kReady);
+    return i;
+  }
+  return -1;
+}
+
+void ForgetTemporary(int slot) {
+  if (slot < 0 || slot >= kSlots) return;
+  int expected = kReady;
+  // A handler on another thread that took the slot ends the process soon.
+  while (!slots[slot].state.compare_exchange_weak(expected, kFree)) {
+    expected = kReady;
+    std::this_thread::yield();
+  }
+}
+
+}  // namespace internal
+}  // namespace quenFile

@@ -1,0 +1,455 @@
+// The file layer against what is not a plain disk: FIFOs, devices and kernel
+// files among the sources, signals and size limits while writing, links and
+// a second run in the output folder, write-protected outputs, and the
+// Japanese reasons of failures.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <set>
+#include <system_error>
+
+#include "FaultyFileSystem.h"
+#include "TestSupport.h"
+#include "quenFile.h"
+#include "quenOutputFolder.h"
+#include "quenSignals.h"
+#include "quenUtil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using faulty::Op;
+using quenFile::FileError;
+using quenFile::OutputFolder;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+// Runs body in a child process that SIGALRM ends after 5 seconds, so that
+// a hang fails instead of stalling.
+pid_t StartChild(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::alarm(5);
+    ::prctl(PR_SET_DUMPABLE, 0);  // no core file from SIGQUIT
+    int code = 99;
+    try {
+      code = body();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  return pid;
+}
+
+int WaitFor(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+// The child's wait status.
+int InChild(const std::function<int()>& body) { return WaitFor(StartChild(body)); }
+
+// A child tells its parent over a pipe that it has got where it should.
+struct Ready {
+  Ready() { EXPECT_EQ(::pipe(fds), 0); }
+  void Tell() { (void)!::write(fds[1], "x", 1); }
+  void Await() {
+    ::close(fds[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(fds[0], &byte, 1), 1) << "the child ended before it was ready";
+    ::close(fds[0]);
+  }
+  int fds[2] = {-1, -1};
+};
+
+std::string Describe(int status) {
+  if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
+  return "exited with " + std::to_string(WEXITSTATUS(status));
+}
+
+std::vector<std::string> HiddenFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().filename().string().starts_with('.'))
+      names.push_back(e.path().filename().string());
+  }
+  return names;
+}
+
+TEST(SpecialFile, IsRefusedAsAnOpenFailureWithoutWaitingOrReading) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+  fs::create_symlink(dir / "fifo", dir / "fifo-link");
+  fs::create_symlink("/dev/null", dir / "null-link");
+  fs::create_symlink("/proc/self/status", dir / "status-link");
+  fs::create_directory(dir / "folder");
+  const std::pair<fs::path, int> cases[] = {
+      {dir / "fifo", quenFile::kNotRegularFile},
+      {dir / "fifo-link", quenFile::kNotRegularFile},
+      {"/dev/null", quenFile::kNotRegularFile},
+      {dir / "null-link", quenFile::kNotRegularFile},
+      // A kernel file, regular by its mode, as /proc/kmsg is, whose reading waits.
+      {dir / "status-link", quenFile::kNotRegularFile},
+      {dir / "folder", EISDIR}};
+  const std::pair<const char*, std::function<void(const fs::path&)>> readers[] = {
+      {"ReadAll", [](const fs::path& p) { quenFile::ReadAll(p); }},
+      {"ReadHead", [](const fs::path& p) { quenFile::ReadHead(p, 512); }},
+      {"AppendAll",
+       [](const fs::path& p) {
+         std::string out;
+         quenFile::AppendAll(p, out);
+       }},
+      {"IsBinaryFile", [](const fs::path& p) { quenUtil::IsBinaryFile(p); }},
+  };
+  for (const auto& [path, errorNumber] : cases) {
+    for (const auto& [what, read] : readers) {
+      const int status = InChild([&, &path = path, &read = read, e = errorNumber] {
+        try {
+          read(path);
+          return 1;
+        } catch (const FileError& error) {
+          return error.kind() == FileError::Kind::kOpen && error.errorNumber() == e &&
+                         error.path() == path
+                     ? 0
+                     : 2;
+        }
+      });
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+          << what << " of " << path << ": " << Describe(status)
+          << " (1: read without failing, 2: another failure, signal 14: hung)";
+    }
+  }
+}
+
+TEST(TerminationSignal, RemovesTheOpenTemporaryFileAndEndsTheProcessByThatSignal) {
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    for (const bool inFolder : {false, true}) {
+      SCOPED_TRACE("signal " + std::to_string(sig) + (inFolder ? ", folder writer" : ""));
+      TempDir dir;
+      Ready ready;
+      const pid_t pid = StartChild([&] {
+        quenFile::InstallSignalHandling();
+        std::optional<OutputFolder> folder;
+        std::optional<quenFile::AtomicWriter> writer;
+        if (inFolder) {
+          writer.emplace(folder.emplace(dir.path()), "out.txt");
+        } else {
+          writer.emplace(dir / "out.txt");
+        }
+        writer->Write("half");
+        ready.Tell();
+        for (;;) ::pause();
+        return 0;
+      });
+      ready.Await();
+      EXPECT_EQ(HiddenFiles(dir.path()).size(), 1u) << "no temporary file while writing";
+      ::kill(pid, sig);
+      const int status = WaitFor(pid);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << Describe(status);
+      EXPECT_TRUE(HiddenFiles(dir.path()).empty()) << "temporary file left behind";
+      EXPECT_FALSE(fs::exists(dir / "out.txt"));
+    }
+  }
+}
+
+TEST(FileSizeLimit, WritingPastItIsAWriteErrorNotAKill) {
+  TempDir dir;
+  const fs::path target = dir / "big.txt";
+  const int status = InChild([&] {
+    quenFile::InstallSignalHandling();
+    const rlimit limit{16, 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      quenFile::WriteAll(target, std::string(4096, 'x'));
+      return 1;
+    } catch (const FileError& e) {
+      const FileError expected(FileError::Kind::kWrite, target, EFBIG);
+      return std::string(e.what()) == expected.what() ? 0 : 2;
+    }
+  });
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status);
+  EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+  EXPECT_FALSE(fs::exists(target));
+}
+
+TEST(ClosedPipe, WritingToItIsEpipeNotAKill) {
+  const int status = InChild([] {
+    quenFile::InstallSignalHandling();
+    int p[2];
+    if (::pipe(p) != 0) return 3;
+    ::close(p[0]);
+    return ::write(p[1], "x", 1) < 0 && errno == EPIPE ? 0 : 1;
+  });
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status);
+}
+
+TEST(InstallSignalHandling, LeavesAHangupIgnoredByNohupIgnored) {
+  const int status = InChild([] {
+    ::signal(SIGHUP, SIG_IGN);
+    quenFile::InstallSignalHandling();
+    struct sigaction now {};
+    ::sigaction(SIGHUP, nullptr, &now);
+    return now.sa_handler == SIG_IGN ? 0 : 1;
+  });
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status);
+}
+
+TEST(RemoveStaleTemporaries, RemovesTheWritersTemporaryFilesOnly) {
+  TempDir dir;
+  // A writer whose process ended without cleaning up.
+  InChild([&] {
+    quenFile::AtomicWriter writer(dir / "取込用.txt");
+    ::_exit(0);
+    return 0;
+  });
+  ASSERT_EQ(HiddenFiles(dir.path()).size(), 1u);
+  const char* const stale[] = {".取込用.txt.tmp-123-0", ".a.tmp-1-2", ".x.tmp-1-2.tmp-3-4"};
+  const char* const kept[] = {
+      "取込用.txt", "取込用.txt.tmp-1-2", ".取込用.txt.tmp-1-", ".取込用.txt.tmp--2", ".a.tmp-1-2x",
+      ".a.tmp-12",  ".a.tmp-a-2",         ".a.tmp-1-2.txt",     ".tmp-1-2",           "..tmp-1-2",
+      ".hidden"};
+  for (const char* name : stale) WriteBytes(dir / name, "old");
+  for (const char* name : kept) WriteBytes(dir / name, "keep");
+  fs::create_directory(dir / ".d.tmp-1-2");
+  quenFile::RemoveStaleTemporaries(OutputFolder(dir.path()));
+  std::set<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    left.insert(e.path().filename().string());
+  std::set<std::string> expected(std::begin(kept), std::end(kept));
+  expected.insert(".d.tmp-1-2");
+  EXPECT_EQ(left, expected);
+}
+
+TEST(OutputFolder, CreatesTheMissingFolderThenOpensIt) {
+  TempDir dir;
+  const fs::path path = dir / "処理後";
+  EXPECT_EQ(OutputFolder(path.string() + "/").path(), path);
+  EXPECT_TRUE(fs::is_directory(path));
+  quenFile::WriteAll(OutputFolder(path), "a.txt", "a");
+  EXPECT_EQ(ReadBytes(path / "a.txt"), "a");
+}
+
+TEST(OutputFolder, RefusesALinkOrAFileInItsPlace) {
+  const std::pair<const char*, std::function<void(const fs::path&)>> cases[] = {
+      {"a link to its own parent", [](const fs::path& p) { fs::create_directory_symlink(".", p); }},
+      {"a link to another folder",
+       [](const fs::path& p) { fs::create_directory_symlink(p.parent_path() / "src", p); }},
+      {"a dangling link", [](const fs::path& p) { fs::create_symlink("gone", p); }},
+      {"a file", [](const fs::path& p) { WriteBytes(p, "file"); }}};
+  for (const auto& [what, make] : cases) {
+    SCOPED_TRACE(what);
+    TempDir dir;
+    fs::create_directory(dir / "src");
+    const fs::path path = dir / "処理後";
+    make(path);
+    try {
+      // A trailing delimiter would make the system follow a link.
+      quenFile::WriteAll(OutputFolder(path.string() + "/"), "取込用.txt", "x");
+      ADD_FAILURE() << "opened";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.kind(), FileError::Kind::kCreate);
+      EXPECT_EQ(e.path(), path);
+    }
+    EXPECT_FALSE(fs::exists(dir / "取込用.txt") || fs::exists(dir / "src" / "取込用.txt"));
+  }
+}
+
+TEST(OutputFolder, KeepsToTheFolderItOpenedWhenItsPathBecomesALink) {
+  TempDir dir;
+  OutputFolder out(dir / "処理後");
+  WriteBytes(dir / "処理後" / "old.txt", "mine");
+  fs::rename(dir / "処理後", dir / "moved");
+  fs::create_directory(dir / "elsewhere");
+  WriteBytes(dir / "elsewhere" / "old.txt", "theirs");
+  fs::create_directory_symlink("elsewhere", dir / "処理後");
+  quenFile::WriteAll(out, "new.txt", "new");
+  EXPECT_EQ(out.ReadAll("old.txt"), "mine");
+  EXPECT_TRUE(out.Remove("old.txt"));
+  EXPECT_EQ(ReadBytes(dir / "moved" / "new.txt"), "new");
+  EXPECT_FALSE(fs::exists(dir / "moved" / "old.txt"));
+  EXPECT_EQ(ReadBytes(dir / "elsewhere" / "old.txt"), "theirs");
+  EXPECT_FALSE(fs::exists(dir / "elsewhere" / "new.txt"));
+}
+
+TEST(OutputFolder, NeverFollowsALinkNamedLikeAnOutput) {
+  TempDir dir;
+  WriteBytes(dir / "source.txt", "source");
+  OutputFolder out(dir / "処理後");
+  fs::create_symlink("../source.txt", dir / "処理後" / "取込用.txt");
+  EXPECT_TRUE(out.Exists("取込用.txt"));
+  EXPECT_TRUE(out.IsSymlink("取込用.txt"));
+  EXPECT_FALSE(out.IsSymlink("missing.txt"));
+  try {
+    out.ReadAll("取込用.txt");
+    ADD_FAILURE() << "read through the link";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.kind(), FileError::Kind::kOpen);
+    EXPECT_EQ(e.path(), dir / "処理後" / "取込用.txt");
+  }
+  quenFile::WriteAll(out, "取込用.txt", "import");
+  EXPECT_FALSE(out.IsSymlink("取込用.txt"));
+  EXPECT_EQ(ReadBytes(dir / "source.txt"), "source");
+  fs::create_symlink("../source.txt", dir / "処理後" / "link.txt");
+  EXPECT_TRUE(out.Remove("link.txt"));
+  EXPECT_EQ(ReadBytes(dir / "source.txt"), "source");
+}
+
+TEST(OutputFolder, EachCallFailingThroughTheSeamNamesTheFileAndLeavesNoTemporary) {
+  struct Case {
+    Op op;
+    FileError::Kind kind;
+    std::function<void(OutputFolder&)> call;
+    bool namesFile;
+  };
+  const auto write = [](OutputFolder& out) { quenFile::WriteAll(out, "a.txt", "new"); };
+  const Case cases[] = {
+      {Op::kOpen, FileError::Kind::kCreate, write, true},
+      {Op::kRename, FileError::Kind::kCreate, write, true},
+      {Op::kAccess, FileError::Kind::kCreate, write, true},
+      {Op::kChmod, FileError::Kind::kCreate, write, true},
+      {Op::kStat, FileError::Kind::kInputOutput, [](OutputFolder& o) { o.Exists("a.txt"); }, true},
+      {Op::kStat, FileError::Kind::kOpen, [](OutputFolder& o) { o.ReadAll("a.txt"); }, true},
+      {Op::kList, FileError::Kind::kInputOutput,
+       [](OutputFolder& o) { quenFile::RemoveStaleTemporaries(o); }, false},
+      {Op::kLock, FileError::Kind::kInputOutput, [](OutputFolder& o) { o.TryLock(); }, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(faulty::OpName(c.op));
+    TempDir dir;
+    OutputFolder out(dir.path());
+    WriteBytes(dir / "a.txt", "old");
+    faulty::FaultyFileSystem faults;
+    faults.FailNth(c.op, 1);
+    {
+      faulty::ScopedFileSystem installed(&faults);
+      try {
+        c.call(out);
+        ADD_FAILURE() << "no failure";
+      } catch (const FileError& e) {
+        EXPECT_EQ(e.kind(), c.kind);
+        EXPECT_EQ(e.path(), c.namesFile ? dir / "a.txt" : dir.path());
+        EXPECT_EQ(e.errorNumber(), EIO);
+      }
+    }
+    EXPECT_EQ(ReadBytes(dir / "a.txt"), "old");
+    EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+  }
+  TempDir dir;
+  OutputFolder out(dir.path());
+  WriteBytes(dir / "a.txt", "old");
+  faulty::FaultyFileSystem faults;
+  faults.FailNth(Op::kUnlink, 1);
+  faulty::ScopedFileSystem installed(&faults);
+  EXPECT_FALSE(out.Remove("a.txt"));
+}
+
+TEST(RunLock, ASecondOpeningCannotLockUntilTheFirstIsGone) {
+  TempDir dir;
+  std::optional<OutputFolder> first(std::in_place, dir.path());
+  ASSERT_TRUE(first->TryLock());
+  OutputFolder second(dir.path());
+  EXPECT_FALSE(second.TryLock());
+  first.reset();
+  EXPECT_TRUE(second.TryLock());
+}
+
+TEST(RunLock, ALockHeldByAKilledProcessIsReleased) {
+  TempDir dir;
+  Ready ready;
+  const pid_t pid = StartChild([&] {
+    OutputFolder held(dir.path());
+    if (!held.TryLock()) return 1;
+    ready.Tell();
+    for (;;) ::pause();
+    return 0;
+  });
+  ready.Await();
+  OutputFolder mine(dir.path());
+  EXPECT_FALSE(mine.TryLock());
+  ::kill(pid, SIGKILL);
+  WaitFor(pid);
+  EXPECT_TRUE(mine.TryLock());
+}
+
+TEST(RunLock, WhereTheFileSystemCannotLockTheRunGoesUnguarded) {
+  TempDir dir;
+  OutputFolder out(dir.path());
+  faulty::FaultyFileSystem faults;
+  faults.FailNth(Op::kLock, 1, ENOLCK);
+  faulty::ScopedFileSystem installed(&faults);
+  EXPECT_TRUE(out.TryLock());
+}
+
+TEST(ReasonText, EveryReasonARunCanMeetIsJapaneseAndOthersAreTheSystemsText) {
+  const int numbers[] = {ENOENT,     ENOTDIR,
+                         EISDIR,     EACCES,
+                         EPERM,      EROFS,
+                         ENOSPC,     EDQUOT,
+                         EIO,        ENAMETOOLONG,
+                         ELOOP,      EMFILE,
+                         ENFILE,     ENOMEM,
+                         EEXIST,     EBUSY,
+                         ETXTBSY,    EFBIG,
+                         EPIPE,      EWOULDBLOCK,
+                         EINVAL,     EXDEV,
+                         ENXIO,      ENOTEMPTY,
+                         EOPNOTSUPP, quenFile::kNotRegularFile};
+  for (const int e : numbers) {
+    const std::string text = quenFile::ReasonText(e);
+    EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; }))
+        << e << ": " << text;
+    EXPECT_NE(std::string(FileError(FileError::Kind::kOpen, "f", e).what()).find(text),
+              std::string::npos);
+  }
+  EXPECT_EQ(quenFile::ReasonText(EDOM), std::system_category().message(EDOM));
+}
+
+TEST(Replacing, KeepsThePermissionBitsOfTheReplacedFile) {
+  for (const mode_t mode : {0640, 0600, 0604, 0755}) {
+    for (const bool inFolder : {false, true}) {
+      TempDir dir;
+      WriteBytes(dir / "処理結果.txt", "old");
+      ::chmod((dir / "処理結果.txt").c_str(), mode);
+      if (inFolder) {
+        quenFile::WriteAll(OutputFolder(dir.path()), "処理結果.txt", "new");
+      } else {
+        quenFile::WriteAll(dir / "処理結果.txt", "new");
+      }
+      struct stat st {};
+      ASSERT_EQ(::stat((dir / "処理結果.txt").c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, mode) << std::oct << mode << (inFolder ? " in folder" : "");
+      EXPECT_EQ(ReadBytes(dir / "処理結果.txt"), "new");
+    }
+  }
+}
+
+TEST(Replacing, ATargetThatCannotBeWrittenIsRefusedAndLeftAlone) {
+  for (const bool inFolder : {false, true}) {
+    TempDir dir;
+    const fs::path target = dir / "処理結果.txt";
+    WriteBytes(target, "old");
+    OutputFolder out(dir.path());
+    faulty::FaultyFileSystem faults;
+    faults.FailNth(Op::kAccess, 1, EACCES);
+    faulty::ScopedFileSystem installed(&faults);
+    try {
+      inFolder ? quenFile::WriteAll(out, "処理結果.txt", "new") : quenFile::WriteAll(target, "new");
+      ADD_FAILURE() << "replaced";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.what(), std::string(FileError(FileError::Kind::kCreate, target, EACCES).what()));
+    }
+    EXPECT_EQ(ReadBytes(target), "old");
+    EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+  }
+}
+
+}  // namespace
