@@ -1,22 +1,20 @@
-// What the fuzz targets share: a check that stops the fuzzer, a scratch
-// folder per process, a file system without fsync and the line-breaking rule
-// of LineList written the plain way, as the reference to check against.
+// What the fuzz targets share beyond the test support: a check that stops
+// the fuzzer, a scratch folder per process, a file system without fsync and
+// the line-breaking rule of LineList written the plain way, as the reference
+// to check against.
 #pragma once
-
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "FileBytes.h"
+#include "TempDir.h"
 #include "quenFileSystem.h"
 
 // A failed check is a finding: abort so that libFuzzer saves the input.
@@ -51,28 +49,10 @@ inline std::vector<std::string_view> ReferenceLines(std::string_view bytes) {
 }
 
 // A folder of this process's own, in memory when /dev/shm is there; removed
-// when the fuzzer exits normally (after a crash it stays, to look into).
+// when the target exits normally (after a crash it stays, to look into).
 inline const std::filesystem::path& ScratchFolder() {
-  struct Folder {
-    std::filesystem::path path;
-    Folder() {
-      std::error_code ec;
-      std::filesystem::path base = "/dev/shm";
-      if (!std::filesystem::is_directory(base, ec)) base = std::filesystem::temp_directory_path();
-      std::string name = (base / "textcnv-fuzz-XXXXXX").native();
-      if (mkdtemp(name.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::abort();
-      }
-      path = name;
-    }
-    ~Folder() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  };
-  static const Folder folder;
-  return folder.path;
+  static const testing_support::TempDir folder("textcnv-fuzz-", testing_support::MemoryTempBase());
+  return folder.path();
 }
 
 // Every atomic write ends in fsync, which would take most of each execution;
@@ -85,16 +65,14 @@ inline void SkipFileSync() {
   quenFile::SetSystem(&system);
 }
 
+// A file that cannot be read or written throws, which ends the target like
+// a failed check.
 inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  FUZZ_CHECK(in.good());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return testing_support::ReadBytes(path);
 }
 
 inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  FUZZ_CHECK(out.good());
+  testing_support::WriteBytes(path, bytes);
 }
 
 }  // namespace fuzz

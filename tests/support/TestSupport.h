@@ -2,18 +2,16 @@
 // a host and message-box presenter that record what a run shows.
 #pragma once
 
-#include <unistd.h>
-
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "FileBytes.h"
 #include "MBox.h"
 #include "RunHost.h"
+#include "TempDir.h"
 #include "quenText.h"
 
 namespace testing_support {
@@ -21,41 +19,6 @@ namespace testing_support {
 namespace fs = std::filesystem;
 
 inline std::string Cp932(std::string_view utf8) { return quenText::FromUtf8(utf8); }
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path() /
-            ("textcnv-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-  fs::path operator/(std::string_view name) const { return path_ / fs::path(std::string(name)); }
-
- private:
-  fs::path path_;
-};
-
-inline void WriteBytes(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 // A record line of 30 TAB-separated fields; the fields the run reads are
 // set, the others are recognisable fillers. Texts are UTF-8 and end up CP932.
