@@ -14,6 +14,7 @@
 #include "MBox.h"
 #include "quenFile.h"
 #include "quenShow.h"
+#include "quenSignals.h"
 #include "quenText.h"
 
 namespace fs = std::filesystem;
@@ -165,6 +166,9 @@ int main(int argc, char** argv) {
     std::fputs(kHelp, stdout);
     return 0;
   }
+  // A reader of standard output that goes away, a file-size limit or a
+  // terminating signal must not leave half-written temporary files.
+  quenFile::InstallSignalHandling();
   Arguments args;
   if (!Parse(argc, argv, args)) {
     std::fputs(kUsage, stderr);

@@ -1,11 +1,13 @@
 #include "ConversionRun.h"
 
+#include <cerrno>
 #include <new>
 #include <stdexcept>
 
 #include "MBox.h"
 #include "SourceFolder.h"
 #include "quenFile.h"
+#include "quenReason.h"
 #include "quenShow.h"
 #include "quenText.h"
 
@@ -86,31 +88,71 @@ RunOutcome ConversionRun::actConvStartExecute() {
 }
 
 bool ConversionRun::Prepare() {
+  output_.reset();
   RefreshSourceFolder();
   log_.Clear();
   data_.ClearErrorList();
   data_.RunFindings.clear();
-
   data_.OutputFolder = OutputFolderOf(chosenFolder_);
-  std::string folder = data_.OutputFolder.native();
-  folder.pop_back();  // without its trailing delimiter, as the message shows it
-
-  if (!quenFile::IsDirectory(folder) && !quenFile::MakeDirectory(folder)) {
-    const std::string message = Sjis(" 処理後フォルダー") + quenShow::ForLog(folder) +
-                                Sjis("が作成できません\r\n処理を中断します。");
-    MBox::Error(message);
-    log_.Append(message);
-    return false;
-  }
-  const fs::path import = OutputFile(kImportFileName);
-  if (quenFile::Exists(import, false) && !quenFile::RemoveFile(import)) {
-    MBox::Error(Sjis("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい"));
+  if (!OpenOutputFolder()) {
+    output_.reset();
     return false;
   }
   return true;
 }
 
+bool ConversionRun::OpenOutputFolder() {
+  std::string folder = data_.OutputFolder.native();
+  folder.pop_back();  // without its trailing delimiter, as the message shows it
+  // Each box that ends the run early says why on a line of its own.
+  const auto reason = [](int error) { return "\r\n" + Sjis(quenFile::ReasonText(error)); };
+  try {
+    output_.emplace(folder);
+  } catch (const quenFile::FileError& e) {
+    const std::string message = Sjis(" 処理後フォルダー") + quenShow::ForLog(folder) +
+                                Sjis("が作成できません\r\n処理を中断します。");
+    MBox::Error(message + reason(e.errorNumber()));
+    log_.Append(message);
+    return false;
+  }
+  // A second run on the same folder would delete the import file this one
+  // writes.
+  if (!output_->TryLock()) {
+    MBox::Error(Sjis("このフォルダーは別の変換処理が処理中です\r\n処理を中断します。"));
+    return false;
+  }
+  quenFile::RemoveStaleTemporaries(*output_);
+  for (std::string_view name :
+       {kImportFileName, kDuplicatesFileName, kNoTitleFileName, kResultLogFileName}) {
+    // Written through, a link would put the output wherever it points.
+    if (output_->IsSymlink(name)) {
+      MBox::Error(Sjis(" ") + quenShow::ForLog(output_->PathOf(name).native()) +
+                  Sjis("はシンボリックリンクのため書き込めません\r\n処理を中断します。"));
+      return false;
+    }
+  }
+  if (output_->Exists(kImportFileName) && !output_->Remove(kImportFileName)) {
+    MBox::Error(Sjis("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい") +
+                reason(errno));
+    return false;
+  }
+  return true;
+}
+
+void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
+  quenFile::AtomicWriter out(*output_, name);
+  for (const std::string_view line : lines) {
+    out.Write(line);
+    out.Write("\r\n");
+  }
+  out.Commit();
+}
+
 void ConversionRun::Execute() {
+  struct Release {
+    std::optional<quenFile::OutputFolder>& folder;
+    ~Release() { folder.reset(); }
+  } release{output_};
   std::string step;
   std::exception_ptr reportFailure;
   try {
@@ -142,7 +184,7 @@ void ConversionRun::Execute() {
     throw std::runtime_error("メモリが不足したため処理を中断しました（" + step + "、フォルダー " +
                              chosenFolder_.string() + "）");
   }
-  log_.Save(OutputFile(kResultLogFileName));
+  log_.Save(*output_, kResultLogFileName);
   // The report is the only detailed copy of the records left out of the
   // import file: without it the run has failed, though the log lists them.
   if (reportFailure) std::rethrow_exception(reportFailure);
@@ -152,7 +194,7 @@ void ConversionRun::Execute() {
 void ConversionRun::LogRegistrationSummary(bool reportFailed) {
   // A report that could not be saved still leaves the list in the log; an
   // older report that could be neither deleted nor replaced counts too.
-  if (!reportFailed && !quenFile::Exists(OutputFile(kNoTitleFileName))) return;
+  if (!reportFailed && !output_->Exists(kNoTitleFileName)) return;
   log_.Append("");
   log_.Append(Sjis("---------以下、要再登録-----------"));
   log_.Append(Sjis("書名なし.txtを参考にして下さい"));

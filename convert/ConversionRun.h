@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "RunHost.h"
 #include "RunLog.h"
 #include "RunStages.h"
+#include "quenOutputFolder.h"
 
 // How a run ended. The boxes stay what the operator sees; this is what
 // programs driving the run decide by.
@@ -43,10 +45,11 @@ class ConversionRun {
   void RefreshSourceFolder();
 
   // The steps that may end the run early with a box: reads the folder,
-  // clears the log and the error list, creates the output folder and deletes
-  // the old import file. False when the run ends here.
+  // clears the log and the error list, creates and locks the output folder
+  // and deletes the old import file. False when the run ends here.
   bool Prepare();
-  // The stages, the summary, the saved log and the closing box.
+  // The stages, the summary, the saved log and the closing box. Releases
+  // the output folder's lock however it ends.
   void Execute();
 
   // The file check.
@@ -85,6 +88,10 @@ class ConversionRun {
   // Field 2 of a line, or empty with fewer than 3 fields.
   std::string_view KeyOf(std::string_view line) const;
   std::filesystem::path OutputFile(std::string_view name) const;
+  // The output folder's checks that may end the run early; false then.
+  bool OpenOutputFolder();
+  // Saves lines, each followed by CR LF, as the output name.
+  void SaveLines(const LineList& lines, std::string_view name);
   // Adds every copy of the key group [begin, end) of the index to the
   // findings, with its file and line.
   void AddDuplicateFindings(const KeyIndexList& index, std::size_t begin, std::size_t end,
@@ -94,6 +101,9 @@ class ConversionRun {
   RunData& data_;
   RunLog log_;
   std::filesystem::path chosenFolder_;
+  // Every output goes into this folder, held open and locked from Prepare
+  // to the end of Execute.
+  std::optional<quenFile::OutputFolder> output_;
   int progressPosition_ = -1;
   int progressMaximum_ = -1;
   std::vector<std::string_view> fields_;  // reused by every split

@@ -40,7 +40,7 @@ void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
   for (std::size_t a : rest) output.AddFrom(lines, a);
 
   try {
-    output.SaveToFile(OutputFile(kImportFileName));
+    SaveLines(output, kImportFileName);
   } catch (...) {
     log_.Append(Sjis(" 処理済ファイル取込用.txtを保存できませんでした"));
     throw;

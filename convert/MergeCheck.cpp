@@ -63,15 +63,14 @@ UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
     }
   }
 
-  const fs::path duplicatesFile = OutputFile(kDuplicatesFileName);
   if (duplicateLines.empty()) {
     // A file left by an earlier run would send the operator after records
     // that are fine.
-    quenFile::RemoveFile(duplicatesFile);
+    output_->Remove(kDuplicatesFileName);
     log_.Append(Sjis(" 重複エラーなし"));
     return kept;
   }
-  duplicateLines.SaveToFile(duplicatesFile);
+  SaveLines(duplicateLines, kDuplicatesFileName);
   log_.Append(Sjis(" 重複エラー:" + std::to_string(duplicateLines.size()) + "件"));
   return kept;
 }

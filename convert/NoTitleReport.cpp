@@ -10,8 +10,7 @@
 namespace fs = std::filesystem;
 
 void ConversionRun::WriteNoTitleReport() {
-  const fs::path reportFile = OutputFile(kNoTitleFileName);
-  quenFile::RemoveFile(reportFile);
+  output_->Remove(kNoTitleFileName);
   const bool anyTitleBlank =
       std::any_of(data_.ErrorList.begin(), data_.ErrorList.end(),
                   [](const ErrorEntryList::Entry& e) { return e.rec.Kind == ekTitleBlank; });
@@ -63,7 +62,7 @@ void ConversionRun::WriteNoTitleReport() {
   }
   if (report.empty()) return;
   try {
-    report.SaveToFile(reportFile);
+    SaveLines(report, kNoTitleFileName);
   } catch (const quenFile::FileError&) {
     log_.Append(Sjis(" 書名なし.txtが作成できませんでした"));
     throw;

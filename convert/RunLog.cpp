@@ -1,6 +1,5 @@
 #include "RunLog.h"
 
-#include "LineList.h"
 #include "RunHost.h"
 
 void RunLog::Clear() {
@@ -18,9 +17,11 @@ void RunLog::Append(std::string_view text) {
   }
 }
 
-void RunLog::Save(const std::filesystem::path& path) const {
-  LineList list;
-  list.Reserve(lines_.size());
-  for (const std::string& line : lines_) list.Add(line);
-  list.SaveToFile(path);
+void RunLog::Save(const quenFile::OutputFolder& folder, std::string_view name) const {
+  quenFile::AtomicWriter out(folder, name);
+  for (const std::string& line : lines_) {
+    out.Write(line);
+    out.Write("\r\n");
+  }
+  out.Commit();
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "quenOutputFolder.h"
+
 class RunHost;
 
 class RunLog {
@@ -16,9 +18,9 @@ class RunLog {
   void Clear();
   void Append(std::string_view text);  // CP932
   const std::vector<std::string>& Lines() const { return lines_; }
-  // Every line followed by CR LF, replacing the file whole. Throws
-  // quenFile::FileError.
-  void Save(const std::filesystem::path& path) const;
+  // Every line followed by CR LF, replacing the file name in folder whole.
+  // Throws quenFile::FileError.
+  void Save(const quenFile::OutputFolder& folder, std::string_view name) const;
 
  private:
   RunHost& host_;

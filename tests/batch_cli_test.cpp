@@ -63,7 +63,7 @@ TEST(Batch, ExitStatusTellsHowTheRunEnded) {
       {"output folder blocked", "'" + blocked.path().string() + "'", 1,
        " 処理後フォルダー" + blocked.path().string() +
            "/処理後が作成できません\n処理を中断します。\n",
-       "が作成できません 処理を中断します。\n"},
+       "が作成できません 処理を中断します。 "},
       // Failures before the run starts end like the run's own, not in an abort.
       {"unusable locale", Quoted(folder.path()), 1, "", longLocale, "LC_ALL=" + longLocale + " "},
       {"current folder removed", "relative", 1, "", "\"relative\"",

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -13,6 +15,8 @@
 #include "LineList.h"
 #include "TestSupport.h"
 #include "quenFile.h"
+#include "quenOutputFolder.h"
+#include "quenReason.h"
 #include "quenUtil.h"
 
 using namespace testing_support;
@@ -204,7 +208,8 @@ TEST_F(Run, MergeJoinsTheFilesAsTheErrorCheckReadThem) {
   SourceBytes sources = run.CheckErrors(files);
   const std::size_t before = run.Log().Lines().size();
 
-  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)).bytes, a + "\r\n" + Lines({R("30000001", "C1")}));
+  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)).bytes,
+            a + "\r\n" + Lines({R("30000001", "C1")}));
   std::vector<std::string> log;
   for (std::size_t i = before; i < run.Log().Lines().size(); ++i) {
     log.push_back(quenText::ToUtf8(run.Log().Lines()[i]));
@@ -341,27 +346,77 @@ TEST_F(Run, RunningTwiceGivesTheSameFiles) {
   for (const auto& [name, bytes] : first) EXPECT_EQ(Out(name), bytes) << name;
 }
 
-TEST_F(Run, AnOutputFolderThatCannotBeMadeEndsTheRunWithABox) {
-  Write("a.txt", Lines({R("00000001", "K1")}));
-  Write("処理後", "a file where the folder should be");
-  Convert();
-  const std::string folder = dir_.path().string() + "/処理後";
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{" 処理後フォルダー" + folder +
-                                                 "が作成できません\r\n処理を中断します。"});
-  EXPECT_EQ(boxes_.boxes[0].flags, unsigned{MB_ICONERROR});
-  EXPECT_EQ(Log(), (std::vector<std::string>{" 処理後フォルダー" + folder + "が作成できません",
-                                             "処理を中断します。"}));
-  EXPECT_TRUE(host_.busyChanges.empty());
-}
+// Each box that ends a run early keeps its text and says why on a line of
+// its own; nothing is written, and nothing outside the output folder moves.
+TEST(EarlyEnd, EndsTheRunWithItsBoxAndTheReason) {
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path& folder)> setUp;
+    std::string box;  // UTF-8; <out> stands for the output folder's path
+    bool logged;      // the box's text is also the log
+  };
+  const std::string cannotMake = " 処理後フォルダー<out>が作成できません\r\n処理を中断します。";
+  std::optional<quenFile::OutputFolder> otherRun;
+  const std::vector<Case> cases = {
+      {"a file in the way", [](const fs::path& f) { WriteBytes(f / "処理後", "a file"); },
+       cannotMake + "\r\n" + quenFile::ReasonText(ENOTDIR), true},
+      {"a link in the way",
+       [](const fs::path& f) { fs::create_directory_symlink(".", f / "処理後"); },
+       cannotMake + "\r\n" + quenFile::ReasonText(ENOTDIR), true},
+      {"an old import file that is a folder",
+       [](const fs::path& f) { fs::create_directories(f / "処理後" / "取込用.txt" / "x"); },
+       "ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい\r\n" +
+           quenFile::ReasonText(EISDIR),
+       false},
+      {"an output that is a link",
+       [](const fs::path& f) {
+         fs::create_directory(f / "処理後");
+         fs::create_symlink("../a.txt", f / "処理後" / "重複エラー.txt");
+       },
+       " <out>/重複エラー.txt"
+       "はシンボリックリンクのため書き込めません\r\n処理を中断します。",
+       false},
+      {"another run on the folder",
+       [&](const fs::path& f) {
+         otherRun.emplace(f / "処理後");
+         ASSERT_TRUE(otherRun->TryLock());
+       },
+       "このフォルダーは別の変換処理が処理中です\r\n処理を中断します。", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string source = Crlf({RecordLine(R("00000001", "K1"))});
+    WriteBytes(dir / "a.txt", source);
+    c.setUp(dir.path());
+    RecordingHost host(dir.path());
+    RecordingPresenter boxes;
+    RunData data;
+    ConversionRun run(host, data);
+    EXPECT_EQ(RunConversion(run), RunOutcome::kEndedEarly);
 
-TEST_F(Run, AnImportFileThatCannotBeDeletedEndsTheRunWithABox) {
-  Write("a.txt", Lines({R("00000001", "K1")}));
-  std::filesystem::create_directories(dir_ / "処理後" / "取込用.txt" / "x");
-  Convert();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{
-                            "ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい"});
-  EXPECT_TRUE(Log().empty());
-  EXPECT_FALSE(HasOut("処理結果.txt"));
+    std::string box = c.box;
+    if (const std::size_t at = box.find("<out>"); at != std::string::npos) {
+      box.replace(at, 5, (dir / "処理後").string());
+    }
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(quenText::ToUtf8(boxes.boxes[0].text), box);
+    EXPECT_EQ(boxes.boxes[0].flags, unsigned{MB_ICONERROR});
+    std::vector<std::string> log;
+    for (const std::string& l : run.Log().Lines()) log.push_back(quenText::ToUtf8(l));
+    // The log has the box's text without the reason, as two lines.
+    std::vector<std::string> expectedLog;
+    if (c.logged) {
+      const std::string text = box.substr(0, box.rfind("\r\n"));
+      const std::size_t br = text.find("\r\n");
+      expectedLog = {text.substr(0, br), text.substr(br + 2)};
+    }
+    EXPECT_EQ(log, expectedLog);
+    EXPECT_TRUE(host.busyChanges.empty());
+    EXPECT_FALSE(fs::exists(dir / "処理後" / "処理結果.txt"));
+    EXPECT_EQ(ReadBytes(dir / "a.txt"), source);
+    otherRun.reset();
+  }
 }
 
 TEST_F(Run, AFolderThatVanishedFailsBeforeTheLogIsCleared) {

@@ -336,3 +336,42 @@ TEST(SourceLostAfterListing, RunStopsWithOpenFailureNamingTheFile) {
 }
 
 }  // namespace
+
+// The no-title report is the only detailed copy of the records it lists,
+// which have already left the import file: a disk that fills up while it is
+// written fails the run, and the log still lists those records.
+TEST(ReportDiskFull, FailsTheRunAndTheLogStillListsTheRecordsToRegisterAgain) {
+  class ReportDiskFull : public FaultyFileSystem {
+   public:
+    int OpenAt(int dirFd, const char* name, int flags, mode_t mode) override {
+      const int fd = FaultyFileSystem::OpenAt(dirFd, name, flags, mode);
+      // Descriptors are reused: only the report's own open marks one.
+      const bool report = std::string_view(name).starts_with(".書名なし.txt.tmp");
+      if (report || fd == report_) report_ = report ? fd : -1;
+      return fd;
+    }
+    ssize_t Write(int fd, const void* buffer, std::size_t size) override {
+      if (fd == report_) return errno = ENOSPC, -1;
+      return FaultyFileSystem::Write(fd, buffer, size);
+    }
+
+   private:
+    int report_ = -1;
+  };
+  TempDir dir;
+  MakeFolder(dir.path());
+  ReportDiskFull faults;
+  const Outcome o = RunFolder(dir.path(), &faults);
+
+  EXPECT_TRUE(o.threw) << o.Describe();
+  EXPECT_NE(o.what.find("書名なし.txt"), std::string::npos) << o.what;
+  EXPECT_NE(o.what.find(Reason(ENOSPC)), std::string::npos) << o.what;
+  EXPECT_TRUE(o.LogHas(" 書名なし.txtが作成できませんでした"));
+  EXPECT_TRUE(o.LogHas("---------以下、要再登録-----------"));
+  EXPECT_TRUE(o.LogHas("K002 :書名（ヨミ）空白:a.txt"));
+  EXPECT_TRUE(o.LogHas("K022 :書名（ヨミ）空白:c.txt"));
+  EXPECT_FALSE(o.outputs.contains("書名なし.txt"));
+  ASSERT_TRUE(o.outputs.contains("処理結果.txt"));
+  EXPECT_EQ(o.outputs.at("処理結果.txt"), Crlf(o.log));
+  NoHiddenFiles(o);
+}

@@ -83,6 +83,11 @@ int FailingFileSystem::Unlink(const char* path) {
   return FileSystem::Unlink(path);
 }
 
+int FailingFileSystem::UnlinkAt(int dirFd, const char* name, int flags) {
+  if (Fails(Call::kUnlink, name)) return errno = error_, -1;
+  return FileSystem::UnlinkAt(dirFd, name, flags);
+}
+
 std::string RecordLine(int id, std::string_view key, std::string_view title,
                        std::string_view reading, std::string_view ndc) {
   const QByteArray idText = QByteArray::number(20260000 + id);

@@ -62,6 +62,7 @@ class FailingFileSystem : public quenFile::FileSystem {
   int Open(const char* path, int flags, mode_t mode) override;
   int MakeDirectory(const char* path, mode_t mode) override;
   int Unlink(const char* path) override;
+  int UnlinkAt(int dirFd, const char* name, int flags) override;
 
  private:
   bool Fails(Call call, const char* path) const;
