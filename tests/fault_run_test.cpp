@@ -4,11 +4,15 @@
 // no temporary file, no torn output and untouched sources behind.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <iostream>
 #include <set>
 
 #include "FaultFixture.h"
+#include "SourceFolder.h"
 
 namespace faulty {
 void PrintTo(Op op, std::ostream* os) { *os << OpName(op); }
@@ -374,4 +378,34 @@ TEST(ReportDiskFull, FailsTheRunAndTheLogStillListsTheRecordsToRegisterAgain) {
   ASSERT_TRUE(o.outputs.contains("処理結果.txt"));
   EXPECT_EQ(o.outputs.at("処理結果.txt"), Crlf(o.log));
   NoHiddenFiles(o);
+}
+
+// A folder whose entries cannot be examined is a folder that cannot be read,
+// not a folder without files. Root is never refused, so the listing runs in
+// a child that has become an ordinary user.
+TEST(UnreadableFolder, IsReportedAsUnreadableWithTheReasonNotAsEmpty) {
+  TempDir dir;
+  const fs::path folder = dir / "no-search";
+  fs::create_directory(folder);
+  WriteBytes(folder / "a.txt", Crlf({RecordLine("00000001", "K1")}));
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::others_read);  // no search
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    try {
+      ListFolderFiles(folder);
+    } catch (const quenFile::FileError& e) {
+      const bool told = e.kind() == quenFile::FileError::Kind::kFolderRead &&
+                        std::string(e.what()).find(Reason(EACCES)) != std::string::npos;
+      ::_exit(told ? 0 : 1);
+    }
+    ::_exit(2);  // listed as if it held no files
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  fs::permissions(folder, fs::perms::owner_all);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: another failure, 2: listed as empty, 3: no user";
 }

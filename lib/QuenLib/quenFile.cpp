@@ -13,6 +13,7 @@
 
 #include "quenFileInternal.h"
 #include "quenOutputFolder.h"
+#include "quenShow.h"
 
 namespace quenFile {
 namespace {
@@ -20,7 +21,7 @@ namespace {
 using internal::Fd;
 
 std::string Message(FileError::Kind kind, const std::filesystem::path& path, int errorNumber) {
-  const std::string name = "\"" + path.string() + "\"";
+  const std::string name = "\"" + quenShow::ForDisplay(path.native()) + "\"";
   const std::string reason = ReasonText(errorNumber);
   switch (kind) {
     case FileError::Kind::kOpen:
@@ -33,6 +34,8 @@ std::string Message(FileError::Kind kind, const std::filesystem::path& path, int
       return "ストリームの書き込みエラーです。" + name + " " + reason;
     case FileError::Kind::kInputOutput:
       return "入出力エラーです。" + name + " " + reason;
+    case FileError::Kind::kFolderRead:
+      return "フォルダー " + name + " を読み込めません。" + reason;
   }
   return name;
 }
@@ -328,7 +331,10 @@ long long FileSize(const std::filesystem::path& path) {
 std::vector<DirEntry> ListFolder(const std::filesystem::path& folder) {
   std::vector<DirEntry> entries;
   if (const int e = System().List(folder.c_str(), entries); e != 0) {
-    throw FileError(FileError::Kind::kInputOutput, folder, e);
+    // A folder that is gone is the input/output failure a run has always
+    // met; one that is there but cannot be read says so.
+    const bool gone = e == ENOENT || e == ENOTDIR;
+    throw FileError(gone ? FileError::Kind::kInputOutput : FileError::Kind::kFolderRead, folder, e);
   }
   return entries;
 }

@@ -23,7 +23,7 @@ class OutputFolder;
 // (ReasonText). errorNumber() is an errno value or kNotRegularFile.
 class FileError : public std::runtime_error {
  public:
-  enum class Kind { kOpen, kRead, kCreate, kWrite, kInputOutput };
+  enum class Kind { kOpen, kRead, kCreate, kWrite, kInputOutput, kFolderRead };
   FileError(Kind kind, const std::filesystem::path& path, int errorNumber);
   Kind kind() const { return kind_; }
   const std::filesystem::path& path() const { return path_; }

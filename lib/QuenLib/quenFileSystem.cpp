@@ -34,8 +34,14 @@ int ListOpened(int fd, std::vector<DirEntry>& entries) {
     struct stat st {};
     // Follows links: a link to a file counts as a file; a broken link, a
     // FIFO or a socket does not.
-    const bool regular = ::fstatat(fd, d->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
-    entries.push_back(DirEntry{d->d_name, regular});
+    const bool known = ::fstatat(fd, d->d_name, &st, 0) == 0;
+    // A folder whose entries cannot be examined (no search permission) is a
+    // folder that cannot be read, not a folder without files.
+    if (!known && errno != ENOENT && errno != ENOTDIR && errno != ELOOP) {
+      result = errno;
+      break;
+    }
+    entries.push_back(DirEntry{d->d_name, known && S_ISREG(st.st_mode)});
   }
   ::closedir(dir);
   return result;
