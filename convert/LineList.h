@@ -123,7 +123,7 @@ class LineList {
   // Lines at or past offsetEnd, or as long as lengthEnd or longer, take the
   // long-line route; the defaults are what an entry can pack. Smaller ends
   // let that route be tried without gigabytes of lines.
-  LineList(uint64_t offsetEnd, uint64_t lengthEnd);
+  explicit LineList(uint64_t offsetEnd, uint64_t lengthEnd);
 
   std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
