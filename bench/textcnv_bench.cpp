@@ -1,6 +1,7 @@
 // The benchmark behind `make bench`: whole runs of textcnv-batch over
 // generated folders of 10,000 to 1,000,000 records, against the cost of just
-// reading and writing the same bytes.
+// reading and writing the same bytes, and one run over a hostile file: a few
+// records followed by 100,000,000 empty lines, where memory per line counts.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,6 +25,8 @@ namespace {
 
 constexpr int kRepeats = 3;
 constexpr int kGeneratorVersion = 2;
+constexpr std::size_t kRecordLines = 4;  // as many as the file check reads
+constexpr std::size_t kHostileEmptyLines = 100000000;
 
 struct Measure {
   double seconds;
@@ -60,6 +63,41 @@ std::uintmax_t PrepareFolder(const fs::path& folder, std::size_t records) {
     if (e.is_regular_file()) bytes += e.file_size();
   }
   return bytes;
+}
+
+// A record file that passes the file check on its first lines and then holds
+// nothing but empty lines: what a line costs, not what a byte costs.
+std::uintmax_t PrepareHostileFolder(const fs::path& folder) {
+  const fs::path stamp = folder.string() + ".stamp";
+  const std::string expected = std::to_string(kGeneratorVersion) + " hostile " +
+                               std::to_string(kRecordLines) + "+" +
+                               std::to_string(kHostileEmptyLines);
+  std::string found;
+  std::getline(std::ifstream(stamp), found);
+  const fs::path file = folder / "batch01.txt";
+  if (found != expected || !fs::exists(file)) {
+    std::fprintf(stderr, "generating %zu empty lines in %s ...\n", kHostileEmptyLines,
+                 folder.c_str());
+    GenerateRecordFolder(folder, GeneratorOptions{kRecordLines, 1, 20261209});
+    // The generated file ends without a break after its last record.
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    out << "\r\n";
+    std::string block;
+    for (std::size_t i = 0; i < 1024 * 1024; ++i) block += "\r\n";
+    const std::size_t perBlock = block.size() / 2;
+    for (std::size_t left = kHostileEmptyLines; left > 0;) {
+      const std::size_t n = std::min(left, perBlock);
+      out.write(block.data(), static_cast<std::streamsize>(2 * n));
+      left -= n;
+    }
+    out.close();
+    if (!out) {
+      std::fprintf(stderr, "cannot write %s\n", file.c_str());
+      std::exit(1);
+    }
+    std::ofstream(stamp) << expected << '\n';
+  }
+  return fs::file_size(file);
 }
 
 Measure RunBatch(const fs::path& folder) {
@@ -108,19 +146,46 @@ double IoFloor(const fs::path& folder, bool onDisk = false) {
   return seconds;
 }
 
-std::vector<std::size_t> Sizes(int argc, char** argv) {
+// Arguments name record counts and "hostile"; none means all of them.
+struct Selection {
   std::vector<std::size_t> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::stoul(argv[i]));
-  if (sizes.empty()) sizes = {10000, 100000, 1000000};
-  return sizes;
+  bool hostile = false;
+};
+
+Selection Select(int argc, char** argv) {
+  Selection s;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "hostile") {
+      s.hostile = true;
+    } else {
+      s.sizes.push_back(std::stoul(argv[i]));
+    }
+  }
+  if (argc <= 1) s = Selection{{10000, 100000, 1000000}, true};
+  return s;
+}
+
+Measure RunHostile(const fs::path& dataDir) {
+  const fs::path folder = dataDir / "hostile";
+  const double inputMb = static_cast<double>(PrepareHostileFolder(folder)) / 1e6;
+  // Reading the file once puts it in the page cache; one run is long enough
+  // to measure on its own.
+  const double floor = IoFloor(folder);
+  const Measure m = RunBatch(folder);
+  std::printf("hostile: %zu records + %zu empty lines, %.1f MB: run %.3f s (floor %.3f s), "
+              "peak %.1f MB (%.1f bytes a line)\n",
+              kRecordLines, kHostileEmptyLines, inputMb, m.seconds, floor, m.peakMb,
+              m.peakMb * 1e6 / static_cast<double>(kHostileEmptyLines + kRecordLines));
+  return m;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const fs::path dataDir = fs::path(TEXTCNV_SOURCE_DIR) / "bench" / "data";
+  const Selection selection = Select(argc, argv);
   std::vector<Row> rows;
-  for (std::size_t records : Sizes(argc, argv)) {
+  for (std::size_t records : selection.sizes) {
     const fs::path folder = dataDir / std::to_string(records);
     const std::uintmax_t bytes = PrepareFolder(folder, records);
     RunBatch(folder);  // warm-up: page cache and first-run costs
@@ -159,6 +224,9 @@ int main(int argc, char** argv) {
                 r1m->runSeconds / r1m->floorSeconds, r1m->peakMb / r1m->inputMb);
   }
 
+  Measure hostile{};
+  if (selection.hostile) hostile = RunHostile(dataDir);
+
   std::ofstream json(fs::path(TEXTCNV_SOURCE_DIR) / "bench" / "results.json");
   json << "{\n  \"runs\": [\n";
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -171,6 +239,11 @@ int main(int argc, char** argv) {
          << ", \"synced_floor_seconds\": " << r.syncedFloorSeconds << "}"
          << (i + 1 < rows.size() ? "," : "") << "\n";
   }
-  json << "  ],\n  \"scaling_1m_over_100k\": " << scaling << "\n}\n";
+  json << "  ],\n  \"scaling_1m_over_100k\": " << scaling;
+  if (selection.hostile) {
+    json << ",\n  \"hostile\": {\"empty_lines\": " << kHostileEmptyLines
+         << ", \"run_seconds\": " << hostile.seconds << ", \"peak_mb\": " << hostile.peakMb << "}";
+  }
+  json << "\n}\n";
   return 0;
 }

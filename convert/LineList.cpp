@@ -2,12 +2,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "quenFile.h"
 
+static_assert(std::random_access_iterator<LineList::const_iterator>);
+
 namespace {
 
-constexpr std::size_t kArenaBlock = 64 * 1024;
+// What Append fills at a time: a line longer than this gets a block of its
+// own, so the room left in the current block is not thrown away.
+constexpr std::size_t kAppendBlock = LineArena::kChunkBytes;
+
+// The first chunk of the offset range holds no block: empty lines that have
+// no bytes of their own point here, at offset 0.
+constexpr char kNothing[1] = {};
 
 // Calls emit(begin, length) for each line of bytes.
 template <typename Emit>
@@ -16,19 +25,25 @@ void ForEachLine(std::string_view bytes, Emit&& emit) {
   const char* const end = p + bytes.size();
   const char* lf = nullptr;
   while (p < end) {
-    // Lines mostly end in CR LF: find the LF, then the first CR before it.
-    // The LF found is kept until passed, so text broken by CR alone is not
-    // searched to its end once per line.
-    if (lf == nullptr || lf < p) {
-      lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-      if (lf == nullptr) lf = end;
+    // An empty line needs no search; files of blank lines are all searches
+    // otherwise.
+    if (*p != '\r' && *p != '\n') {
+      // Lines mostly end in CR LF: find the LF, then the first CR before it.
+      // The LF found is kept until passed, so text broken by CR alone is not
+      // searched to its end once per line.
+      if (lf == nullptr || lf < p) {
+        lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (lf == nullptr) lf = end;
+      }
+      const char* stop = lf;
+      if (const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(stop - p))) {
+        stop = static_cast<const char*>(cr);
+      }
+      emit(p, static_cast<std::size_t>(stop - p));
+      p = stop;
+    } else {
+      emit(p, 0);
     }
-    const char* stop = lf;
-    if (const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(stop - p))) {
-      stop = static_cast<const char*>(cr);
-    }
-    emit(p, static_cast<std::size_t>(stop - p));
-    p = stop;
     if (p < end && *p == '\r') ++p;
     if (p < end && *p == '\n') ++p;
   }
@@ -36,67 +51,145 @@ void ForEachLine(std::string_view bytes, Emit&& emit) {
 
 }  // namespace
 
+LineArena::LineArena() : chunks_{kNothing} {}
+
+uint64_t LineArena::MapBlock(const char* data, std::size_t size) {
+  // The table covers every chunk before this block, so the block starts on
+  // the next boundary.
+  const uint64_t start = static_cast<uint64_t>(chunks_.size()) << kChunkBits;
+  const std::size_t chunks = std::max<std::size_t>(1, (size + kChunkBytes - 1) / kChunkBytes);
+  for (std::size_t k = 0; k < chunks; ++k) chunks_.push_back(data + k * kChunkBytes);
+  return start;
+}
+
+uint64_t LineArena::Append(std::string_view bytes) {
+  const std::size_t n = bytes.size();
+  if (n == 0) return 0;
+  if (n > kAppendBlock) {
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(n));
+    held_ += n;
+    std::memcpy(blocks_.back().get(), bytes.data(), n);
+    return MapBlock(blocks_.back().get(), n);
+  }
+  if (tailLeft_ < n) {
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kAppendBlock));
+    held_ += kAppendBlock;
+    tail_ = blocks_.back().get();
+    tailLeft_ = kAppendBlock;
+    tailOffset_ = MapBlock(tail_, kAppendBlock);
+  }
+  std::memcpy(tail_, bytes.data(), n);
+  const uint64_t at = tailOffset_;
+  tail_ += n;
+  tailLeft_ -= n;
+  tailOffset_ += n;
+  return at;
+}
+
+uint64_t LineArena::Adopt(std::string bytes) {
+  adopted_.push_back(std::make_unique<const std::string>(std::move(bytes)));
+  const std::string& kept = *adopted_.back();
+  held_ += kept.size();
+  return MapBlock(kept.data(), kept.size());
+}
+
+uint64_t LineArena::AddLongLine(uint64_t offset, uint64_t length) {
+  longLines_.emplace_back(offset, length);
+  return longLines_.size() - 1;
+}
+
+LineList::LineList(uint64_t offsetEnd, uint64_t lengthEnd)
+    : offsetEnd_(std::min(offsetEnd, kOffsetEnd)), lengthEnd_(std::min(lengthEnd, kLongMark)) {}
+
+LineArena& LineList::Arena() {
+  if (!arena_) arena_ = std::make_shared<LineArena>();
+  return *arena_;
+}
+
+uint64_t LineList::Pack(uint64_t offset, uint64_t length) {
+  if (offset < offsetEnd_ && length < lengthEnd_) [[likely]] {
+    return offset << kLengthBits | length;
+  }
+  const uint64_t slot = arena_->AddLongLine(offset, length);
+  // Never reached in practice, but a wrapped slot would name another line.
+  if (slot >= kOffsetEnd) throw std::length_error("LineList: too many long lines");
+  return slot << kLengthBits | kLongMark;
+}
+
 void LineList::Clear() {
-  lines_.clear();
-  storage_.clear();
+  entries_ = std::vector<uint64_t>();
   arena_.reset();
 }
 
 void LineList::Add(std::string_view line) {
-  if (!arena_ || arena_->capacity() - arena_->size() < line.size()) {
-    arena_ = std::make_shared<std::string>();
-    arena_->reserve(std::max(kArenaBlock, line.size()));
-    storage_.push_back(arena_);
-  }
-  const std::size_t at = arena_->size();
-  arena_->append(line);
-  lines_.emplace_back(arena_->data() + at, line.size());
-}
-
-void LineList::Share(const Storage& storage) {
-  // Lists share with few others, so the storage list stays short.
-  if (std::find(storage_.rbegin(), storage_.rend(), storage) == storage_.rend()) {
-    storage_.push_back(storage);
-  }
+  const uint64_t offset = Arena().Append(line);
+  entries_.push_back(Pack(offset, line.size()));
 }
 
 void LineList::AddFrom(const LineList& from, std::size_t i) {
-  const std::string_view line = from.lines_[i];
-  for (const Storage& s : from.storage_) {
-    if (line.data() >= s->data() && line.data() + line.size() <= s->data() + s->size()) {
-      Share(s);
-      break;
-    }
+  const uint64_t entry = from.entries_[i];
+  if (entries_.empty()) arena_ = from.arena_;
+  if (arena_ == from.arena_) {
+    entries_.push_back(entry);
+  } else {
+    Add(from[i]);
   }
-  lines_.push_back(line);
 }
 
 void LineList::LoadFromBytes(std::string bytes) {
   Clear();
-  auto storage = std::make_shared<const std::string>(std::move(bytes));
-  const std::string& text = *storage;
-  ForEachLine(text,
-              [&](const char* begin, std::size_t length) { lines_.emplace_back(begin, length); });
-  storage_.push_back(std::move(storage));
+  if (bytes.empty()) return;
+  // Counting first costs a quick pass and allocates the entries once,
+  // exactly: growing them would need half again as much, twice over while
+  // moving.
+  entries_.reserve(CountLines(bytes));
+  const std::size_t size = bytes.size();
+  const uint64_t base = Arena().Adopt(std::move(bytes));
+  const char* const data = arena_->At(base);
+  ForEachLine({data, size}, [&](const char* begin, std::size_t length) {
+    entries_.push_back(Pack(base + static_cast<uint64_t>(begin - data), length));
+  });
 }
 
 void LineList::LoadFromFile(const std::filesystem::path& path) {
   LoadFromBytes(quenFile::ReadAll(path));
 }
 
-void LineList::SaveToFile(const std::filesystem::path& path) const {
-  quenFile::AtomicWriter out(path);
+void LineList::WriteTo(quenFile::AtomicWriter& out) const {
   // The writer gathers lines into large writes: the kernel copies one long
   // buffer far faster than a thousand short pieces.
-  for (const std::string_view line : lines_) {
+  for (const std::string_view line : *this) {
     out.Write(line);
     out.Write("\r\n");
   }
+}
+
+void LineList::SaveToFile(const std::filesystem::path& path) const {
+  quenFile::AtomicWriter out(path);
+  WriteTo(out);
   out.Commit();
 }
 
 std::size_t LineList::CountLines(std::string_view bytes) {
-  std::size_t n = 0;
-  ForEachLine(bytes, [&](const char*, std::size_t) { ++n; });
+  // Every LF ends a line, and so does every CR but the one of a CR LF. The
+  // last byte ends a line whatever it is: as a break, or as the end of text
+  // without one.
+  if (bytes.empty()) return 0;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  auto ends = [b](std::size_t i) -> unsigned char {
+    return (b[i] == '\n') | ((b[i] == '\r') & (b[i + 1] != '\n'));
+  };
+  const std::size_t last = bytes.size() - 1;
+  std::size_t n = 1;
+  std::size_t i = 0;
+  // Blocks of a fixed size, counted in one byte, are what the compiler turns
+  // into vector code even at -O2: ten times the speed of the plain loop.
+  constexpr std::size_t kBlock = 128;
+  for (; i + kBlock <= last; i += kBlock) {
+    unsigned char count = 0;
+    for (std::size_t k = i; k < i + kBlock; ++k) count += ends(k);
+    n += count;
+  }
+  for (; i < last; ++i) n += ends(i);
   return n;
 }

@@ -66,6 +66,150 @@ TEST(LineList, SharedLinesOutliveTheListTheyCameFrom) {
   EXPECT_EQ(copy[2].size(), 100000u);
 }
 
+// Lines of every kind: empty, with each break, long enough to span blocks.
+std::string MixedLines(std::size_t n) {
+  std::string bytes;
+  const char* const breaks[] = {"\r\n", "\n", "\r", "\r\r\n"};
+  for (std::size_t i = 0; i < n; ++i) {
+    bytes += std::string(i % 7 == 0 ? 0 : i % 300, static_cast<char>('a' + i % 26));
+    bytes += breaks[i % 4];
+  }
+  return bytes;
+}
+
+TEST(LineList, TakenLinesShareTheSourceBytesWithoutCopying) {
+  LineList source;
+  source.LoadFromBytes(MixedLines(1000));
+  LineList taken;
+  for (std::size_t i = 0; i < source.size(); i += 3) taken.AddFrom(source, i);
+  for (std::size_t k = 0; k < taken.size(); ++k) {
+    ASSERT_EQ(taken[k].data(), source[3 * k].data()) << k;
+    ASSERT_EQ(taken[k].size(), source[3 * k].size()) << k;
+  }
+  EXPECT_EQ(taken.StorageBytes(), source.StorageBytes());
+
+  // The key index takes every record and hands it on, still not copying.
+  const KeyCollator collator("ja");
+  KeyIndexList index(collator);
+  for (std::size_t i = 0; i < source.size(); ++i) index.Add(source[i].substr(0, 2), source, i);
+  LineList handedOn;
+  for (std::size_t i = 0; i < index.size(); ++i) index.AppendLineTo(i, handedOn);
+  for (std::size_t i = 0; i < source.size(); ++i) ASSERT_EQ(handedOn[i].data(), source[i].data());
+
+  // A list with storage of its own copies instead, and keeps the copies.
+  LineList own;
+  own.Add("own");
+  own.AddFrom(source, 1);
+  const std::string line1(source[1]);
+  source.Clear();
+  EXPECT_EQ(own[1], line1);
+  EXPECT_EQ(taken[0], handedOn[0]);
+}
+
+TEST(LineList, EveryLineCostsOneEightByteEntryAfterLoading) {
+  const std::vector<std::string> files = {
+      MixedLines(10007), std::string(20000, '\n'), std::string(2 * 30011, '\r') + "x",
+      [] {
+        std::string s;
+        for (int i = 0; i < 5003; ++i) s += "\r\n";
+        return s;
+      }()};
+  for (const std::string& bytes : files) {
+    LineList list;
+    list.LoadFromBytes(bytes);
+    ASSERT_EQ(list.size(), LineList::CountLines(bytes));
+    EXPECT_EQ(list.EntryBytes(), list.size() * 8);
+  }
+}
+
+TEST(LineList, ClearLetsGoOfEntriesAndStorage) {
+  LineList list;
+  list.LoadFromBytes(MixedLines(100));
+  list.Add("added");
+  LineList sharer;
+  sharer.AddFrom(list, 5);
+  const std::string line5(list[5]);
+  ASSERT_GT(list.StorageBytes(), 0u);
+  list.Clear();
+  EXPECT_EQ(list.size(), 0u);
+  EXPECT_EQ(list.EntryBytes(), 0u);
+  EXPECT_EQ(list.StorageBytes(), 0u);
+  // Storage another list still uses stays with that list.
+  EXPECT_GT(sharer.StorageBytes(), 0u);
+  EXPECT_EQ(sharer[0], line5);
+  sharer.Clear();
+  EXPECT_EQ(sharer.StorageBytes(), 0u);
+}
+
+// Lines past what an entry packs take another route and come out the same,
+// shared alike. The limits are lowered to get there without gigabytes.
+TEST(LineList, LinesBeyondThePackedFieldsComeOutWhole) {
+  struct Case {
+    const char* route;
+    uint64_t offsetEnd;
+    uint64_t lengthEnd;
+  };
+  const std::vector<Case> cases = {
+      {"long lines", LineList::kOffsetEnd, 40},
+      {"storage past the offset range", 3 * LineArena::kChunkBytes, LineList::kLongMark},
+      {"both", 2 * LineArena::kChunkBytes, 1},
+  };
+  const std::string bytes = MixedLines(3000);  // about 450 KB: several chunks
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    LineList loaded(c.offsetEnd, c.lengthEnd);
+    loaded.LoadFromBytes(bytes);
+    LineList added(c.offsetEnd, c.lengthEnd);
+    LineList shared;
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+      added.Add(loaded[i]);
+      shared.AddFrom(loaded, i);
+    }
+    LineList plain;
+    plain.LoadFromBytes(bytes);
+    ASSERT_EQ(loaded.size(), plain.size());
+    ASSERT_EQ(added.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      ASSERT_EQ(loaded[i], plain[i]) << i;
+      ASSERT_EQ(added[i], plain[i]) << i;
+      ASSERT_EQ(shared[i].data(), loaded[i].data()) << i;
+    }
+    EXPECT_EQ(loaded.EntryBytes(), loaded.size() * 8);
+  }
+}
+
+TEST(LineList, ALineAsLongAsTheLengthFieldIsNotCutShort) {
+  const std::size_t longest = LineList::kLongMark;  // the first length that does not pack
+  for (const std::size_t length : {longest - 1, longest, longest + 1}) {
+    SCOPED_TRACE(length);
+    LineList list;
+    list.LoadFromBytes("a\r\n" + std::string(length, 'x') + "\r\nb");
+    list.Add(std::string(length, 'y'));
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0], "a");
+    EXPECT_EQ(list[1].size(), length);
+    EXPECT_EQ(list[1].find_first_not_of('x'), std::string_view::npos);
+    EXPECT_EQ(list[2], "b");
+    EXPECT_EQ(list[3].size(), length);
+    EXPECT_EQ(list[3].find_first_not_of('y'), std::string_view::npos);
+  }
+}
+
+TEST(LineList, WriteToLeavesTheCommitToTheCaller) {
+  TempDir dir;
+  LineList list;
+  list.LoadFromBytes("a\nb\r\rc");
+  {
+    quenFile::AtomicWriter out(dir / "out.txt");
+    out.Write("head\r\n");
+    list.WriteTo(out);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+    out.Write("tail");
+    out.Commit();
+  }
+  EXPECT_EQ(ReadBytes(dir / "out.txt"), "head\r\na\r\nb\r\n\r\nc\r\ntail");
+}
+
 // Files no larger than limit can be written while it lives, as on a full disk.
 class FileSizeLimit {
  public:
