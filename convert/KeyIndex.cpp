@@ -1,14 +1,23 @@
 #include "KeyIndex.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <thread>
 
 namespace {
 
-// Below this many keys a second thread costs more than it saves.
-constexpr std::size_t kKeysPerThread = 20000;
 // Often enough for a moving bar, rarely enough to cost nothing.
 constexpr std::size_t kKeysPerReport = 4096;
+// Sort keys are stored in chunks of this size, so that storing them wastes
+// at most one chunk per thread rather than a growing string's spare half.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+// A small index gets a smaller chunk: about this much per key (an ISBN's
+// sort key is 46 bytes).
+constexpr std::size_t kKeyBytesGuess = 64;
+// Learning the collator's shortcut costs about as much as collating this
+// many keys through ICU.
+constexpr std::size_t kKeysForShortcut = 20000;
 
 }  // namespace
 
@@ -25,47 +34,75 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
   entries_.push_back(Entry{key, {}, 0, line});
 }
 
+void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
+                                const Progress& report, const std::atomic<bool>& failed,
+                                Chunks& chunks) {
+  std::string key;
+  std::string* chunk = nullptr;
+  for (std::size_t i = begin; i < end && !failed.load(std::memory_order_relaxed); ++i) {
+    key.clear();
+    collator.AppendSortKey(entries_[i].key, key);
+    if (chunk == nullptr || chunk->capacity() - chunk->size() < key.size()) {
+      chunks.push_back(std::make_unique<std::string>());
+      chunk = chunks.back().get();
+      chunk->reserve(std::max(key.size(), std::min(kChunkBytes, (end - i) * kKeyBytesGuess)));
+    }
+    // Within the reserved room the chunk's bytes never move.
+    entries_[i].sortKey = std::string_view(chunk->data() + chunk->size(), key.size());
+    chunk->append(key);
+    // The shares are equal, so this thread's share tells for all.
+    if (report && (i - begin) % kKeysPerReport == 0) {
+      report(static_cast<int>((i - begin) * 100 / (end - begin)));
+    }
+  }
+}
+
 void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   // Collating is most of the cost of a large index: the keys are split
   // among the cores, each with a collator of its own.
   const std::size_t count = entries_.size() - from;
+  if (count >= kKeysForShortcut) collator_->LearnShortcut();
   const std::size_t threads = std::clamp<std::size_t>(
       std::min<std::size_t>(std::thread::hardware_concurrency(), count / kKeysPerThread), 1, 8);
-  std::vector<std::unique_ptr<std::string>> blocks(threads);
-  std::vector<std::vector<std::size_t>> ends(threads);
-  auto work = [&](std::size_t t, const KeyCollator& collator, const Progress& report) {
-    const std::size_t begin = from + count * t / threads;
-    const std::size_t end = from + count * (t + 1) / threads;
-    blocks[t] = std::make_unique<std::string>();
-    ends[t].reserve(end - begin);
-    for (std::size_t i = begin; i < end; ++i) {
-      collator.AppendSortKey(entries_[i].key, *blocks[t]);
-      ends[t].push_back(blocks[t]->size());
-      // The shares are equal, so this thread's share tells for all.
-      if (report && (i - begin) % kKeysPerReport == 0) {
-        report(static_cast<int>((i - begin) * 100 / (end - begin)));
-      }
+  std::vector<Chunks> chunks(threads);
+  // A share that fails keeps its exception for the caller and stops the others.
+  std::vector<std::exception_ptr> errors(threads);
+  std::atomic<bool> failed{false};
+  auto work = [&](std::size_t t, const KeyCollator& collator, const Progress& report) noexcept {
+    try {
+      CollateShare(from + count * t / threads, from + count * (t + 1) / threads, collator, report,
+                   failed, chunks[t]);
+    } catch (...) {
+      errors[t] = std::current_exception();
+      failed = true;
     }
   };
-  std::vector<std::jthread> helpers;
-  std::vector<KeyCollator> copies;
-  copies.reserve(threads);
-  for (std::size_t t = 1; t < threads; ++t) {
-    copies.emplace_back(*collator_);
-    helpers.emplace_back(work, t, std::cref(copies.back()), Progress());
-  }
-  work(0, *collator_, progress);
-  helpers.clear();  // joins
-
-  for (std::size_t t = 0; t < threads; ++t) {
-    const std::string& block = *blocks[t];
-    std::size_t i = from + count * t / threads;
-    std::size_t start = 0;
-    for (std::size_t end : ends[t]) {
-      entries_[i++].sortKey = std::string_view(block).substr(start, end - start);
-      start = end;
+  {
+    // Declared before the threads, so the copies outlive them: leaving this
+    // block, by an exception too, joins the threads first.
+    std::vector<KeyCollator> copies;
+    copies.reserve(threads);
+    for (std::size_t t = 1; t < threads; ++t) copies.emplace_back(*collator_);
+    std::vector<std::jthread> helpers;
+    helpers.reserve(threads);
+    try {
+      for (std::size_t t = 1; t < threads; ++t) {
+        helpers.emplace_back(work, t, std::cref(copies[t - 1]), Progress());
+      }
+    } catch (...) {
+      failed = true;
+      throw;
     }
-    sortKeys_.push_back(std::move(blocks[t]));
+    work(0, *collator_, progress);
+  }
+  for (const std::exception_ptr& error : errors) {
+    if (!error) continue;
+    // The chunks go with the exception: no entry may keep a view into them.
+    for (std::size_t i = from; i < entries_.size(); ++i) entries_[i].sortKey = {};
+    std::rethrow_exception(error);
+  }
+  for (Chunks& share : chunks) {
+    for (auto& chunk : share) sortKeys_.push_back(std::move(chunk));
   }
 }
 

@@ -4,6 +4,7 @@
 // by line: Add the lines in file order, then Sort.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -17,6 +18,10 @@
 
 class KeyIndexList {
  public:
+  // Sort collates on one more thread for each this many new keys (up to the
+  // cores); below it a second thread costs more than it saves.
+  static constexpr std::size_t kKeysPerThread = 20000;
+
   explicit KeyIndexList(const KeyCollator& collator = KeyCollator::Default())
       : collator_(&collator) {}
 
@@ -36,7 +41,9 @@ class KeyIndexList {
   void Add(std::string_view key, const LineList& lines, std::size_t i);
   // Puts the entries added since the last Sort into key order. progress,
   // when given, hears on the calling thread how far the collating (the long
-  // part) has got, from 0 to 100.
+  // part) has got, from 0 to 100. When a key cannot be collated (for example
+  // KeyTooLongError) every thread is joined and the first share's exception
+  // propagates; the new entries stay unsorted.
   using Progress = std::function<void(int percent)>;
   void Sort(const Progress& progress = {});
 
@@ -56,12 +63,15 @@ class KeyIndexList {
     uint64_t head = 0;
     uint32_t line;  // in lines_
   };
+  using Chunks = std::vector<std::unique_ptr<std::string>>;
   void ComputeSortKeys(std::size_t from, const Progress& progress);
+  void CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
+                    const Progress& report, const std::atomic<bool>& failed, Chunks& chunks);
 
   const KeyCollator* collator_;
   LineList lines_;
   std::vector<Entry> entries_;
   std::size_t unsortedFrom_ = 0;
-  // Blocks of sort-key bytes; each is filled once and never grows after.
-  std::vector<std::unique_ptr<std::string>> sortKeys_;
+  // Chunks of sort-key bytes; each is filled once and never grows after.
+  Chunks sortKeys_;
 };

@@ -1,11 +1,20 @@
 // CP932 decoding and encoding, and the one comparison of keys and names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <random>
+#include <stdexcept>
+
+#include <unicode/normalizer2.h>
 
 #include "Collation.h"
+#include "ErrorList.h"
+#include "KeyIndex.h"
+#include "LineList.h"
 #include "TestSupport.h"
 #include "quenText.h"
 
@@ -126,4 +135,268 @@ TEST(KeyCollator, FileNamesCompareWithoutCaseThenByTheirBytes) {
   EXPECT_NE(upperFirst, 0);
   EXPECT_EQ(collator.CompareFileNames("a.txt", "A.txt"), -upperFirst);
   EXPECT_EQ(collator.CompareFileNames("名前.txt", "名前.txt"), 0);
+}
+
+TEST(IcuLength, RefusesEveryLengthBeyondIcusInt32WithoutWrappingAround) {
+  struct Case {
+    std::size_t count, unit, extra;
+    std::optional<int32_t> length;
+  };
+  const std::size_t max = INT32_MAX;
+  const std::vector<Case> cases = {
+      {0, 1, 0, 0},
+      {max, 1, 0, INT32_MAX},
+      {max, 1, 1, std::nullopt},
+      {max + 1, 1, 0, std::nullopt},
+      {(max - 1) / 2, 2, 1, INT32_MAX},  // Decode's buffer for the longest text it takes
+      {(max - 1) / 2 + 1, 2, 1, std::nullopt},
+      {std::size_t{1} << 31, 2, 1, std::nullopt},  // wraps to 1 in 32 bits
+      {SIZE_MAX / 2 + 1, 4, 16, std::nullopt},     // wraps to 16 in 64 bits
+      {3 * KeyCollator::kMaxKeyBytes, 4, 16,
+       static_cast<int32_t>(12 * KeyCollator::kMaxKeyBytes + 16)},
+      {5, 0, max, INT32_MAX},
+      {0, 1, max + 1, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.count << " * " << c.unit << " + " << c.extra);
+    if (c.length) {
+      EXPECT_EQ(quenText::IcuLength(c.count, c.unit, c.extra), *c.length);
+    } else {
+      EXPECT_THROW(quenText::IcuLength(c.count, c.unit, c.extra), std::length_error);
+    }
+  }
+}
+
+TEST(KeyCollator, AKeyOverTheLimitThrowsKeyTooLongErrorFromEveryEntry) {
+  const KeyCollator collator("ja");
+  const std::string tooLong(KeyCollator::kMaxKeyBytes + 1, '9');
+  const std::string_view fine = "978-4-12-345678-9";
+  std::string out = "kept";
+  EXPECT_THROW(collator.Compare(tooLong, fine), KeyTooLongError);
+  EXPECT_THROW(collator.Compare(fine, tooLong), KeyTooLongError);
+  EXPECT_THROW(collator.SortKey(tooLong), KeyTooLongError);
+  EXPECT_THROW(collator.AppendSortKey(tooLong, out), KeyTooLongError);
+  EXPECT_EQ(out, "kept");
+  try {
+    collator.SortKey(tooLong);
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "キーが長すぎるため照合できません（67108865 バイト、上限 67108864 バイト）");
+  }
+}
+
+TEST(KeyCollator, TheKeyLimitKeepsEverySortKeyWithinIcusInt32) {
+  // The longest key made of the character whose sort key grows most must
+  // still have a sort key ICU can write; a single character's key includes
+  // the level separators, so this overstates the growth.
+  for (const char* locale : {"ja", "root"}) {
+    const KeyCollator collator(locale, KeyCollator::Shortcut::kOff);
+    std::size_t worstPerByte = 0;
+    std::string worst;
+    auto check = [&](const std::string& c) {
+      const std::size_t perByte = (collator.SortKey(c).size() + c.size() - 1) / c.size();
+      if (perByte > worstPerByte) worstPerByte = perByte, worst = c;
+    };
+    for (int b = 0; b < 0x100; ++b) check(std::string(1, static_cast<char>(b)));
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      for (int trail = 0x40; trail <= 0xFC && (lead <= 0x9F || lead >= 0xE0); ++trail) {
+        check(std::string{static_cast<char>(lead), static_cast<char>(trail)});
+      }
+    }
+    SCOPED_TRACE(locale + (" " + testing::PrintToString(worst)));
+    EXPECT_LE(worstPerByte * KeyCollator::kMaxKeyBytes, std::size_t{INT32_MAX});
+  }
+}
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> codes) {
+  std::string s;
+  for (int c : codes) {
+    if (c > 0xFF) s += static_cast<char>(c >> 8);
+    s += static_cast<char>(c & 0xFF);
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST(KeyCollator, EveryCp932CharacterWithACanonicalDecompositionStaysDistinct) {
+  const KeyCollator collator("ja");
+  UErrorCode err = U_ZERO_ERROR;
+  const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(err);
+  ASSERT_TRUE(U_SUCCESS(err));
+  int pairs = 0;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    for (int trail = 0x40; trail <= 0xFC && (lead <= 0x9F || lead >= 0xE0); ++trail) {
+      const std::string code = Bytes({lead << 8 | trail});
+      const icu::UnicodeString text = quenText::Decode(code);
+      const icu::UnicodeString decomposed = nfd->normalize(text, err);
+      const std::string other = quenText::Encode(decomposed);
+      if (decomposed == text || quenText::Decode(other) != decomposed) continue;
+      SCOPED_TRACE(testing::PrintToString(code) + " vs " + testing::PrintToString(other));
+      ++pairs;
+      EXPECT_FALSE(collator.Equal(code, other));
+      EXPECT_NE(collator.SortKey(code), collator.SortKey(other));
+    }
+  }
+  EXPECT_GE(pairs, 40);  // the IBM extension and NEC-selected ideographs
+}
+
+TEST(KeyCollator, OrderOfMixedKeysIsTheCollatorsWithTiesByCodePoint) {
+  const KeyCollator collator("ja");
+  // Groups in ascending order; the keys of a group are equal.
+  const std::vector<std::vector<std::string>> groups = {
+      {""},
+      {" "},
+      {"-"},
+      {"1"},
+      {Bytes({0x8250})},  // １
+      {"978-4-12-345678-9"},
+      {"978-4-12-345678-X", "978-4-12-345678-x"},
+      {"9784123456789"},
+      {"a1"},
+      {"ab-c"},
+      {"abc", "ABC"},
+      {Bytes({0x8281, 0x8282, 0x8283}), Bytes({0x8260, 0x8261, 0x8262})},  // ａｂｃ ＡＢＣ
+      {"Abd"},
+      {"z"},
+      {Bytes({0x82A9, 0x82C8})},  // かな
+      {Bytes({0x834A, 0x8369})},  // カナ
+      {Bytes({0xB6, 0xC5})},      // ｶﾅ
+      {Bytes({0x8AD9})},          // 館 unified, then its compatibility form
+      {Bytes({0xFBF9}), Bytes({0xEEDD})},
+      {Bytes({0x905F})},  // 神
+      {Bytes({0xFB7E}), Bytes({0xEE62})},
+      {Bytes({0x92CB})},  // 塚
+      {Bytes({0xFA9C}), Bytes({0xED80})},
+      {Bytes({0x9373})},  // 都
+      {Bytes({0xFBB7}), Bytes({0xEE9B})},
+      {Bytes({0x93FA, 0x967B})},  // 日本
+      {Bytes({0xEDE6})},
+      {Bytes({0x8541})},  // unmapped bytes
+      {"\xFD"},
+  };
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    for (std::size_t j = 0; j < groups.size(); ++j) {
+      for (const std::string& a : groups[i]) {
+        for (const std::string& b : groups[j]) {
+          SCOPED_TRACE(testing::PrintToString(a) + " vs " + testing::PrintToString(b));
+          const int expected = (i > j) - (i < j);
+          ASSERT_EQ(collator.Compare(a, b), expected);
+          const int byKey = collator.SortKey(a).compare(collator.SortKey(b));
+          ASSERT_EQ((byKey > 0) - (byKey < 0), expected);
+        }
+      }
+    }
+  }
+}
+
+TEST(KeyCollator, LookupsTellCompatibilityIdeographsApart) {
+  const KeyCollator collator("ja");
+  const std::string unified = Bytes({0x905F}), compatibility = Bytes({0xFB7E});
+  ErrorEntryList errors(collator);
+  errors.Add(compatibility, TMyRec{});
+  EXPECT_EQ(errors.IndexOf(unified), -1);
+  EXPECT_EQ(errors.IndexOf(compatibility), 0);
+
+  LineList lines;
+  for (const std::string& key : {compatibility, unified, compatibility}) lines.Add(key);
+  KeyIndexList index(collator);
+  for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+  index.Sort();
+  EXPECT_EQ(index.Key(0), unified);
+  EXPECT_FALSE(index.SameKey(0, 1));
+  EXPECT_TRUE(index.SameKey(1, 2));
+  EXPECT_EQ(index.IndexOf(unified), 0);
+  EXPECT_EQ(index.IndexOf(compatibility), 1);
+}
+
+TEST(KeyIndexList, AKeyThatCannotBeCollatedFailsSortOnlyAfterEveryThreadIsJoined) {
+  const KeyCollator collator("ja");
+  // Enough keys for a helper thread when there are two cores.
+  const std::size_t count = 2 * KeyIndexList::kKeysPerThread;
+  LineList lines;
+  for (std::size_t i = 0; i < count; ++i) lines.Add("978-4-" + std::to_string(i));
+  lines.Add(std::string(KeyCollator::kMaxKeyBytes + 1, '9'));
+  const std::size_t tooLong = count;
+  struct Case {
+    const char* name;
+    std::vector<std::size_t> at;
+  };
+  const std::vector<Case> cases = {
+      {"in the caller's share", {10}},
+      {"in a helper's share", {count - 10}},
+      {"in both", {10, count - 10}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    KeyIndexList index(collator);
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool bad = std::find(c.at.begin(), c.at.end(), i) != c.at.end();
+      index.Add(lines[bad ? tooLong : i], lines, bad ? tooLong : i);
+    }
+    EXPECT_THROW(index.Sort(), KeyTooLongError);
+  }
+  // A progress report that throws fails the caller's share the same way.
+  KeyIndexList index(collator);
+  for (std::size_t i = 0; i < count; ++i) index.Add(lines[i], lines, i);
+  EXPECT_THROW(index.Sort([](int) { throw std::runtime_error("stop"); }), std::runtime_error);
+}
+
+TEST(FileNameText, IsUtf8ElseStrictCp932ElseUtf8WithReplacements) {
+  struct Case {
+    std::string bytes;
+    bool utf8;
+    std::optional<std::string> cp932;  // as UTF-8
+    std::string text;                  // FileNameUtf8
+  };
+  const std::vector<Case> cases = {
+      {"", true, "", ""},
+      {"abc.txt", true, "abc.txt", "abc.txt"},
+      {"名前.txt", true, "蜷榊燕.txt", "名前.txt"},       // read as CP932 it means something else
+      {"\uFFFD", true, std::nullopt, "\uFFFD"},           // EF BF: no CP932 character
+      {Bytes({0x96BC, 0x914F}), false, "名前", "名前"},   // Shift_JIS 名前
+      {Bytes({0xB6, 0xC5}), false, "ｶﾅ", "ｶﾅ"},           // half-width katakana
+      {Bytes({0xC2, 0xB1}), true, "ﾂｱ", "±"},             // both
+      {Bytes({0x82}), false, std::nullopt, "\uFFFD"},     // lead byte without trail
+      {Bytes({0x8541}), false, std::nullopt, "\uFFFDA"},  // unmapped
+      {Bytes({0xFD}) + "a", false, std::nullopt, "\uFFFDa"},
+      {Bytes({0xC0, 0xAF}), false, "ﾀｯ", "ﾀｯ"},  // overlong "/" in UTF-8
+      {Bytes({0xED, 0xA0, 0x80}), false, std::nullopt, "\uFFFD\uFFFD\uFFFD"},  // surrogate
+      {Bytes({0xF0, 0x9F, 0x98, 0x80}), true, std::nullopt, "😀"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.bytes));
+    EXPECT_EQ(quenText::IsValidUtf8(c.bytes), c.utf8);
+    const std::optional<icu::UnicodeString> text = quenText::DecodeCp932Strict(c.bytes);
+    std::string utf8;
+    if (text) text->toUTF8String(utf8);
+    EXPECT_EQ(text ? std::optional<std::string>(utf8) : std::nullopt, c.cp932);
+    EXPECT_EQ(quenText::FileNameUtf8(c.bytes), c.text);
+  }
+}
+
+TEST(KeyCollator, FileNamesInShiftJisSortAsTheirText) {
+  const KeyCollator collator("ja");
+  // Ascending; Shift_JIS and UTF-8 names mixed as copies from Windows media
+  // and from this system leave them.
+  const std::vector<std::string> names = {
+      "A.txt",
+      "b.txt",
+      Bytes({0x82A0}) + ".txt",  // あ in Shift_JIS
+      "い.txt",
+      Bytes({0x82A4}) + ".txt",  // う
+      "え.txt",
+      Bytes({0x82A9}) + ".txt",          // か
+      Bytes({0x96BC, 0x914F}) + ".txt",  // 名前
+      Bytes({0xFD}) + ".txt",            // neither: U+FFFD, after the letters
+  };
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t j = 0; j < names.size(); ++j) {
+      SCOPED_TRACE(testing::PrintToString(names[i]) + " vs " + testing::PrintToString(names[j]));
+      const int c = collator.CompareFileNames(names[i], names[j]);
+      EXPECT_EQ((c > 0) - (c < 0), (i > j) - (i < j));
+    }
+  }
 }
