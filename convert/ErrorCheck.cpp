@@ -1,5 +1,8 @@
 // The error check: blank titles or readings and over-long NDC numbers. It
 // reads each record file once and keeps its bytes for the merge.
+#include <stdexcept>
+
+#include "Collation.h"
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenShow.h"
@@ -30,6 +33,15 @@ const SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
   // first line and two records would become one.
   if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
   return file;
+}
+
+// Keys are collated, and the collator takes keys up to a limit: a longer
+// one ends the run here, naming its file and line, before anything is
+// written.
+[[noreturn]] void ThrowKeyTooLong(const fs::path& path, std::size_t line, std::size_t bytes) {
+  throw std::runtime_error("ファイル \"" + quenShow::ForDisplay(path.native()) + "\" の " +
+                           std::to_string(line + 1) +
+                           " 行目: " + KeyTooLongError(bytes, KeyCollator::kMaxKeyBytes).what());
 }
 
 }  // namespace
@@ -66,6 +78,9 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
     const std::string_view line = lines[b];
     if (quenUtil::IsBlank(line)) continue;
     quenUtil::SplitView(data_.Delimiter, line, fields_, record::kCheckedFields);
+    if (fields_.size() > field::kKey && fields_[field::kKey].size() > KeyCollator::kMaxKeyBytes) {
+      ThrowKeyTooLong(path, b, fields_[field::kKey].size());
+    }
     if (fields_.size() >= record::kCheckedFields) {
       const std::string_view key = fields_[field::kKey];
       const auto line32 = static_cast<int32_t>(b);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 
+#include "Collation.h"
 #include "FaultFixture.h"
 
 using namespace faultfix;
@@ -78,6 +79,20 @@ TEST(RecordOfAMillionFields, IsCarriedIntoTheImportFileUnchanged) {
             (std::set<std::string>{kGood, wide}));
   EXPECT_EQ(std::count(wide.begin(), wide.end(), '\t'), 999999);
   EXPECT_TRUE(o.LogHas("取込用.txtに2件出力しました"));
+}
+
+// A key longer than the collator takes ends the run before anything is
+// written, naming its file and line, instead of crashing or comparing wrong.
+TEST(KeyBeyondTheCollatorsLimit, EndsTheRunNamingTheFileAndLine) {
+  TempDir dir;
+  const std::string huge(KeyCollator::kMaxKeyBytes + 1, '9');
+  WriteBytes(dir / "a.txt", Crlf({RecordLine("00000001", "K1"), RecordLine("00000002", "K2"),
+                                  RecordLine("00000003", huge)}));
+  const Outcome o = RunFolder(dir.path());
+  EXPECT_TRUE(o.threw) << o.Describe();
+  EXPECT_NE(o.what.find("a.txt\" の 3 行目: キーが長すぎるため照合できません"), std::string::npos)
+      << o.what;
+  EXPECT_FALSE(o.outputs.contains("取込用.txt"));
 }
 
 // Names are read by their real bytes, but shown so that each stays on its own
