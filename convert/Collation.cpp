@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "SortKeyShortcut.h"
+#include "quenShow.h"
 #include "quenText.h"
 
 namespace {
@@ -73,7 +74,7 @@ KeyCollator::KeyCollator(const std::string& locale, Shortcut shortcut) {
   UErrorCode err = U_ZERO_ERROR;
   collator_.reset(icu::Collator::createInstance(icu::Locale(locale.c_str()), err));
   if (U_FAILURE(err) || !collator_) {
-    throw std::runtime_error("ICU collator for locale " + locale + " is not available");
+    throw std::runtime_error("照合順序のロケール「" + quenShow::EscapeControls(locale) + "」は使えません（ICU の照合器を作れません）");
   }
   collator_->setStrength(icu::Collator::IDENTICAL);
   if (shortcut == Shortcut::kOn) shortcut_ = std::make_shared<ShortcutState>();
@@ -81,7 +82,7 @@ KeyCollator::KeyCollator(const std::string& locale, Shortcut shortcut) {
 
 KeyCollator::KeyCollator(const KeyCollator& other)
     : collator_(other.collator_->clone()), shortcut_(other.shortcut_) {
-  if (!collator_) throw std::runtime_error("ICU collator could not be copied");
+  if (!collator_) throw std::runtime_error("照合器を複製できません（ICU）");
 }
 
 KeyCollator::~KeyCollator() = default;

@@ -1,7 +1,6 @@
 #include "Findings.h"
 
 #include "RecordFormat.h"
-#include "quenShow.h"
 #include "quenText.h"
 #include "quenUtil.h"
 
@@ -55,7 +54,7 @@ FindingRow RowOf(const Finding& finding) {
           field(field::kTitle),
           field(field::kReading),
           field(field::kNdc),
-          quenShow::NameUtf8(finding.file),
+          quenText::FileNameUtf8(finding.file),
           std::to_string(finding.line)};
 }
 

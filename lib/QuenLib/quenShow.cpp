@@ -9,28 +9,6 @@
 namespace quenShow {
 namespace {
 
-bool IsValidUtf8(std::string_view bytes) {
-  const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
-  const auto length = static_cast<int64_t>(bytes.size());
-  for (int64_t i = 0; i < length;) {
-    UChar32 c;
-    U8_NEXT(s, i, length, c);
-    if (c < 0) return false;
-  }
-  return true;
-}
-
-// Bad bytes decode to U+F700 + byte (quenText's lossless rule); valid CP932
-// never maps there.
-bool IsValidCp932(std::string_view bytes) {
-  const icu::UnicodeString text = quenText::Decode(bytes);
-  for (int32_t i = 0; i < text.length(); ++i) {
-    const char16_t c = text[i];
-    if (c >= 0xF700 && c <= 0xF7FF) return false;
-  }
-  return true;
-}
-
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 std::string Escape(char32_t c) {
@@ -69,19 +47,12 @@ std::string EscapeControls(std::string_view utf8, bool keepTab) {
   return out;
 }
 
-std::string NameUtf8(std::string_view native) {
-  if (IsValidUtf8(native)) return std::string(native);
-  if (IsValidCp932(native)) return quenText::ToUtf8(native);
-  std::string out;
-  icu::UnicodeString::fromUTF8(icu::StringPiece(native.data(), static_cast<int32_t>(native.size())))
-      .toUTF8String(out);
-  return out;
+std::string ForDisplay(std::string_view native) {
+  return EscapeControls(quenText::FileNameUtf8(native));
 }
 
-std::string ForDisplay(std::string_view native) { return EscapeControls(NameUtf8(native)); }
-
 std::string ForLog(std::string_view native) {
-  if (!IsValidUtf8(native) && IsValidCp932(native)) {
+  if (!quenText::IsValidUtf8(native) && quenText::DecodeCp932Strict(native)) {
     // Control bytes are single-byte characters in CP932 (lead bytes start
     // at 0x81), so they can be escaped byte by byte.
     std::string out;

@@ -14,13 +14,8 @@ namespace quenShow {
 // UTF-8 in and out; keepTab leaves TAB as it is (a terminal shows it).
 std::string EscapeControls(std::string_view utf8, bool keepTab = false);
 
-// The text of a native file name or path (bytes) as UTF-8: valid UTF-8 as it
-// is; otherwise, when the bytes are valid CP932 (names copied from Windows
-// media and archives), that CP932 text; otherwise with U+FFFD for each byte
-// that is not valid UTF-8.
-std::string NameUtf8(std::string_view native);
-
-// A native name or path for boxes and terminals: NameUtf8, controls escaped.
+// A native name or path for boxes and terminals: quenText::FileNameUtf8,
+// controls escaped.
 std::string ForDisplay(std::string_view native);
 
 // A native name or path for the CP932 log and reports, controls escaped: a

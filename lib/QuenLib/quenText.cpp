@@ -48,7 +48,7 @@ const UChar kReplacementChar = 0xFFFD;
 ConverterPtr OpenWindows31j() {
   UErrorCode err = U_ZERO_ERROR;
   ConverterPtr conv(ucnv_open("windows-31j", &err));
-  if (U_FAILURE(err)) throw std::runtime_error("ICU converter windows-31j is not available");
+  if (U_FAILURE(err)) throw std::runtime_error("文字コード変換器 windows-31j を使えません（ICU）");
   return conv;
 }
 
@@ -58,7 +58,7 @@ ConverterPtr OpenConverter(BadBytes bad) {
   const void* context = bad == BadBytes::kPrivateUse ? &kPrivateBase : &kReplacementChar;
   ucnv_setToUCallBack(conv.get(), ToUnicodePerByte, context, nullptr, nullptr, &err);
   ucnv_setFromUCallBack(conv.get(), FromUnicodeQuestionMark, nullptr, nullptr, nullptr, &err);
-  if (U_FAILURE(err)) throw std::runtime_error("ICU converter callbacks could not be set");
+  if (U_FAILURE(err)) throw std::runtime_error("文字コード変換器を設定できません（ICU）");
   return conv;
 }
 
@@ -77,7 +77,7 @@ UConverter* StrictConverter() {
     ConverterPtr conv = OpenWindows31j();
     UErrorCode err = U_ZERO_ERROR;
     ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
-    if (U_FAILURE(err)) throw std::runtime_error("ICU converter callbacks could not be set");
+    if (U_FAILURE(err)) throw std::runtime_error("文字コード変換器を設定できません（ICU）");
     return conv;
   }();
   ucnv_reset(strict.get());
