@@ -7,8 +7,10 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTreeView>
 #include <QUrl>
 #include <QWidget>
 
@@ -58,6 +60,10 @@ TSelectFolderDialog::TSelectFolderDialog(QWidget* owner)
   const QString desktop = ToQString(quenFolder::GetSpecialFolder(false));
   dialog_->setSidebarUrls({QUrl::fromLocalFile(desktop)});
   AddTitle();
+  // The date column as wide as its dates, which would be cut off otherwise.
+  if (auto* details = dialog_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    details->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+  }
   for (const char* name : {"listView", "treeView"}) {
     if (auto* view = dialog_->findChild<QAbstractItemView*>(QLatin1String(name))) {
       view->installEventFilter(this);
@@ -103,12 +109,27 @@ std::optional<fs::path> TSelectFolderDialog::Execute() {
 
 void TSelectFolderDialog::OpenAtLastFolder() {
   std::error_code error;
-  if (folder_.empty() || !fs::is_directory(folder_, error)) {
+  const bool beside = !folder_.empty() && fs::is_directory(folder_, error);
+  if (beside) {
+    dialog_->setDirectory(ToQString(folder_.parent_path()));
+    dialog_->selectFile(ToQString(folder_));
+  } else {
     dialog_->setDirectory(ToQString(quenFolder::GetSpecialFolder(false)));
-    return;
   }
-  dialog_->setDirectory(ToQString(folder_.parent_path()));
-  dialog_->selectFile(ToQString(folder_));
+  // Once the browser is up (it gives its hidden name box the focus as it
+  // opens), its list takes the keys, on the last folder if it is there.
+  const QString current = beside ? ToQString(folder_) : QString();
+  QMetaObject::invokeMethod(
+      this, [this, current] { FocusList(current); }, Qt::QueuedConnection);
+}
+
+void TSelectFolderDialog::FocusList(const QString& current) {
+  const char* name = dialog_->viewMode() == QFileDialog::Detail ? "treeView" : "listView";
+  auto* view = dialog_->findChild<QAbstractItemView*>(QLatin1String(name));
+  if (view == nullptr) return;
+  auto* model = qobject_cast<QFileSystemModel*>(view->model());
+  if (model != nullptr && !current.isEmpty()) view->setCurrentIndex(model->index(current));
+  view->setFocus(Qt::OtherFocusReason);
 }
 
 bool TSelectFolderDialog::LastFolderSelected() const {

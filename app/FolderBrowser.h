@@ -11,6 +11,7 @@
 #include <optional>
 
 #include <QObject>
+#include <QString>
 
 class QFileDialog;
 class QWidget;
@@ -33,6 +34,7 @@ class TSelectFolderDialog : public QObject {
  private:
   void AddTitle();
   void OpenAtLastFolder();
+  void FocusList(const QString& current);
   bool LastFolderSelected() const;
 
   QFileDialog* dialog_;

@@ -246,8 +246,6 @@ void WindowFolderTest::enterConfirmsTheLastFolderAndOpensAnyOther() {
   TfmMain window;
   BoxRecorder boxes(window);
   QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
-  auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
-  QVERIFY(list != nullptr);
   WhenUp(dialog, [&] {
     dialog->setDirectory(last);
     static_cast<QDialog*>(dialog)->accept();
@@ -255,12 +253,19 @@ void WindowFolderTest::enterConfirmsTheLastFolderAndOpensAnyOther() {
   window.actSrcFolderSelect->trigger();
   QCOMPARE(window.edtSrcFolder->text(), last);
 
+  // It opens with its list holding the keys, on the last folder.
+  QAbstractItemView* list = nullptr;
+  QString current;
   bool closedByEnter = false;
   WhenUp(dialog, [&] {
+    QTRY_VERIFY(qobject_cast<QAbstractItemView*>(dialog->focusWidget()) != nullptr);
+    list = qobject_cast<QAbstractItemView*>(dialog->focusWidget());
+    current = list->currentIndex().data(QFileSystemModel::FilePathRole).toString();
     QTest::keyClick(list, Qt::Key_Return);
     closedByEnter = !dialog->isVisible();
   });
   window.actSrcFolderSelect->trigger();
+  QCOMPARE(current, last);
   QVERIFY(closedByEnter);
   QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), last);
   QCOMPARE(window.JvFileListBox1->Names(), QStringList{"l.txt"});

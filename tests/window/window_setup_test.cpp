@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
@@ -63,6 +64,7 @@ void WindowSetupTest::qtWordsAreJapanese_data() {
   QTest::newRow("browser: parent tooltip") << "QFileDialog" << "Parent Directory";
   QTest::newRow("browser: hidden files") << "QFileDialog" << "Show &hidden files";
   QTest::newRow("browser: name column") << "QFileSystemModel" << "Name";
+  QTest::newRow("browser: folder type") << "QAbstractFileIconProvider" << "Folder";
   QTest::newRow("edit: copy") << "QLineEdit" << "&Copy";
   QTest::newRow("log: select all") << "QWidgetTextControl" << "Select All";
 }
@@ -91,6 +93,8 @@ void WindowSetupTest::browserColumnsAreJapanese() {
     const QString title = model->headerData(column, Qt::Horizontal).toString();
     QVERIFY2(IsJapanese(title), qPrintable(title));
   }
+  const QString folderType = QFileIconProvider().type(QFileInfo(home_.Desktop()));
+  QVERIFY2(IsJapanese(folderType), qPrintable(folderType));
 }
 
 void WindowSetupTest::windowHasTheProgramIcon() {
