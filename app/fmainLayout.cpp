@@ -71,7 +71,8 @@ void TfmMain::CreateControls() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  // A fixed size, asked for in every way a window manager may look at.
+  // Fixed in size: X window managers go by the equal minimum and maximum
+  // sizes, Windows by the hint.
   setFixedSize(kClientWidth, kClientHeight);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setFont(PGothicFont(12));
