@@ -1,10 +1,14 @@
 #include "BoxPresenter.h"
 
+#include <algorithm>
 #include <future>
 
+#include <QLabel>
+#include <QScreen>
 #include <QThread>
 #include <QWidget>
 
+#include "TestHooks.h"
 #include "quenText.h"
 
 namespace {
@@ -13,6 +17,52 @@ QString Shown(std::string_view cp932) {
   QString text = QString::fromStdString(quenText::ToUtf8(cp932));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
+}
+
+// Written Japanese may break a line after these; a path or a word never
+// breaks inside.
+bool BreaksAfter(QChar c) { return c == u'、' || c == u'。' || c == u' '; }
+
+// Breaks a line wider than maxWidth after its last 、, 。 or space that keeps
+// the part within maxWidth, else after its first; a part with none stays
+// whole.
+QStringList BreakLine(const QString& line, const QFontMetrics& metrics, int maxWidth) {
+  QStringList parts;
+  QString rest = line;
+  while (metrics.horizontalAdvance(rest) > maxWidth) {
+    int fits = -1;
+    int first = -1;
+    for (int i = 0; i + 1 < rest.size(); ++i) {
+      if (!BreaksAfter(rest[i])) continue;
+      if (first < 0) first = i + 1;
+      if (metrics.horizontalAdvance(rest.left(i + 1)) > maxWidth) break;
+      fits = i + 1;
+    }
+    const int cut = fits > 0 ? fits : first;
+    if (cut < 0) break;
+    parts << rest.left(cut);
+    rest = rest.mid(cut);
+  }
+  parts << rest;
+  return parts;
+}
+
+// Makes the box as wide as its widest line, up to two thirds of the screen,
+// so that Qt's own wrapping (anywhere in Japanese text) has nothing to do.
+void FitText(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (label == nullptr) return;
+  const QScreen* screen = box.screen();
+  const int maxWidth = (screen ? screen->availableGeometry().width() : 1024) * 2 / 3;
+  const QFontMetrics metrics = label->fontMetrics();
+  QStringList lines;
+  for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+    lines << BreakLine(line, metrics, maxWidth);
+  }
+  int widest = 0;
+  for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+  box.setText(lines.join(QLatin1Char('\n')));
+  label->setMinimumWidth(std::min(widest + 1, maxWidth));
 }
 
 }  // namespace
@@ -62,7 +112,11 @@ int ShowMessageBox(QWidget* parent, const MessageBoxRequest& box) {
   QMessageBox message(IconOf(box.flags), Shown(box.caption), Shown(box.text), QMessageBox::Ok,
                       parent);
   message.setTextFormat(Qt::PlainText);
+  // A path in an error can be selected and copied.
+  message.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  FitText(message);
   if (box.flags & MB_TOPMOST) message.setWindowFlag(Qt::WindowStaysOnTopHint);
+  AnswerBoxForTest(message);
   message.exec();
   return IDOK;
 }

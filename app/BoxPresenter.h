@@ -46,5 +46,7 @@ class TBoxPresenter : public QObject, public MessagePresenter {
 
 // The icon of the classic flags (stop, question, warning, information).
 QMessageBox::Icon IconOf(unsigned flags);
-// A modal box with one OK button; texts are CP932, CR LF breaks lines.
+// A modal box with one OK button; texts are CP932, CR LF breaks lines. The
+// box is as wide as its lines, up to two thirds of the screen; longer lines
+// break after 、 。 or a space. Its text can be selected and copied.
 int ShowMessageBox(QWidget* parent, const MessageBoxRequest& box);

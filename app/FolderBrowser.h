@@ -1,12 +1,17 @@
 // TSelectFolderDialog: the folder browser of the main window. Folders only,
-// no name box, no new-folder button; it remembers the folder last confirmed
-// and opens there next time (the desktop the first time).
+// no name box, no new-folder button; "フォルダの選択" both as its caption
+// and above its list. It remembers the folder last confirmed and opens next
+// time in the folder holding it, with it selected, so that it or a sibling
+// is one click away (the desktop the first time). Enter on that selected
+// folder confirms it again, as the desktop's own folder browser does;
+// Enter on any other folder opens it.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 
 #include <QObject>
+#include <QString>
 
 class QFileDialog;
 class QWidget;
@@ -23,7 +28,15 @@ class TSelectFolderDialog : public QObject {
   const std::filesystem::path& Folder() const { return folder_; }
   QFileDialog* Dialog() const { return dialog_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void AddTitle();
+  void OpenAtLastFolder();
+  void FocusList(const QString& current);
+  bool LastFolderSelected() const;
+
   QFileDialog* dialog_;
   std::filesystem::path folder_;
 };

@@ -1,13 +1,24 @@
-// A hidden hook for the start-up tests, switched on by an environment
-// variable and doing nothing without it.
+// Hidden hooks for the start-up tests, switched on by environment variables
+// and doing nothing without them.
 //
-// TEXTCNV_TRACE_INSTANCE=1 (or =minimized):
-//   print "listening" on stdout once this process is the running instance and
-//   "activated minimized=A->B" whenever a later start brought it forward;
-//   with "minimized" the window starts minimised.
+// TEXTCNV_TRACE_INSTANCE=1 (or =minimized, =browser, =box):
+//   print "listening" on stdout once this process is the running instance;
+//   whenever a later start brought it forward, "activated minimized=A->B"
+//   and "front=NAME", NAME being the window brought to the front (its object
+//   name, else its class). With "minimized" the window starts minimised;
+//   with "browser" or "box" it opens its folder browser or a box once
+//   listening and prints "modal" when that is up.
+// TEXTCNV_ANSWER_BOXES=1:
+//   every message box, once up, is printed as "box ICON TEXT" (ICON the
+//   number of its QMessageBox::Icon, line breaks as "|") and answered OK.
 #pragma once
 
 #include <QString>
 
+class QMessageBox;
+
 bool StartMinimizedForTest();
+// "browser", "box" or empty.
+QString ModalForTest();
 void TraceInstance(const QString& line);
+void AnswerBoxForTest(QMessageBox& box);

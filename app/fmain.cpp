@@ -24,7 +24,14 @@ TfmMain::TfmMain(QWidget* parent) : QWidget(parent) {
   presenter_.SetPoster([this](std::function<void()> call) { host_.Post(std::move(call)); });
   ConnectHost();
   connect(&worker_, &TRunWorker::Finished, this, &TfmMain::StagesFinished);
-  FormCreate();
+  try {
+    FormCreate();
+  } catch (...) {
+    // No destructor runs for a window that failed to build: the boxes must
+    // not go on to its presenter once it is gone.
+    MBox::SetPresenter(previousPresenter_);
+    throw;
+  }
 }
 
 TfmMain::~TfmMain() { FormDestroy(); }

@@ -15,6 +15,7 @@
 #include "EditActions.h"
 #include "FileListBox.h"
 #include "FolderBrowser.h"
+#include "LogMemo.h"
 #include "fmain.h"
 
 namespace {
@@ -50,14 +51,15 @@ QAction* NewAction(QWidget* window, const char* name, const QString& caption) {
   return action;
 }
 
-// A button that shows and triggers an action, as action-linked buttons do.
-void LinkButton(QPushButton* button, QAction* action) {
-  button->setText(action->text());
+// A button that triggers an action and follows its enabling, as
+// action-linked buttons do. Its caption is the action's with a mnemonic
+// (Alt+key); Enter on the focused button presses it too.
+void LinkButton(QPushButton* button, QAction* action, const QString& caption) {
+  button->setText(caption);
+  button->setAutoDefault(true);
   QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-  QObject::connect(action, &QAction::changed, button, [button, action] {
-    button->setText(action->text());
-    button->setEnabled(action->isEnabled());
-  });
+  QObject::connect(action, &QAction::changed, button,
+                   [button, action] { button->setEnabled(action->isEnabled()); });
   button->setEnabled(action->isEnabled());
 }
 
@@ -68,8 +70,11 @@ void TfmMain::CreateControls() {
   setWindowTitle(QStringLiteral("Velmoraテキストユーティリティ"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  // Fixed in size: X window managers go by the equal minimum and maximum
+  // sizes, Windows by the hint.
   setFixedSize(kClientWidth, kClientHeight);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setFont(PGothicFont(12));
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
@@ -106,7 +111,7 @@ void TfmMain::CreateControls() {
   edtSrcFolder->setAttribute(Qt::WA_InputMethodEnabled, false);
 
   btnSrcOpen = Place(new QPushButton(this), "btnSrcOpen", 387, 129, 101, 25);
-  LinkButton(btnSrcOpen, actSrcFolderSelect);
+  LinkButton(btnSrcOpen, actSrcFolderSelect, QStringLiteral("フォルダの選択(&S)"));
 
   Label2 = AutoSizeLabel(this, "Label2", QStringLiteral("変換対象ファイル："), 28, 159);
 
@@ -117,14 +122,14 @@ void TfmMain::CreateControls() {
   Label3 = AutoSizeLabel(this, "Label3", QStringLiteral("２．変換をする"), 10, 299);
 
   cxButton3 = Place(new QPushButton(this), "cxButton3", 28, 325, 84, 25);
-  LinkButton(cxButton3, actConvStart);
+  LinkButton(cxButton3, actConvStart, QStringLiteral("変換スタート(&R)"));
 
   progBar = Place(new QProgressBar(this), "progBar", 121, 329, 192, 17);
   progBar->setRange(0, 100);
   progBar->setValue(0);
   progBar->setTextVisible(false);
 
-  Memo1 = Place(new QPlainTextEdit(this), "Memo1", 28, 355, 460, 204);
+  Memo1 = Place(new TLogMemo(this), "Memo1", 28, 355, 460, 204);
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Saves a picture of the TextCnv window after a conversion run:
+# Saves pictures of the TextCnv window after a conversion run, and of its
+# folder browser open over it:
 #
-#   scripts/screenshot.sh [FOLDER] [OUTPUT.png]
+#   scripts/screenshot.sh [FOLDER] [OUTPUT.png] [BROWSER.png]
 #
 # FOLDER (default samples/basic) is copied first and left as it is; OUTPUT
-# defaults to docs/screenshot.png. The window runs under Xvfb with a runtime
-# folder and home of its own; textcnv-screenshot (tests/window) drives it.
+# defaults to docs/screenshot.png, BROWSER to folder-browser.png beside it.
+# The window runs under Xvfb as a Japanese desktop would have it: a home and
+# runtime folder of its own, the desktop named "デスクトップ" and the copy
+# "取込データ" on it. textcnv-screenshot (tests/window) drives it.
 # TEXTCNV_SCREENSHOT_BIN names that program, build/tests/window/... by default.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 folder="${1:-$root/samples/basic}"
 output="${2:-$root/docs/screenshot.png}"
+browser="${3:-$(dirname "$output")/folder-browser.png}"
 bin="${TEXTCNV_SCREENSHOT_BIN:-$root/build/tests/window/textcnv-screenshot}"
 
 if [ ! -x "$bin" ]; then
@@ -25,13 +29,19 @@ fi
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-mkdir -m 700 "$work/runtime"
-copy="$work/取込データ"
+# Hidden, so the folder browser does not list it.
+mkdir -m 700 "$work/.runtime"
+mkdir -p "$work/.config" "$work/デスクトップ"
+echo 'XDG_DESKTOP_DIR="$HOME/デスクトップ"' >"$work/.config/user-dirs.dirs"
+copy="$work/デスクトップ/取込データ"
 cp -r "$folder" "$copy"
 rm -rf "$copy/処理後"
-mkdir -p "$(dirname "$output")"
+mkdir -p "$(dirname "$output")" "$(dirname "$browser")"
 output="$(cd "$(dirname "$output")" && pwd)/$(basename "$output")"
+browser="$(cd "$(dirname "$browser")" && pwd)/$(basename "$browser")"
 
-XDG_RUNTIME_DIR="$work/runtime" HOME="$work" \
-  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$bin" "$copy" "$output"
+XDG_RUNTIME_DIR="$work/.runtime" HOME="$work" XDG_CONFIG_HOME="$work/.config" \
+  LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 \
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$bin" "$copy" "$output" "$browser"
 echo "screenshot: $output"
+echo "screenshot: $browser"

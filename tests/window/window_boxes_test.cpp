@@ -7,10 +7,12 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -32,6 +34,8 @@ class WindowBoxesTest : public QObject {
   void flagsChooseTheIcon();
   void aBoxHasOneOkButtonAndItsTexts_data();
   void aBoxHasOneOkButtonAndItsTexts();
+  void boxLinesBreakOnlyBetweenWords_data();
+  void boxLinesBreakOnlyBetweenWords();
   void boxesFromAWorkerAreShownOnTheGuiThread();
   void aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox();
   void theWindowRoutesMBoxWhileItLives();
@@ -88,6 +92,76 @@ void WindowBoxesTest::aBoxHasOneOkButtonAndItsTexts() {
   QCOMPARE(shownTitle, QStringLiteral("Textcnv"));
   QCOMPARE(shownText, QStringLiteral(" 処理後フォルダー/x が作成できません\n処理を中断します。"));
   QCOMPARE(buttons.size(), 1);
+}
+
+namespace {
+
+// The lines of a label as a text layout of its font and width breaks them.
+QStringList LaidOutLines(const QLabel& label) {
+  QStringList lines;
+  for (const QString& paragraph : label.text().split(QLatin1Char('\n'))) {
+    QTextLayout layout(paragraph, label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(label.contentsRect().width());
+      lines << paragraph.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+  }
+  return lines;
+}
+
+}  // namespace
+
+void WindowBoxesTest::boxLinesBreakOnlyBetweenWords_data() {
+  QTest::addColumn<QString>("message");
+  QTest::addColumn<int>("lines");
+  // A file error with the system's reason on a second line.
+  QTest::newRow("path and reason")
+      << QStringLiteral(" /home/operator/デスクトップ/取込データ/処理後/"
+                        "重複エラー.txt が作成できません\r\nそのようなファイルやディレクトリはありません")
+      << 2;
+  // Wider than any box: it may break after 、 and 。 only.
+  QTest::newRow("long sentence")
+      << QStringLiteral("変換処理中は終了できません。処理が終わってから、変換結果のフォルダーを確認し、"
+                        "取込用ファイルと重複エラーのファイルと書名なしのファイルを開いて、"
+                        "内容に誤りがないことを確かめてから閉じて下さい。")
+      << -1;
+}
+
+void WindowBoxesTest::boxLinesBreakOnlyBetweenWords() {
+  QFETCH(QString, message);
+  QFETCH(int, lines);
+  QStringList shown;
+  Qt::TextInteractionFlags interaction;
+  QTimer::singleShot(0, [&] {
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 30000);
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    QVERIFY(label != nullptr);
+    shown = LaidOutLines(*label);
+    interaction = label->textInteractionFlags();
+    box->button(QMessageBox::Ok)->click();
+  });
+  QString utf8 = message;
+  const MessageBoxRequest request{Sjis(utf8.toStdString()), Sjis("Textcnv"), MB_ICONERROR};
+  ShowMessageBox(nullptr, request);
+
+  QVERIFY(interaction.testFlag(Qt::TextSelectableByMouse));
+  // Nothing lost or added but line breaks.
+  QCOMPARE(shown.join(QString()), utf8.remove(QStringLiteral("\r\n")));
+  if (lines > 0) QCOMPARE(shown.size(), lines);
+  const QStringList paragraphs = message.split(QStringLiteral("\r\n"));
+  for (const QString& line : shown) {
+    const bool wholeEnd = std::any_of(paragraphs.begin(), paragraphs.end(),
+                                      [&](const QString& p) { return p.endsWith(line); });
+    const QChar last = line.isEmpty() ? QChar() : line.back();
+    QVERIFY2(wholeEnd || last == u'、' || last == u'。' || last == u' ', qPrintable(line));
+  }
 }
 
 void WindowBoxesTest::boxesFromAWorkerAreShownOnTheGuiThread() {

@@ -1,12 +1,19 @@
 // Choosing the folder: what the window shows at start, after a folder is
-// confirmed, for an empty folder and when the browser is cancelled.
+// confirmed, for an empty folder and when the browser is cancelled; the
+// browser itself; how the file list shows long and CP932 names.
 #include <unistd.h>
+
+#include <fstream>
+#include <functional>
 
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -15,10 +22,20 @@
 #include "PathText.h"
 #include "WindowTestSupport.h"
 #include "fmain.h"
+#include "quenText.h"
 
 namespace {
 
 const QString kNoFiles = QStringLiteral("指定したフォルダーにはファイルがありません");
+
+// Runs act on the real browser once it is up; cancels it if act left it open.
+void WhenUp(QFileDialog* dialog, std::function<void()> act) {
+  QTimer::singleShot(0, dialog, [dialog, act = std::move(act)] {
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->isVisible(), 30000);
+    act();
+    if (dialog->isVisible()) dialog->reject();
+  });
+}
 
 }  // namespace
 
@@ -35,7 +52,11 @@ class WindowFolderTest : public QObject {
   void onlyVisibleFilesAreListed_data();
   void onlyVisibleFilesAreListed();
   void browserIsSetUpAsAFolderChooser();
-  void browserStartsAtTheDesktopThenAtTheLastFolder();
+  void browserStartsAtTheDesktopThenBesideTheLastFolder();
+  void enterConfirmsTheLastFolderAndOpensAnyOther();
+  void aLongNameIsShortenedInTheMiddleAndShownWholeAsATip();
+  void namesInCp932BytesAreShownAsTheirText_data();
+  void namesInCp932BytesAreShownAsTheirText();
 };
 
 void WindowFolderTest::initTestCase() {
@@ -181,42 +202,157 @@ void WindowFolderTest::browserIsSetUpAsAFolderChooser() {
   }
 }
 
-void WindowFolderTest::browserStartsAtTheDesktopThenAtTheLastFolder() {
+void WindowFolderTest::browserStartsAtTheDesktopThenBesideTheLastFolder() {
   const QString target = home_.NewFolder(QStringLiteral("browsed"));
   WriteBytes(target + QStringLiteral("/x.txt"), "x");
   TfmMain window;
   BoxRecorder boxes(window);
   QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
 
-  // The real browser, driven once it is up: note where it opened, then
-  // confirm a folder or cancel.
   QString openedAt;
-  const auto answerWith = [&](const QString& folder) {
-    QTimer::singleShot(0, dialog, [&, folder] {
-      QTRY_VERIFY_WITH_TIMEOUT(dialog->isVisible(), 30000);
-      openedAt = dialog->directory().absolutePath();
-      if (folder.isEmpty()) {
-        dialog->reject();
-      } else {
-        dialog->setDirectory(folder);
-        static_cast<QDialog*>(dialog)->accept();  // the browser's own checks run
-      }
-    });
+  QStringList selectedAtOpen;
+  QStringList titles;  // shown inside, above the list
+  const auto noteOpening = [&] {
+    openedAt = dialog->directory().absolutePath();
+    selectedAtOpen = dialog->selectedFiles();
+    const QWidget* list = dialog->findChild<QWidget*>(QStringLiteral("listView"));
+    const int listTop = list->mapTo(dialog, QPoint()).y();
+    titles.clear();
+    for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+      if (label->isVisible() && label->mapTo(dialog, QPoint()).y() < listTop) titles << label->text();
+    }
   };
-
-  answerWith(target);
+  WhenUp(dialog, [&] {
+    noteOpening();
+    dialog->setDirectory(target);
+    static_cast<QDialog*>(dialog)->accept();  // the browser's own checks run
+  });
   window.actSrcFolderSelect->trigger();
   QCOMPARE(openedAt, home_.Desktop());
+  QVERIFY2(titles.contains(QStringLiteral("フォルダの選択")), qPrintable(titles.join(',')));
   QCOMPARE(window.edtSrcFolder->text(), target);
   QCOMPARE(window.JvFileListBox1->Names(), QStringList{"x.txt"});
 
-  answerWith(QString());
+  // Next time in the folder holding it, with it selected; then cancelled.
+  WhenUp(dialog, noteOpening);
   window.actSrcFolderSelect->trigger();
-  QCOMPARE(openedAt, target);
+  QCOMPARE(openedAt, QFileInfo(target).absolutePath());
+  QCOMPARE(selectedAtOpen, QStringList{target});
   QCOMPARE(window.edtSrcFolder->text(), target);
   QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), target);
   QVERIFY(window.cxButton3->isEnabled());
   QVERIFY(boxes.boxes.isEmpty());
+}
+
+void WindowFolderTest::enterConfirmsTheLastFolderAndOpensAnyOther() {
+  const QString last = home_.NewFolder(QStringLiteral("enter/last"));
+  const QString other = home_.NewFolder(QStringLiteral("enter/other"));
+  WriteBytes(last + QStringLiteral("/l.txt"), "l");
+  WriteBytes(other + QStringLiteral("/o.txt"), "o");
+  TfmMain window;
+  BoxRecorder boxes(window);
+  QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
+  WhenUp(dialog, [&] {
+    dialog->setDirectory(last);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  window.actSrcFolderSelect->trigger();
+  QCOMPARE(window.edtSrcFolder->text(), last);
+
+  // It opens with its list holding the keys, on the last folder.
+  QAbstractItemView* list = nullptr;
+  QString current;
+  bool closedByEnter = false;
+  WhenUp(dialog, [&] {
+    QTRY_VERIFY(qobject_cast<QAbstractItemView*>(dialog->focusWidget()) != nullptr);
+    list = qobject_cast<QAbstractItemView*>(dialog->focusWidget());
+    current = list->currentIndex().data(QFileSystemModel::FilePathRole).toString();
+    QTest::keyClick(list, Qt::Key_Return);
+    closedByEnter = !dialog->isVisible();
+  });
+  window.actSrcFolderSelect->trigger();
+  QCOMPARE(current, last);
+  QVERIFY(closedByEnter);
+  QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), last);
+  QCOMPARE(window.JvFileListBox1->Names(), QStringList{"l.txt"});
+
+  QString enteredAt;
+  WhenUp(dialog, [&] {
+    auto* model = qobject_cast<QFileSystemModel*>(list->model());
+    QVERIFY(model != nullptr);
+    list->setCurrentIndex(model->index(other));
+    QTest::keyClick(list, Qt::Key_Return);
+    if (dialog->isVisible()) enteredAt = dialog->directory().absolutePath();
+  });
+  window.actSrcFolderSelect->trigger();
+  QCOMPARE(enteredAt, other);
+  QCOMPARE(window.edtSrcFolder->text(), last);
+  QVERIFY(boxes.boxes.isEmpty());
+}
+
+void WindowFolderTest::aLongNameIsShortenedInTheMiddleAndShownWholeAsATip() {
+  const QString folder = home_.NewFolder(QStringLiteral("long"));
+  const QString longName =
+      QStringLiteral("2024年度_第3四半期_受入れ分_図書館システム取込用_書誌レコード_最終版.txt");
+  // Enough rows for a scroll bar, the long name not the last one (whose
+  // width Qt takes for all rows): every row must fit what is left.
+  WriteBytes(folder + QLatin1Char('/') + longName, "x");
+  for (const char* name : {"a", "b", "c", "d", "e", "f", "g"}) {
+    WriteBytes(folder + QLatin1Char('/') + QLatin1String(name), "x");
+  }
+  TfmMain window;
+  BoxRecorder boxes(window);
+  ConfirmFolder(window, folder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  TFileListBox* list = window.JvFileListBox1;
+  const QList<QListWidgetItem*> found = list->findItems(longName, Qt::MatchExactly);
+  QCOMPARE(found.size(), 1);
+  QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+  QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+  for (int row = 0; row < list->count(); ++row) {
+    QVERIFY2(list->visualItemRect(list->item(row)).width() <= list->viewport()->width(),
+             qPrintable(list->item(row)->text()));
+  }
+  QVERIFY(!list->horizontalScrollBar()->isVisible());
+  QCOMPARE(found.front()->toolTip(), longName);
+}
+
+void WindowFolderTest::namesInCp932BytesAreShownAsTheirText_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<QString>("shown");
+  QTest::addColumn<bool>("hasIcon");
+  QTest::newRow("CP932") << QByteArray::fromStdString(quenText::FromUtf8("書誌データ.txt"))
+                         << QStringLiteral("書誌データ.txt") << true;
+  // These UTF-8 bytes are valid CP932 too: UTF-8 comes first.
+  QTest::newRow("UTF-8") << QStringLiteral("書誌データ.txt").toUtf8()
+                         << QStringLiteral("書誌データ.txt") << true;
+  // 0x81 0x20 is neither: Qt's decoding stands, whatever it shows.
+  QTest::newRow("neither") << QByteArray("\x81\x20x.txt")
+                           << QFile::decodeName(QByteArray("\x81\x20x.txt")) << false;
+}
+
+void WindowFolderTest::namesInCp932BytesAreShownAsTheirText() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(QString, shown);
+  QFETCH(bool, hasIcon);
+  const QString folder = home_.NewFolder(QStringLiteral("names/") + QTest::currentDataTag());
+  const std::string record = RecordLine(1, "N1", "書名", "ショメイ");
+  {
+    std::ofstream file(std::filesystem::path(QFile::encodeName(folder).toStdString()) /
+                       bytes.toStdString());
+    file << record << "\r\n";
+  }
+  TfmMain window;
+  BoxRecorder boxes(window);
+  ConfirmFolder(window, folder);
+  QCOMPARE(window.JvFileListBox1->Names(), QStringList{shown});
+  if (hasIcon) QVERIFY(!window.JvFileListBox1->item(0)->icon().isNull());
+
+  // The run opens the file by its real bytes.
+  QVERIFY(RunToEnd(window));
+  QVERIFY(ReadBytes(folder + QStringLiteral("/処理後/取込用.txt"))
+              .contains(QByteArray::fromStdString(record)));
 }
 
 QTEST_MAIN(WindowFolderTest)

@@ -1,8 +1,9 @@
-// Start-up with the single-instance guard, with real TextCnv processes in a
-// private runtime folder.
+// Start-up with the single-instance guard, and failures during start-up,
+// with real TextCnv processes in a private runtime folder.
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,13 +15,22 @@ const QString kName = QStringLiteral("5E7A9C31-04BD-4F62-9A18-C3D07E5B2F94");
 // One TextCnv process whose standard output is collected as it comes.
 class Instance {
  public:
-  Instance(const QString& runtime, const QString& trace) {
+  Instance(const QString& runtime, const QString& trace,
+           const QList<std::pair<QString, QString>>& extraEnv = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     env.insert(QStringLiteral("TMPDIR"), runtime);
     env.insert(QStringLiteral("HOME"), runtime);
     env.insert(QStringLiteral("TEXTCNV_TRACE_INSTANCE"), trace);
+    // An empty value takes the variable away.
+    for (const auto& [name, value] : extraEnv) {
+      if (value.isEmpty()) {
+        env.remove(name);
+      } else {
+        env.insert(name, value);
+      }
+    }
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral(TEXTCNV_EXE), {});
@@ -53,6 +63,9 @@ class WindowInstanceTest : public QObject {
   void aSecondStartBringsTheFirstForwardAndEnds();
   void whatAKilledInstanceLeftDoesNotBlockTheNextStart();
   void aHeldLockWithNoAnswerEndsTheStartQuietly();
+  void aSecondStartBringsAnOpenModalWindowForward_data();
+  void aSecondStartBringsAnOpenModalWindowForward();
+  void aFailureDuringStartUpIsShownInTheErrorBox();
 };
 
 void WindowInstanceTest::aSecondStartBringsTheFirstForwardAndEnds() {
@@ -111,6 +124,48 @@ void WindowInstanceTest::aHeldLockWithNoAnswerEndsTheStartQuietly() {
   QCOMPARE(start.process().exitCode(), 0);
   QVERIFY(start.Lines().isEmpty());
   QVERIFY(!QFile::exists(runtime.filePath(kName + QStringLiteral(".socket"))));
+}
+
+void WindowInstanceTest::aSecondStartBringsAnOpenModalWindowForward_data() {
+  QTest::addColumn<QString>("modal");
+  QTest::addColumn<QString>("front");
+  QTest::newRow("folder browser") << "browser" << "SelectFolderDialog1";
+  QTest::newRow("box") << "box" << "QMessageBox";
+}
+
+void WindowInstanceTest::aSecondStartBringsAnOpenModalWindowForward() {
+  QFETCH(QString, modal);
+  QFETCH(QString, front);
+  QTemporaryDir runtime;
+  Instance first(runtime.path(), modal);
+  QTRY_VERIFY_WITH_TIMEOUT(first.Lines().contains(QStringLiteral("modal")), 60000);
+
+  Instance second(runtime.path(), QStringLiteral("1"));
+  QVERIFY(second.process().waitForFinished(60000));
+  QCOMPARE(second.process().exitCode(), 0);
+  // Not the window under it, which cannot take any input meanwhile.
+  QTRY_VERIFY_WITH_TIMEOUT(!first.Lines().filter(QStringLiteral("front=")).isEmpty(), 60000);
+  QCOMPARE(first.Lines().filter(QStringLiteral("front=")), QStringList{"front=" + front});
+  QVERIFY(first.Running());
+}
+
+void WindowInstanceTest::aFailureDuringStartUpIsShownInTheErrorBox() {
+  // A locale name no collator is made for: the window cannot be built.
+  QTemporaryDir runtime;
+  const QString locale(300, QLatin1Char('x'));
+  Instance start(runtime.path(), QStringLiteral("1"),
+                 {{"LC_ALL", ""}, {"LC_COLLATE", ""}, {"LANG", locale},
+                  {"TEXTCNV_ANSWER_BOXES", "1"}});
+  QVERIFY(start.process().waitForFinished(60000));
+  QCOMPARE(start.process().exitStatus(), QProcess::NormalExit);
+  QCOMPARE(start.process().exitCode(), 1);
+  const QStringList boxes = start.Lines().filter(QRegularExpression(QStringLiteral("^box ")));
+  QCOMPARE(boxes.size(), 1);
+  // The stop icon and the failure's message, whatever its words.
+  const QString stop = QStringLiteral("box %1 ").arg(int(QMessageBox::Critical));
+  QVERIFY2(boxes.front().startsWith(stop), qPrintable(boxes.front()));
+  QVERIFY(boxes.front().size() > stop.size());
+  QVERIFY(!start.Lines().contains(QStringLiteral("listening")));
 }
 
 QTEST_GUILESS_MAIN(WindowInstanceTest)
