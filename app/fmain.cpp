@@ -12,6 +12,7 @@
 #include "PathText.h"
 #include "SourceFolder.h"
 #include "TopLevel.h"
+#include "ViewMenu.h"
 #include "quenFile.h"
 #include "quenFolder.h"
 
@@ -108,6 +109,7 @@ void TfmMain::actConvStartUpdate() { actConvStart->setEnabled(hasTargets_ && !wo
 void TfmMain::UpdateRunActions() {
   actConvStartUpdate();
   actSrcFolderSelect->setEnabled(!working_);
+  ViewMenu->Update();
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

@@ -15,6 +15,7 @@
 #include "EditActions.h"
 #include "FileListBox.h"
 #include "FolderBrowser.h"
+#include "ViewMenu.h"
 #include "fmain.h"
 
 namespace {
@@ -85,6 +86,7 @@ void TfmMain::CreateControls() {
   fileMenu->addAction(actExit);
   actFile = fileMenu->menuAction();
   actFile->setObjectName(QStringLiteral("actFile"));
+  ViewMenu = new TViewMenu(*this, MainMenu);
 
   Panel1 = Place(new QFrame(this), "Panel1", 28, 28, 460, 71);
   // Lowered outside, raised inside: an etched frame.
