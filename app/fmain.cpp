@@ -81,9 +81,14 @@ void TfmMain::actSrcFolderSelectExecute() {
     if (working_) return;
     const std::optional<fs::path> chosen = chooser_();
     if (!chosen) return;
-    host_.SetConfirmedFolder(*chosen);
-    RefreshSourceFolder();
+    ChooseFolder(*chosen);
   });
+}
+
+void TfmMain::ChooseFolder(const fs::path& folder) {
+  if (working_) return;
+  host_.SetConfirmedFolder(folder);
+  RefreshSourceFolder();
 }
 
 void TfmMain::RefreshSourceFolder() {

@@ -53,6 +53,9 @@ class TfmMain : public QWidget {
   // Takes the folder last confirmed into the window: shows it, lists its
   // files and rebuilds TargetFiles from that listing.
   void RefreshSourceFolder();
+  // Takes folder as the folder browser's choice (also a dropped folder).
+  // Throws what reading the folder throws.
+  void ChooseFolder(const std::filesystem::path& folder);
   // The folder last confirmed; empty before the first choice.
   std::filesystem::path ChosenFolder() const { return host_.ConfirmedFolder(); }
   // What the last run found; read it only while no run works.

@@ -15,6 +15,8 @@
 #include "EditActions.h"
 #include "FileListBox.h"
 #include "FolderBrowser.h"
+#include "FolderDrop.h"
+#include "TopLevel.h"
 #include "ViewMenu.h"
 #include "fmain.h"
 
@@ -149,6 +151,11 @@ void TfmMain::CreateControls() {
 
   SelectFolderDialog1 = new TSelectFolderDialog(this);
   EditActions = new TEditActions(this, {edtSrcFolder, Memo1});
+  // A folder dropped on the window is chosen as in the folder browser.
+  new TFolderDrop(this, [this] { return !working_; },
+                  [this](const std::filesystem::path& folder) {
+                    ShowFailures([&] { ChooseFolder(folder); });
+                  });
 
   // Opening the menu is all that the menu's own action does.
   connect(fileMenu, &QMenu::aboutToShow, this, &TfmMain::actFileExecute);
