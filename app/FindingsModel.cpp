@@ -124,8 +124,8 @@ bool TFindingsFilter::lessThan(const QModelIndex& left, const QModelIndex& right
     const Finding& b = model->FindingAt(r);
     order = a.kind != b.kind ? compare(int(a.kind), int(b.kind)) : compare(a.copies, b.copies);
   } else {
-    order = model->Cell(l, left.column()).compare(model->Cell(r, left.column()),
-                                                  Qt::CaseInsensitive);
+    order =
+        model->Cell(l, left.column()).compare(model->Cell(r, left.column()), Qt::CaseInsensitive);
   }
   // Equal cells keep the findings' order: the copies of a key stay together
   // and in place, whichever column was sorted before.

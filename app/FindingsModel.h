@@ -22,8 +22,15 @@
 class TFindingsModel : public QAbstractTableModel {
   Q_OBJECT
  public:
-  enum Column { kKindColumn, kKeyColumn, kTitleColumn, kReadingColumn,
-                kNdcColumn, kFileColumn, kLineColumn };
+  enum Column {
+    kKindColumn,
+    kKeyColumn,
+    kTitleColumn,
+    kReadingColumn,
+    kNdcColumn,
+    kFileColumn,
+    kLineColumn
+  };
 
   explicit TFindingsModel(QObject* parent = nullptr);
 

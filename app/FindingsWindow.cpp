@@ -196,9 +196,10 @@ void TFindingsWindow::UpdateState() {
   const QLocale locale(QLocale::Japanese, QLocale::Japan);
   const int all = Model->rowCount();
   const int shown = Filter->rowCount();
-  lblCount->setText(shown == all ? QStringLiteral("全%1件").arg(locale.toString(all))
-                                 : QStringLiteral("%1件中 %2件を表示")
-                                       .arg(locale.toString(all), locale.toString(shown)));
+  lblCount->setText(
+      shown == all
+          ? QStringLiteral("全%1件").arg(locale.toString(all))
+          : QStringLiteral("%1件中 %2件を表示").arg(locale.toString(all), locale.toString(shown)));
   const bool selected = Table->selectionModel()->hasSelection();
   actCopy->setEnabled(selected);
   btnCopy->setEnabled(selected);

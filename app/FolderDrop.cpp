@@ -28,7 +28,8 @@ TFolderDrop::TFolderDrop(QWidget* window, Allowed allowed, Choose choose)
     : QObject(window), allowed_(std::move(allowed)), choose_(std::move(choose)) {
   QList<QWidget*> targets = window->findChildren<QWidget*>();
   // Not the widgets of its dialogs, which are windows of their own.
-  targets.removeIf([window](const QWidget* w) { return !w->acceptDrops() || w->window() != window; });
+  targets.removeIf(
+      [window](const QWidget* w) { return !w->acceptDrops() || w->window() != window; });
   targets.prepend(window);
   for (QWidget* target : targets) {
     target->setAcceptDrops(true);

@@ -152,10 +152,9 @@ void TfmMain::CreateControls() {
   SelectFolderDialog1 = new TSelectFolderDialog(this);
   EditActions = new TEditActions(this, {edtSrcFolder, Memo1});
   // A folder dropped on the window is chosen as in the folder browser.
-  new TFolderDrop(this, [this] { return !working_; },
-                  [this](const std::filesystem::path& folder) {
-                    ShowFailures([&] { ChooseFolder(folder); });
-                  });
+  new TFolderDrop(
+      this, [this] { return !working_; },
+      [this](const std::filesystem::path& folder) { ShowFailures([&] { ChooseFolder(folder); }); });
 
   // Opening the menu is all that the menu's own action does.
   connect(fileMenu, &QMenu::aboutToShow, this, &TfmMain::actFileExecute);

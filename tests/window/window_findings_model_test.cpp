@@ -10,8 +10,13 @@ namespace {
 
 Finding Duplicate(const char* key, std::size_t line, std::size_t group, std::size_t copies,
                   const char* title = "本") {
-  return {FindingKind::kDuplicateKey, key, "a.txt", line,
-          RecordLine(int(line), key, title, "ホン"), group, copies};
+  return {FindingKind::kDuplicateKey,
+          key,
+          "a.txt",
+          line,
+          RecordLine(int(line), key, title, "ホン"),
+          group,
+          copies};
 }
 
 Finding Other(FindingKind kind, const char* key, const char* file, std::size_t line,
@@ -22,9 +27,12 @@ Finding Other(FindingKind kind, const char* key, const char* file, std::size_t l
 // Two groups of copies (one with keys differing in case), a blank title and
 // a long NDC number.
 Findings Sample() {
-  return {Duplicate("K-2", 100, 1, 3), Duplicate("k-2", 9, 1, 3, "Abc"),
-          Duplicate("K-2", 12, 1, 3),  Other(FindingKind::kTitleBlank, "B-1", "b.txt", 10, "", "ヨミ"),
-          Duplicate("A-1", 2, 2, 2),   Duplicate("A-1", 30, 2, 2),
+  return {Duplicate("K-2", 100, 1, 3),
+          Duplicate("k-2", 9, 1, 3, "Abc"),
+          Duplicate("K-2", 12, 1, 3),
+          Other(FindingKind::kTitleBlank, "B-1", "b.txt", 10, "", "ヨミ"),
+          Duplicate("A-1", 2, 2, 2),
+          Duplicate("A-1", 30, 2, 2),
           Other(FindingKind::kNdcLength, "N-1", "メモ.txt", 7, "分類", "ブンルイ", "123456789012")};
 }
 
@@ -45,7 +53,6 @@ class FindingsModelTest : public QObject {
   void rowsShowEachFindingsCells();
   void sortOrdersEachColumn_data();
   void sortOrdersEachColumn();
-  void unsortingReturnsToTheFindingsOrder();
   void filterNarrowsByTextAndKind_data();
   void filterNarrowsByTextAndKind();
   void shownFindingsFollowTheFilterAndTheSort();
@@ -61,54 +68,40 @@ void FindingsModelTest::rowsShowEachFindingsCells() {
     header << model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
   }
   QCOMPARE(header, QStringList({"種類", "キー", "書名", "ヨミ", "NDC", "ファイル", "行"}));
-
   const auto row = [&](int r) {
     QStringList cells;
     for (int c = 0; c < model.columnCount(); ++c) cells << model.index(r, c).data().toString();
     return cells;
   };
   QCOMPARE(row(0), QStringList({"重複キー（3件）", "K-2", "本", "ホン", "913.6", "a.txt", "100"}));
-  QCOMPARE(row(3), QStringList({"書名（ヨミ）空白", "B-1", "", "ヨミ", "913.6", "b.txt", "10"}));
-  QCOMPARE(row(6), QStringList({"ＮＤＣ桁数", "N-1", "分類", "ブンルイ", "123456789012",
-                                "メモ.txt", "7"}));
-
-  // A new run's findings take the place of the old.
-  model.SetFindings({Sample().back()});
-  QCOMPARE(model.rowCount(), 1);
-  QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("N-1"));
+  QCOMPARE(row(6),
+           QStringList({"ＮＤＣ桁数", "N-1", "分類", "ブンルイ", "123456789012", "メモ.txt", "7"}));
 }
 
 void FindingsModelTest::sortOrdersEachColumn_data() {
   QTest::addColumn<int>("column");
   QTest::addColumn<int>("order");
-  QTest::addColumn<int>("shownColumn");
-  QTest::addColumn<QStringList>("expected");
+  QTest::addColumn<QStringList>("lines");
   // By number, not as text ("100" after "30").
-  QTest::newRow("line ascending") << int(TFindingsModel::kLineColumn) << int(Qt::AscendingOrder)
-                                  << int(TFindingsModel::kLineColumn)
-                                  << QStringList({"2", "7", "9", "10", "12", "30", "100"});
+  QTest::newRow("line") << int(TFindingsModel::kLineColumn) << int(Qt::AscendingOrder)
+                        << QStringList({"2", "7", "9", "10", "12", "30", "100"});
   QTest::newRow("line descending") << int(TFindingsModel::kLineColumn) << int(Qt::DescendingOrder)
-                                   << int(TFindingsModel::kLineColumn)
                                    << QStringList({"100", "30", "12", "10", "9", "7", "2"});
   // Keys that differ only in case stand together, in the findings' order.
-  QTest::newRow("key keeps copies together")
-      << int(TFindingsModel::kKeyColumn) << int(Qt::AscendingOrder)
-      << int(TFindingsModel::kLineColumn) << QStringList({"2", "30", "10", "100", "9", "12", "7"});
+  QTest::newRow("key") << int(TFindingsModel::kKeyColumn) << int(Qt::AscendingOrder)
+                       << QStringList({"2", "30", "10", "100", "9", "12", "7"});
   // Kind first, then the number of copies.
   QTest::newRow("kind") << int(TFindingsModel::kKindColumn) << int(Qt::AscendingOrder)
-                        << int(TFindingsModel::kLineColumn)
                         << QStringList({"2", "30", "100", "9", "12", "10", "7"});
-  QTest::newRow("title as text")
-      << int(TFindingsModel::kTitleColumn) << int(Qt::AscendingOrder)
-      << int(TFindingsModel::kTitleColumn)
-      << QStringList({"", "Abc", "分類", "本", "本", "本", "本"});
+  // No column: the findings' own order, even with the header's last order.
+  QTest::newRow("none") << -1 << int(Qt::DescendingOrder)
+                        << QStringList({"100", "9", "12", "10", "2", "30", "7"});
 }
 
 void FindingsModelTest::sortOrdersEachColumn() {
   QFETCH(int, column);
   QFETCH(int, order);
-  QFETCH(int, shownColumn);
-  QFETCH(QStringList, expected);
+  QFETCH(QStringList, lines);
   TFindingsModel model;
   model.SetFindings(Sample());
   TFindingsFilter filter;
@@ -116,45 +109,25 @@ void FindingsModelTest::sortOrdersEachColumn() {
   // Sorted by another column first: ties must not keep that order.
   filter.sort(TFindingsModel::kLineColumn, Qt::DescendingOrder);
   filter.sort(column, Qt::SortOrder(order));
-  QCOMPARE(Column(filter, shownColumn), expected);
-}
-
-void FindingsModelTest::unsortingReturnsToTheFindingsOrder() {
-  TFindingsModel model;
-  model.SetFindings(Sample());
-  TFindingsFilter filter;
-  filter.setSourceModel(&model);
-  const QStringList original = Column(filter, TFindingsModel::kLineColumn);
-  QCOMPARE(original, QStringList({"100", "9", "12", "10", "2", "30", "7"}));
-  filter.sort(TFindingsModel::kLineColumn, Qt::AscendingOrder);
-  QVERIFY(Column(filter, TFindingsModel::kLineColumn) != original);
-  // The header clears its sort indicator with the last order it had.
-  filter.sort(-1, Qt::DescendingOrder);
-  QCOMPARE(Column(filter, TFindingsModel::kLineColumn), original);
+  QCOMPARE(Column(filter, TFindingsModel::kLineColumn), lines);
 }
 
 void FindingsModelTest::filterNarrowsByTextAndKind_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<int>("kind");  // -1: all kinds
   QTest::addColumn<QStringList>("lines");
-  QTest::newRow("nothing") << QString() << -1
-                           << QStringList({"100", "9", "12", "10", "2", "30", "7"});
-  QTest::newRow("key, any case") << QStringLiteral("k-2") << -1
-                                 << QStringList({"100", "9", "12"});
+  QTest::newRow("key, any case") << QStringLiteral("k-2") << -1 << QStringList({"100", "9", "12"});
   QTest::newRow("title, any case") << QStringLiteral("aBC") << -1 << QStringList({"9"});
-  QTest::newRow("reading") << QStringLiteral("ブンル") << -1 << QStringList({"7"});
   QTest::newRow("file name") << QStringLiteral("メモ") << -1 << QStringList({"7"});
   QTest::newRow("line number") << QStringLiteral("30") << -1 << QStringList({"30"});
   QTest::newRow("kind text") << QStringLiteral("空白") << -1 << QStringList({"10"});
   QTest::newRow("across two cells") << QStringLiteral("K-2本") << -1 << QStringList();
-  QTest::newRow("no match") << QStringLiteral("存在しない") << -1 << QStringList();
   QTest::newRow("kind only") << QString() << int(FindingKind::kDuplicateKey)
                              << QStringList({"100", "9", "12", "2", "30"});
   QTest::newRow("kind and text") << QStringLiteral("A-1") << int(FindingKind::kDuplicateKey)
                                  << QStringList({"2", "30"});
-  QTest::newRow("text of another kind") << QStringLiteral("B-1")
-                                        << int(FindingKind::kDuplicateKey) << QStringList();
-  QTest::newRow("long NDC") << QString() << int(FindingKind::kNdcLength) << QStringList({"7"});
+  QTest::newRow("text of another kind")
+      << QStringLiteral("B-1") << int(FindingKind::kDuplicateKey) << QStringList();
 }
 
 void FindingsModelTest::filterNarrowsByTextAndKind() {
@@ -181,15 +154,10 @@ void FindingsModelTest::shownFindingsFollowTheFilterAndTheSort() {
   filter.setSourceModel(&model);
   filter.SetKind(FindingKind::kDuplicateKey);
   filter.sort(TFindingsModel::kLineColumn, Qt::AscendingOrder);
-  const Findings shown = filter.ShownFindings();
-  QCOMPARE(shown.size(), std::size_t(5));
   QStringList lines;
-  for (const Finding& f : shown) {
-    QCOMPARE(f.kind, FindingKind::kDuplicateKey);
-    lines << QString::number(f.line);
-  }
+  for (const Finding& f : filter.ShownFindings()) lines << QString::number(f.line);
   QCOMPARE(lines, QStringList({"2", "9", "12", "30", "100"}));
-  QCOMPARE(shown.front().text, Sample()[4].text);
+  QCOMPARE(filter.ShownFindings().front().text, Sample()[4].text);
 }
 
 QTEST_MAIN(FindingsModelTest)

@@ -14,47 +14,16 @@
 
 namespace {
 
-enum class Payload { kFolder, kFile, kRemoteThenFolder, kRemote, kText, kMissing, kNothing };
-
-std::unique_ptr<QMimeData> MimeOf(Payload payload, const QString& folder) {
-  auto data = std::make_unique<QMimeData>();
-  const QUrl local = QUrl::fromLocalFile(folder);
-  switch (payload) {
-    case Payload::kFolder:
-      data->setUrls({local, QUrl::fromLocalFile(QDir::tempPath())});
-      break;
-    case Payload::kFile:
-      data->setUrls({QUrl::fromLocalFile(folder + QStringLiteral("/a.txt"))});
-      break;
-    case Payload::kRemoteThenFolder:
-      data->setUrls({QUrl(QStringLiteral("https://example.com/x/")), local});
-      break;
-    case Payload::kRemote:
-      data->setUrls({QUrl(QStringLiteral("sftp://host") + folder)});
-      break;
-    case Payload::kText:
-      data->setText(folder);
-      break;
-    case Payload::kMissing:
-      data->setUrls({QUrl::fromLocalFile(folder + QStringLiteral("/無い"))});
-      break;
-    case Payload::kNothing:
-      break;
-  }
-  return data;
-}
-
 // Drags data onto target and drops it; whether the drop was taken.
-bool Drop(QWidget* target, const QMimeData* data) {
+bool Drop(QWidget* target, const QMimeData& data) {
   const QPoint at = target->rect().center();
-  QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+  QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &enter);
-  const bool entered = enter.isAccepted();
   // A move would let the file manager take the folder away.
-  if (entered && enter.dropAction() != Qt::CopyAction) return false;
-  QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+  if (enter.isAccepted() && enter.dropAction() != Qt::CopyAction) return false;
+  QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &drop);
-  if (entered != drop.isAccepted()) qFatal("the drag and the drop were judged apart");
+  if (enter.isAccepted() != drop.isAccepted()) qFatal("the drag and the drop were judged apart");
   return drop.isAccepted();
 }
 
@@ -63,44 +32,51 @@ bool Drop(QWidget* target, const QMimeData* data) {
 class WindowFolderDropTest : public QObject {
   Q_OBJECT
   PrivateHome home_;
+  const QString folder_ = home_.NewFolder(QStringLiteral("drop"));
 
  private slots:
+  void initTestCase();
   void dropChoosesTheFolder_data();
   void dropChoosesTheFolder();
   void dropDuringARunIsRefused();
 };
 
+void WindowFolderDropTest::initTestCase() {
+  WriteLines(folder_ + QStringLiteral("/a.txt"), {RecordLine(1, "K1", "書名", "ショメイ")});
+  WriteLines(folder_ + QStringLiteral("/b.txt"), {RecordLine(2, "K2", "書名", "ショメイ")});
+}
+
 void WindowFolderDropTest::dropChoosesTheFolder_data() {
   QTest::addColumn<QString>("target");  // object name; empty for the window
-  QTest::addColumn<int>("payload");
+  QTest::addColumn<QList<QUrl>>("urls");
   QTest::addColumn<bool>("taken");
+  const QUrl folder = QUrl::fromLocalFile(folder_);
+  const QUrl remote(QStringLiteral("sftp://host") + folder_);
   const struct {
     const char* name;
-    Payload payload;
+    QList<QUrl> urls;
     bool taken;
-  } cases[] = {{"folder", Payload::kFolder, true},
-               {"file: its folder", Payload::kFile, true},
-               {"remote, then a folder", Payload::kRemoteThenFolder, true},
-               {"remote only", Payload::kRemote, false},
-               {"plain text", Payload::kText, false},
-               {"missing entry", Payload::kMissing, false},
-               {"no data", Payload::kNothing, false}};
-  for (const QString& target : {QString(), QStringLiteral("edtSrcFolder"), QStringLiteral("Memo1")}) {
+  } cases[] = {
+      {"folder, then another", {folder, QUrl::fromLocalFile(QDir::tempPath())}, true},
+      {"file: its folder", {QUrl::fromLocalFile(folder_ + QStringLiteral("/a.txt"))}, true},
+      {"remote, then a folder", {remote, folder}, true},
+      {"remote only", {remote}, false},
+      {"missing entry", {QUrl::fromLocalFile(folder_ + QStringLiteral("/無い"))}, false},
+      {"no entries", {}, false}};
+  for (const QString& target :
+       {QString(), QStringLiteral("edtSrcFolder"), QStringLiteral("Memo1")}) {
     for (const auto& c : cases) {
       const QString row = (target.isEmpty() ? QStringLiteral("window") : target) +
                           QStringLiteral(": ") + QLatin1String(c.name);
-      QTest::newRow(qPrintable(row)) << target << int(c.payload) << c.taken;
+      QTest::newRow(qPrintable(row)) << target << c.urls << c.taken;
     }
   }
 }
 
 void WindowFolderDropTest::dropChoosesTheFolder() {
   QFETCH(QString, target);
-  QFETCH(int, payload);
+  QFETCH(QList<QUrl>, urls);
   QFETCH(bool, taken);
-  const QString folder = home_.NewFolder(QStringLiteral("drop"));
-  WriteLines(folder + QStringLiteral("/a.txt"), {RecordLine(1, "K1", "書名", "ショメイ")});
-  WriteLines(folder + QStringLiteral("/b.txt"), {RecordLine(2, "K2", "書名", "ショメイ")});
   TfmMain window;
   BoxRecorder boxes(window);
   QWidget* widget = target.isEmpty() ? &window : window.findChild<QWidget*>(target);
@@ -108,8 +84,12 @@ void WindowFolderDropTest::dropChoosesTheFolder() {
   if (auto* memo = qobject_cast<QPlainTextEdit*>(widget)) widget = memo->viewport();
   const QString before = window.edtSrcFolder->text();
 
-  const std::unique_ptr<QMimeData> data = MimeOf(Payload(payload), folder);
-  QCOMPARE(Drop(widget, data.get()), taken);
+  QMimeData text;
+  text.setText(folder_);
+  QVERIFY(!Drop(widget, text));
+  QMimeData dropped;
+  dropped.setUrls(urls);
+  QCOMPARE(Drop(widget, dropped), taken);
   if (!taken) {
     QCOMPARE(window.edtSrcFolder->text(), before);
     QVERIFY(window.ChosenFolder().empty());
@@ -117,38 +97,35 @@ void WindowFolderDropTest::dropChoosesTheFolder() {
     return;
   }
   // As if confirmed in the folder browser.
-  QCOMPARE(window.edtSrcFolder->text(), folder);
-  QCOMPARE(ToQString(window.ChosenFolder()), folder);
+  QCOMPARE(window.edtSrcFolder->text(), folder_);
+  QCOMPARE(ToQString(window.ChosenFolder()), folder_);
   QCOMPARE(window.JvFileListBox1->Names(), QStringList({"a.txt", "b.txt"}));
-  QVERIFY(window.actConvStart->isEnabled());
   QVERIFY(boxes.boxes.isEmpty());
   QVERIFY(RunToEnd(window));
-  QVERIFY(QFile::exists(folder + QStringLiteral("/処理後/取込用.txt")));
+  QVERIFY(QFile::exists(folder_ + QStringLiteral("/処理後/取込用.txt")));
 }
 
 void WindowFolderDropTest::dropDuringARunIsRefused() {
-  const QString folder = home_.NewFolder(QStringLiteral("running"));
-  const QString other = home_.NewFolder(QStringLiteral("other"));
-  CopyFolder(QStringLiteral(TEXTCNV_SAMPLES_DIR), folder);
-  WriteLines(other + QStringLiteral("/a.txt"), {RecordLine(1, "K1", "書名", "ショメイ")});
+  const QString running = home_.NewFolder(QStringLiteral("running"));
+  CopyFolder(QStringLiteral(TEXTCNV_SAMPLES_DIR), running);
   TfmMain window;
   BoxRecorder boxes(window);
-  ConfirmFolder(window, folder);
-  const std::unique_ptr<QMimeData> data = MimeOf(Payload::kFolder, other);
+  ConfirmFolder(window, running);
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(folder_)});
   bool tried = false;
   boxes.onBox = [&](const RecordedBox&) {
     tried = window.IsWorking();
-    QVERIFY(!Drop(window.edtSrcFolder, data.get()));
-    QVERIFY(!Drop(&window, data.get()));
+    QVERIFY(!Drop(window.edtSrcFolder, data));
+    QVERIFY(!Drop(&window, data));
   };
   QVERIFY(RunToEnd(window));
   QVERIFY(tried);
-  QCOMPARE(ToQString(window.ChosenFolder()), folder);
-  QCOMPARE(window.edtSrcFolder->text(), folder);
+  QCOMPARE(ToQString(window.ChosenFolder()), running);
   // Once the run has ended, the same drop is taken.
   boxes.onBox = nullptr;
-  QVERIFY(Drop(window.edtSrcFolder, data.get()));
-  QCOMPARE(ToQString(window.ChosenFolder()), other);
+  QVERIFY(Drop(window.edtSrcFolder, data));
+  QCOMPARE(ToQString(window.ChosenFolder()), folder_);
 }
 
 QTEST_MAIN(WindowFolderDropTest)
