@@ -73,6 +73,7 @@ bench: deps
 	@./$(RELEASE)/bench/textcnv-bench
 	@echo "The window converting 1,000,000 records:"
 	@./$(RELEASE)/bench/textcnv-window-bench bench/data/1000000
+	@./$(RELEASE)/bench/textcnv-findings-bench 100000
 
 # A picture of the window after a run over the sample folder, for the README.
 screenshot: build
