@@ -1,8 +1,10 @@
-// textcnv-screenshot FOLDER OUTPUT.png: builds the main window, confirms
-// FOLDER as if chosen in the folder browser, runs the conversion with its
-// boxes answered unseen (their texts go to stderr), saves a picture of the
-// window and ends. Exit status 1 when FOLDER has nothing to convert or the
-// picture cannot be saved. Used by scripts/screenshot.sh under Xvfb.
+// textcnv-screenshot FOLDER OUTPUT.png [FINDINGS.png]: builds the main
+// window, confirms FOLDER as if chosen in the folder browser, runs the
+// conversion with its boxes answered unseen (their texts go to stderr),
+// saves a picture of the window and ends; with FINDINGS.png it also saves
+// the findings window opened over the main window. Exit status 1 when
+// FOLDER has nothing to convert or a picture cannot be saved. Used by
+// scripts/screenshot.sh under Xvfb.
 #include <cstdio>
 #include <optional>
 
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "FindingsShot.h"
 #include "PathText.h"
 #include "TopLevel.h"
 #include "fmain.h"
@@ -17,13 +20,14 @@
 
 int main(int argc, char** argv) {
   TApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: textcnv-screenshot FOLDER OUTPUT.png\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: textcnv-screenshot FOLDER OUTPUT.png [FINDINGS.png]\n");
     return 2;
   }
   const std::filesystem::path folder =
       ToPath(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath());
   const QString output = QString::fromLocal8Bit(argv[2]);
+  const QString findings = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString();
 
   TfmMain window;
   window.SetFolderChooser([folder] { return std::optional(folder); });
@@ -31,10 +35,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", quenText::ToUtf8(box.text).c_str());
     return IDOK;
   });
-  QObject::connect(&window, &TfmMain::RunEnded, &window, [&window, output] {
+  QObject::connect(&window, &TfmMain::RunEnded, &window, [&window, output, findings] {
     const bool saved = window.grab().save(output, "PNG");
     if (!saved) std::fprintf(stderr, "cannot save %s\n", qPrintable(output));
-    QCoreApplication::exit(saved ? 0 : 1);
+    if (!saved || findings.isEmpty()) {
+      QCoreApplication::exit(saved ? 0 : 1);
+      return;
+    }
+    SaveFindingsShot(window, findings);
   });
   window.show();
   QTimer::singleShot(0, &window, [&window] {
