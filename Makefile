@@ -75,6 +75,7 @@ bench: deps
 	@if [ -x ./$(RELEASE)/bench/textcnv-window-bench ]; then \
 	  echo "The window converting 1,000,000 records:"; \
 	  ./$(RELEASE)/bench/textcnv-window-bench bench/data/1000000; \
+	  ./$(RELEASE)/bench/textcnv-findings-bench 100000; \
 	fi
 
 # A picture of the window after a run over the sample folder, for the README.

@@ -12,6 +12,7 @@
 #include "PathText.h"
 #include "SourceFolder.h"
 #include "TopLevel.h"
+#include "ViewMenu.h"
 #include "quenFile.h"
 #include "quenFolder.h"
 
@@ -87,9 +88,14 @@ void TfmMain::actSrcFolderSelectExecute() {
     if (working_) return;
     const std::optional<fs::path> chosen = chooser_();
     if (!chosen) return;
-    host_.SetConfirmedFolder(*chosen);
-    RefreshSourceFolder();
+    ChooseFolder(*chosen);
   });
+}
+
+void TfmMain::ChooseFolder(const fs::path& folder) {
+  if (working_) return;
+  host_.SetConfirmedFolder(folder);
+  RefreshSourceFolder();
 }
 
 void TfmMain::RefreshSourceFolder() {
@@ -115,6 +121,7 @@ void TfmMain::actConvStartUpdate() { actConvStart->setEnabled(hasTargets_ && !wo
 void TfmMain::UpdateRunActions() {
   actConvStartUpdate();
   actSrcFolderSelect->setEnabled(!working_);
+  ViewMenu->Update();
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

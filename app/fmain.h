@@ -33,6 +33,7 @@ class QPushButton;
 class TEditActions;
 class TFileListBox;
 class TSelectFolderDialog;
+class TViewMenu;
 
 class TfmMain : public QWidget {
   Q_OBJECT
@@ -52,6 +53,13 @@ class TfmMain : public QWidget {
   // Takes the folder last confirmed into the window: shows it, lists its
   // files and rebuilds TargetFiles from that listing.
   void RefreshSourceFolder();
+  // Takes folder as the folder browser's choice (also a dropped folder).
+  // Throws what reading the folder throws.
+  void ChooseFolder(const std::filesystem::path& folder);
+  // The folder last confirmed; empty before the first choice.
+  std::filesystem::path ChosenFolder() const { return host_.ConfirmedFolder(); }
+  // What the last run found; read it only while no run works.
+  const Findings& RunFindings() const { return data_.RunFindings; }
 
   // The controls, named as on the form.
   QMenuBar* MainMenu;
@@ -73,6 +81,7 @@ class TfmMain : public QWidget {
   QAction* actSrcFolderSelect;
   QAction* actConvStart;
   TEditActions* EditActions;
+  TViewMenu* ViewMenu;
 
  public slots:
   void actFileExecute();

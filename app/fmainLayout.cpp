@@ -16,6 +16,9 @@
 #include "FileListBox.h"
 #include "FolderBrowser.h"
 #include "LogMemo.h"
+#include "FolderDrop.h"
+#include "TopLevel.h"
+#include "ViewMenu.h"
 #include "fmain.h"
 
 namespace {
@@ -90,6 +93,7 @@ void TfmMain::CreateControls() {
   fileMenu->addAction(actExit);
   actFile = fileMenu->menuAction();
   actFile->setObjectName(QStringLiteral("actFile"));
+  ViewMenu = new TViewMenu(*this, MainMenu);
 
   Panel1 = Place(new QFrame(this), "Panel1", 28, 28, 460, 71);
   // Lowered outside, raised inside: an etched frame.
@@ -152,6 +156,10 @@ void TfmMain::CreateControls() {
 
   SelectFolderDialog1 = new TSelectFolderDialog(this);
   EditActions = new TEditActions(this, {edtSrcFolder, Memo1});
+  // A folder dropped on the window is chosen as in the folder browser.
+  new TFolderDrop(
+      this, [this] { return !working_; },
+      [this](const std::filesystem::path& folder) { ShowFailures([&] { ChooseFolder(folder); }); });
 
   // Opening the menu is all that the menu's own action does.
   connect(fileMenu, &QMenu::aboutToShow, this, &TfmMain::actFileExecute);

@@ -2,12 +2,13 @@
 # Saves pictures of the TextCnv window after a conversion run, and of its
 # folder browser open over it:
 #
-#   scripts/screenshot.sh [FOLDER] [OUTPUT.png] [BROWSER.png]
+#   scripts/screenshot.sh [FOLDER] [OUTPUT.png] [BROWSER.png] [FINDINGS.png]
 #
 # FOLDER (default samples/basic) is copied first and left as it is; OUTPUT
-# defaults to docs/screenshot.png, BROWSER to folder-browser.png beside it.
-# The window runs under Xvfb as a Japanese desktop would have it: a home and
-# runtime folder of its own, the desktop named "デスクトップ" and the copy
+# defaults to docs/screenshot.png, BROWSER to folder-browser.png beside it,
+# FINDINGS (the findings window over the main window) to findings.png beside
+# it. The window runs under Xvfb as a Japanese desktop would have it: a home
+# and runtime folder of its own, the desktop named "デスクトップ" and the copy
 # "取込データ" on it. textcnv-screenshot (tests/window) drives it.
 # TEXTCNV_SCREENSHOT_BIN names that program, build/tests/window/... by default.
 set -euo pipefail
@@ -16,6 +17,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 folder="${1:-$root/samples/basic}"
 output="${2:-$root/docs/screenshot.png}"
 browser="${3:-$(dirname "$output")/folder-browser.png}"
+findings="${4:-$(dirname "$output")/findings.png}"
 bin="${TEXTCNV_SCREENSHOT_BIN:-$root/build/tests/window/textcnv-screenshot}"
 
 if [ ! -x "$bin" ]; then
@@ -39,9 +41,13 @@ rm -rf "$copy/処理後"
 mkdir -p "$(dirname "$output")" "$(dirname "$browser")"
 output="$(cd "$(dirname "$output")" && pwd)/$(basename "$output")"
 browser="$(cd "$(dirname "$browser")" && pwd)/$(basename "$browser")"
+mkdir -p "$(dirname "$findings")"
+findings="$(cd "$(dirname "$findings")" && pwd)/$(basename "$findings")"
 
 XDG_RUNTIME_DIR="$work/.runtime" HOME="$work" XDG_CONFIG_HOME="$work/.config" \
   LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 \
-  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$bin" "$copy" "$output" "$browser"
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$bin" "$copy" "$output" "$browser" \
+  "$findings"
 echo "screenshot: $output"
 echo "screenshot: $browser"
+echo "screenshot: $findings"

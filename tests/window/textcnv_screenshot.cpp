@@ -1,10 +1,11 @@
-// textcnv-screenshot FOLDER OUTPUT.png [BROWSER.png]: builds the main window,
-// confirms FOLDER in the folder browser, runs the conversion with its boxes
-// answered unseen (their texts go to stderr) and saves a picture of the
-// window. With BROWSER.png it then opens the folder browser again, as the
-// operator would for the next folder, and saves it over the window. Exit
-// status 1 when FOLDER has nothing to convert or a picture cannot be saved.
-// Used by scripts/screenshot.sh under Xvfb.
+// textcnv-screenshot FOLDER OUTPUT.png [BROWSER.png [FINDINGS.png]]: builds
+// the main window, confirms FOLDER in the folder browser, runs the
+// conversion with its boxes answered unseen (their texts go to stderr) and
+// saves a picture of the window. With BROWSER.png it then opens the folder
+// browser again, as the operator would for the next folder, and saves it
+// over the window; with FINDINGS.png it also saves the findings window over
+// the main window. Exit status 1 when FOLDER has nothing to convert or a
+// picture cannot be saved. Used by scripts/screenshot.sh under Xvfb.
 #include <cstdio>
 #include <functional>
 
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include "AppSetup.h"
+#include "FindingsShot.h"
 #include "FolderBrowser.h"
 #include "TopLevel.h"
 #include "fmain.h"
@@ -59,13 +61,15 @@ bool Save(const QImage& picture, const QString& output) {
 int main(int argc, char** argv) {
   TApplication app(argc, argv);
   SetUpApplication(app);
-  if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: textcnv-screenshot FOLDER OUTPUT.png [BROWSER.png]\n");
+  if (argc < 3 || argc > 5) {
+    std::fprintf(stderr,
+                 "usage: textcnv-screenshot FOLDER OUTPUT.png [BROWSER.png [FINDINGS.png]]\n");
     return 2;
   }
   const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
   const QString output = QString::fromLocal8Bit(argv[2]);
-  const QString browserOutput = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString();
+  const QString browserOutput = argc >= 4 ? QString::fromLocal8Bit(argv[3]) : QString();
+  const QString findings = argc == 5 ? QString::fromLocal8Bit(argv[4]) : QString();
 
   TfmMain window;
   QFileDialog* browser = window.SelectFolderDialog1->Dialog();
@@ -81,6 +85,10 @@ int main(int argc, char** argv) {
         browser->reject();
       });
       window.actSrcFolderSelect->trigger();
+    }
+    if (saved && !findings.isEmpty()) {
+      SaveFindingsShot(window, findings);  // ends the event loop itself
+      return;
     }
     QCoreApplication::exit(saved ? 0 : 1);
   });

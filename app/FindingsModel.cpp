@@ -1,0 +1,133 @@
+#include "FindingsModel.h"
+
+namespace {
+
+constexpr QChar kSeparator = QChar(0x1F);
+
+QString Decoded(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+}  // namespace
+
+TFindingsModel::TFindingsModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TFindingsModel::SetFindings(const Findings& findings) {
+  beginResetModel();
+  findings_ = findings;
+  rows_.clear();
+  rows_.reserve(findings_.size());
+  for (const Finding& finding : findings_) {
+    const FindingRow cells = RowOf(finding);
+    Row row;
+    for (std::size_t c = 0; c < kFindingColumns; ++c) {
+      row.starts[c] = int(row.joined.size());
+      row.joined += Decoded(cells[c]);
+      row.joined += kSeparator;
+    }
+    row.starts[kFindingColumns] = int(row.joined.size());
+    row.joined.squeeze();
+    rows_.push_back(std::move(row));
+  }
+  endResetModel();
+}
+
+QStringView TFindingsModel::Cell(int row, int column) const {
+  const Row& r = rows_[std::size_t(row)];
+  const int start = r.starts[std::size_t(column)];
+  const int end = r.starts[std::size_t(column) + 1] - 1;  // before the separator
+  return QStringView(r.joined).sliced(start, end - start);
+}
+
+int TFindingsModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int TFindingsModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : int(kFindingColumns);
+}
+
+QVariant TFindingsModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+    return Cell(index.row(), index.column()).toString();
+  }
+  if (role == Qt::TextAlignmentRole && index.column() == kLineColumn) {
+    return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+  }
+  return {};
+}
+
+QVariant TFindingsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section < 0 || section >= int(kFindingColumns)) return {};
+  return Decoded(FindingHeader()[std::size_t(section)]);
+}
+
+TFindingsFilter::TFindingsFilter(QObject* parent) : QSortFilterProxyModel(parent) {}
+
+const TFindingsModel* TFindingsFilter::Source() const {
+  return static_cast<const TFindingsModel*>(sourceModel());
+}
+
+void TFindingsFilter::SetKind(std::optional<FindingKind> kind) {
+  if (kind == kind_) return;
+  kind_ = kind;
+  Refilter();
+}
+
+void TFindingsFilter::SetText(const QString& text) {
+  // A separator in the text could match across two cells.
+  QString wanted = text;
+  wanted.remove(kSeparator);
+  if (wanted == text_) return;
+  text_ = wanted;
+  Refilter();
+}
+
+void TFindingsFilter::sort(int column, Qt::SortOrder order) {
+  QSortFilterProxyModel::sort(column, column < 0 ? Qt::AscendingOrder : order);
+}
+
+void TFindingsFilter::Refilter() {
+  // Rebuilt as a whole: told row range by row range, a view takes seconds
+  // over the scattered rows of 100,000 findings.
+  invalidate();
+}
+
+Findings TFindingsFilter::ShownFindings() const {
+  Findings shown;
+  shown.reserve(std::size_t(rowCount()));
+  for (int row = 0; row < rowCount(); ++row) {
+    shown.push_back(Source()->FindingAt(mapToSource(index(row, 0)).row()));
+  }
+  return shown;
+}
+
+bool TFindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+  const TFindingsModel* model = Source();
+  if (kind_ && model->FindingAt(sourceRow).kind != *kind_) return false;
+  return text_.isEmpty() || model->Joined(sourceRow).contains(text_, Qt::CaseInsensitive);
+}
+
+bool TFindingsFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+  const TFindingsModel* model = Source();
+  const int l = left.row();
+  const int r = right.row();
+  const auto compare = [](auto a, auto b) { return a < b ? -1 : (a > b ? 1 : 0); };
+  int order = 0;
+  if (left.column() == TFindingsModel::kLineColumn) {
+    order = compare(model->FindingAt(l).line, model->FindingAt(r).line);
+  } else if (left.column() == TFindingsModel::kKindColumn) {
+    // By kind, then by the number of copies as a number: "（10件）" after "（9件）".
+    const Finding& a = model->FindingAt(l);
+    const Finding& b = model->FindingAt(r);
+    order = a.kind != b.kind ? compare(int(a.kind), int(b.kind)) : compare(a.copies, b.copies);
+  } else {
+    order =
+        model->Cell(l, left.column()).compare(model->Cell(r, left.column()), Qt::CaseInsensitive);
+  }
+  // Equal cells keep the findings' order: the copies of a key stay together
+  // and in place, whichever column was sorted before.
+  return order != 0 ? order < 0 : l < r;
+}

@@ -1,0 +1,99 @@
+#include "ViewMenu.h"
+
+#include <stdexcept>
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "FindingsWindow.h"
+#include "PathText.h"
+#include "TopLevel.h"
+#include "fmain.h"
+#include "quenFile.h"
+#include "quenShow.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QAction* NewAction(QWidget* window, QMenu* menu, const char* name, const QString& caption) {
+  auto* action = new QAction(caption, window);
+  action->setObjectName(QLatin1String(name));
+  window->addAction(action);
+  menu->addAction(action);
+  return action;
+}
+
+}  // namespace
+
+TViewMenu::TViewMenu(TfmMain& window, QMenuBar* bar)
+    : QObject(&window), window_(window), opener_(&QDesktopServices::openUrl) {
+  Menu = bar->addMenu(QStringLiteral("表示(&V)"));
+  Menu->setObjectName(QStringLiteral("ViewMenu"));
+  actView = Menu->menuAction();
+  actView->setObjectName(QStringLiteral("actView"));
+  actFindingsList =
+      NewAction(&window, Menu, "actFindingsList", QStringLiteral("処理結果の一覧(&L)"));
+  actFindingsList->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  actOpenOutputFolder =
+      NewAction(&window, Menu, "actOpenOutputFolder", QStringLiteral("出力フォルダを開く(&O)"));
+
+  // 処理後 may have come or gone since the last look.
+  connect(Menu, &QMenu::aboutToShow, this, &TViewMenu::Update);
+  connect(actFindingsList, &QAction::triggered, this, &TViewMenu::actFindingsListExecute);
+  connect(actOpenOutputFolder, &QAction::triggered, this, &TViewMenu::actOpenOutputFolderExecute);
+  connect(&window, &TfmMain::RunEnded, this, &TViewMenu::RunEnded);
+  actFindingsList->setEnabled(false);
+  actOpenOutputFolder->setEnabled(false);
+}
+
+fs::path TViewMenu::OutputFolder() const {
+  const fs::path chosen = window_.ChosenFolder();
+  if (chosen.empty()) return {};
+  std::string folder = OutputFolderOf(chosen).native();
+  folder.pop_back();  // its trailing delimiter
+  return folder;
+}
+
+void TViewMenu::Update() {
+  actFindingsList->setEnabled(runEnded_ && !window_.IsWorking());
+  const fs::path folder = OutputFolder();
+  actOpenOutputFolder->setEnabled(!folder.empty() && quenFile::IsDirectory(folder));
+}
+
+void TViewMenu::RunEnded() {
+  runEnded_ = true;
+  stale_ = true;
+  Update();
+  if (findings_ != nullptr && findings_->isVisible()) ShowFindings();
+}
+
+void TViewMenu::ShowFindings() {
+  // The run's findings belong to the worker while a run works.
+  if (window_.IsWorking()) return;
+  findings_->SetFindings(window_.RunFindings(), OutputFolder() / fs::path("処理結果の一覧.csv"));
+  stale_ = false;
+}
+
+void TViewMenu::actFindingsListExecute() {
+  if (!runEnded_ || window_.IsWorking()) return;
+  if (findings_ == nullptr) findings_ = new TFindingsWindow(&window_);
+  if (stale_) ShowFindings();
+  findings_->show();
+  findings_->raise();
+  findings_->activateWindow();
+}
+
+void TViewMenu::actOpenOutputFolderExecute() {
+  Update();
+  if (!actOpenOutputFolder->isEnabled()) return;
+  const fs::path folder = OutputFolder();
+  ShowFailures([&] {
+    if (!opener_(QUrl::fromLocalFile(ToQString(folder)))) {
+      throw std::runtime_error("出力フォルダを開けませんでした：" +
+                               quenShow::ForDisplay(folder.native()));
+    }
+  });
+}
