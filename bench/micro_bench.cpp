@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Collation.h"
-#include "KeyIndex.h"
+#include "KeyCollator.h"
+#include "KeyIndexList.h"
 #include "LineList.h"
 #include "RecordGenerator.h"
 #include "quenFile.h"

@@ -2,7 +2,7 @@
 // reads each record file once and keeps its bytes for the merge.
 #include <stdexcept>
 
-#include "Collation.h"
+#include "KeyCollator.h"
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenShow.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ErrorList.h"
+#include "ErrorEntryList.h"
 #include "Findings.h"
 #include "RecordFormat.h"
 

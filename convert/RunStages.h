@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "KeyIndex.h"
+#include "KeyIndexList.h"
 #include "LineList.h"
 
 // One record file as the error check read it.

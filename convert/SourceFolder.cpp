@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Collation.h"
+#include "KeyCollator.h"
 #include "quenFile.h"
 
 std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& folder) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Collation.h"
+#include "KeyCollator.h"
 #include "FuzzSupport.h"
 #include "quenText.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Collation.h"
+#include "KeyCollator.h"
 #include "ConversionRun.h"
 #include "FuzzSupport.h"
 #include "MBox.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <set>
 
-#include "Collation.h"
+#include "KeyCollator.h"
 #include "FaultFixture.h"
 
 using namespace faultfix;

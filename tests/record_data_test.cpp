@@ -7,7 +7,7 @@
 #include <csignal>
 #include <thread>
 
-#include "KeyIndex.h"
+#include "KeyIndexList.h"
 #include "LineList.h"
 #include "RunData.h"
 #include "TestSupport.h"

@@ -13,8 +13,8 @@
 #include <unicode/uniset.h>
 #include <unicode/usetiter.h>
 
-#include "Collation.h"
-#include "KeyIndex.h"
+#include "KeyCollator.h"
+#include "KeyIndexList.h"
 #include "LineList.h"
 #include "SortKeyShortcut.h"
 

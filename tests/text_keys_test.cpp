@@ -11,9 +11,9 @@
 
 #include <unicode/normalizer2.h>
 
-#include "Collation.h"
-#include "ErrorList.h"
-#include "KeyIndex.h"
+#include "KeyCollator.h"
+#include "ErrorEntryList.h"
+#include "KeyIndexList.h"
 #include "LineList.h"
 #include "TestSupport.h"
 #include "quenText.h"

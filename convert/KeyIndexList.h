@@ -1,5 +1,5 @@
-// KeyIndex: record lines ordered by key, as a sorted list that accepts equal
-// keys leaves them: a new key goes in front of the equal keys already there,
+// KeyIndexList: the key index, record lines ordered by key, as a sorted
+// list that accepts equal keys leaves them: a new key goes in front of the equal keys already there,
 // so equal keys stand newest first. Built by one sort, not by inserting line
 // by line: Add the lines in file order, then Sort.
 #pragma once
@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Collation.h"
+#include "KeyCollator.h"
 #include "LineList.h"
 
 class KeyIndexList {

@@ -1,4 +1,4 @@
-#include "ErrorList.h"
+#include "ErrorEntryList.h"
 
 void ErrorEntryList::Add(std::string_view key, TMyRec rec) {
   firstBySortKey_.try_emplace(collator_->SortKey(key), entries_.size());

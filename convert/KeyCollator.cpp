@@ -1,4 +1,4 @@
-#include "Collation.h"
+#include "KeyCollator.h"
 
 #include <atomic>
 #include <cstdlib>

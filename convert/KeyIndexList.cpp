@@ -1,4 +1,4 @@
-#include "KeyIndex.h"
+#include "KeyIndexList.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,5 +1,5 @@
-// ErrorList: the findings of the error check, in the order they were found,
-// each a record key with the TMyRec saying where it is. The same key may
+// ErrorEntryList: the error list, the findings of the error check, in the
+// order they were found, each a record key with the TMyRec saying where it is. The same key may
 // occur several times; a lookup finds the first entry, in list order, whose
 // key compares equal, through an index rather than a scan.
 #pragma once
@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Collation.h"
+#include "KeyCollator.h"
 #include "RecordFormat.h"
 
 class ErrorEntryList {

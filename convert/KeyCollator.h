@@ -1,4 +1,4 @@
-// Collation: the one comparison that keys and file names use everywhere.
+// KeyCollator: the one comparison that keys and file names use everywhere.
 //
 // Keys are CP932 bytes. They are decoded losslessly (bad bytes stay distinct),
 // case-folded, and ordered by an ICU collator of the user's locale at
