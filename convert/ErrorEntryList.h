@@ -1,7 +1,7 @@
-// ErrorEntryList: the error list, the findings of the error check, in the
-// order they were found, each a record key with the TMyRec saying where it is. The same key may
-// occur several times; a lookup finds the first entry, in list order, whose
-// key compares equal, through an index rather than a scan.
+// ErrorEntryList: the error list, the findings of the error check in the
+// order they were found, each a record key with the TMyRec saying where it
+// is. The same key may occur several times; a lookup finds the first entry,
+// in list order, whose key compares equal, through an index, not a scan.
 #pragma once
 
 #include <cstddef>

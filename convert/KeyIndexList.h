@@ -1,7 +1,7 @@
 // KeyIndexList: the key index, record lines ordered by key, as a sorted
-// list that accepts equal keys leaves them: a new key goes in front of the equal keys already there,
-// so equal keys stand newest first. Built by one sort, not by inserting line
-// by line: Add the lines in file order, then Sort.
+// list that accepts equal keys leaves them: a new key goes in front of the
+// equal keys already there, so equal keys stand newest first. Built by one
+// sort, not by inserting line by line: Add the lines in file order, then Sort.
 #pragma once
 
 #include <atomic>
