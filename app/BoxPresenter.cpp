@@ -74,7 +74,7 @@ TBoxPresenter::TBoxPresenter(QWidget* boxParent)
       }) {}
 
 int TBoxPresenter::Present(const MessageBoxRequest& box) {
-  if (closing_) return IDOK;
+  if (closing_) return MBox::kIdOk;
   if (QThread::currentThread() == thread()) return ShowHere(box);
   std::promise<int> answer;
   poster_([&] {
@@ -89,7 +89,7 @@ int TBoxPresenter::Present(const MessageBoxRequest& box) {
 }
 
 int TBoxPresenter::ShowHere(const MessageBoxRequest& box) {
-  if (closing_) return IDOK;
+  if (closing_) return MBox::kIdOk;
   return shower_(box);
 }
 
@@ -115,8 +115,8 @@ int ShowMessageBox(QWidget* parent, const MessageBoxRequest& box) {
   // A path in an error can be selected and copied.
   message.setTextInteractionFlags(Qt::TextSelectableByMouse);
   FitText(message);
-  if (box.flags & MB_TOPMOST) message.setWindowFlag(Qt::WindowStaysOnTopHint);
+  if (box.flags & MBox::kTopmost) message.setWindowFlag(Qt::WindowStaysOnTopHint);
   AnswerBoxForTest(message);
   message.exec();
-  return IDOK;
+  return MBox::kIdOk;
 }

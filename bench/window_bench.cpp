@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
 
   TfmMain window;
   window.SetFolderChooser([folder] { return std::optional(folder); });
-  window.Presenter().SetShower([](const MessageBoxRequest&) { return IDOK; });
+  window.Presenter().SetShower([](const MessageBoxRequest&) { return MBox::kIdOk; });
   window.show();
   window.actSrcFolderSelect->trigger();
 

@@ -107,7 +107,7 @@ class ConsolePresenter : public MessagePresenter {
     oneLine.append(rest);
     const std::string text = ForStream(quenText::ToUtf8(oneLine), terminal_) + "\n";
     std::fwrite(text.data(), 1, text.size(), stderr);
-    return IDOK;
+    return MBox::kIdOk;
   }
 
  private:

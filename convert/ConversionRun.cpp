@@ -232,5 +232,5 @@ std::string ExceptionBoxText(std::string_view utf8Message) {
 }
 
 void ShowException(const std::exception& e) {
-  MBox::ShowRaw(ExceptionBoxText(e.what()), MBox::ApplicationTitle(), MB_ICONERROR);
+  MBox::ShowRaw(ExceptionBoxText(e.what()), MBox::ApplicationTitle(), MBox::kIconError);
 }

@@ -36,8 +36,8 @@ class Host : public RunHost {
 class SilentPresenter : public MessagePresenter {
  public:
   int Present(const MessageBoxRequest& box) override {
-    if (box.flags & MB_ICONERROR) ++errors;
-    return IDOK;
+    if (box.flags & MBox::kIconError) ++errors;
+    return MBox::kIdOk;
   }
   int errors = 0;
 } presenter;

@@ -86,11 +86,11 @@ struct Outcome {
 
   bool Completed() const {
     return !threw && result == RunOutcome::kCompleted && boxes.size() == 1 &&
-           (boxes[0].flags & MB_ICONINFORMATION) != 0;
+           (boxes[0].flags & MBox::kIconInformation) != 0;
   }
   bool EndedWithErrorBox() const {
     return !threw && result == RunOutcome::kEndedEarly && boxes.size() == 1 &&
-           (boxes[0].flags & MB_ICONERROR) != 0;
+           (boxes[0].flags & MBox::kIconError) != 0;
   }
   bool LogHas(std::string_view utf8Part) const {
     const std::string part = Sjis(utf8Part);

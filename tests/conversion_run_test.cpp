@@ -401,7 +401,7 @@ TEST(EarlyEnd, EndsTheRunWithItsBoxAndTheReason) {
     }
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(quenText::ToUtf8(boxes.boxes[0].text), box);
-    EXPECT_EQ(boxes.boxes[0].flags, unsigned{MB_ICONERROR});
+    EXPECT_EQ(boxes.boxes[0].flags, unsigned{MBox::kIconError});
     std::vector<std::string> log;
     for (const std::string& l : run.Log().Lines()) log.push_back(quenText::ToUtf8(l));
     // The log has the box's text without the reason, as two lines.
@@ -448,7 +448,7 @@ TEST_F(Run, ExceptionBoxAddsAFullStopOnlyAfterCharactersThatSortAfterIt) {
   ShowException(std::runtime_error("abc"));
   ASSERT_EQ(shown.boxes.size(), 1u);
   EXPECT_EQ(shown.boxes[0].caption, MBox::ApplicationTitle());
-  EXPECT_EQ(shown.boxes[0].flags, unsigned{MB_ICONERROR});
+  EXPECT_EQ(shown.boxes[0].flags, unsigned{MBox::kIconError});
 }
 
 // Generated folders: every non-blank line of the record files ends in

@@ -17,7 +17,7 @@ class StderrPresenter : public MessagePresenter {
  public:
   int Present(const MessageBoxRequest& box) override {
     std::fprintf(stderr, "%s\n", quenText::ToUtf8(box.text).c_str());
-    return IDOK;
+    return MBox::kIdOk;
   }
 };
 
@@ -33,20 +33,20 @@ std::string ProgramFileName() {
 }  // namespace
 
 int MBox::Info(std::string_view text, std::string_view caption, bool topmost) {
-  return Show(text, MB_ICONINFORMATION, caption, 1, topmost);
+  return Show(text, MBox::kIconInformation, caption, 1, topmost);
 }
 
 int MBox::Error(std::string_view text, std::string_view caption, bool topmost) {
-  return Show(text, MB_ICONERROR, caption, 1, topmost);
+  return Show(text, MBox::kIconError, caption, 1, topmost);
 }
 
 int MBox::Show(std::string_view text, unsigned iconFlags, std::string_view caption,
                int defaultButton, bool topmost) {
   unsigned flags = iconFlags;
-  if (topmost) flags |= MB_TOPMOST;
-  if (defaultButton == 2) flags |= MB_DEFBUTTON2;
-  if (defaultButton == 3) flags |= MB_DEFBUTTON3;
-  if (defaultButton == 4) flags |= MB_DEFBUTTON4;
+  if (topmost) flags |= MBox::kTopmost;
+  if (defaultButton == 2) flags |= MBox::kDefButton2;
+  if (defaultButton == 3) flags |= MBox::kDefButton3;
+  if (defaultButton == 4) flags |= MBox::kDefButton4;
   if (caption.empty()) return ShowRaw(text, ApplicationTitle(), flags);
   return ShowRaw(text, caption, flags);
 }

@@ -8,19 +8,6 @@
 #include <string>
 #include <string_view>
 
-// Icon, default-button and topmost flags, with the values of the classic
-// message-box interface so recorded boxes can be compared by number.
-enum : unsigned {
-  MB_OK = 0x0,
-  MB_ICONERROR = 0x10,
-  MB_ICONINFORMATION = 0x40,
-  MB_DEFBUTTON2 = 0x100,
-  MB_DEFBUTTON3 = 0x200,
-  MB_DEFBUTTON4 = 0x300,
-  MB_TOPMOST = 0x40000,
-};
-constexpr int IDOK = 1;
-
 struct MessageBoxRequest {
   std::string text;     // CP932
   std::string caption;  // CP932
@@ -36,6 +23,22 @@ class MessagePresenter {
 
 class MBox {
  public:
+  // Icon, default-button and topmost flags, with the values of the classic
+  // message-box interface so recorded boxes can be compared by number. Names
+  // of their own, inside the class: a platform header's macros cannot reach
+  // them.
+  enum Flag : unsigned {
+    kOk = 0x0,
+    kIconError = 0x10,
+    kIconInformation = 0x40,
+    kDefButton2 = 0x100,
+    kDefButton3 = 0x200,
+    kDefButton4 = 0x300,
+    kTopmost = 0x40000,
+  };
+  // The answer of the one button.
+  static constexpr int kIdOk = 1;
+
   static int Info(std::string_view text, std::string_view caption = "", bool topmost = false);
   static int Error(std::string_view text, std::string_view caption = "", bool topmost = false);
   static int Show(std::string_view text, unsigned iconFlags, std::string_view caption,

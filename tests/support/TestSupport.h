@@ -92,7 +92,7 @@ class RecordingPresenter : public MessagePresenter {
   ~RecordingPresenter() override { MBox::SetPresenter(previous_); }
   int Present(const MessageBoxRequest& box) override {
     boxes.push_back(box);
-    return IDOK;
+    return MBox::kIdOk;
   }
   std::vector<MessageBoxRequest> boxes;
 

@@ -49,7 +49,7 @@ void BoxRecorder::Attach(TfmMain& window) {
                     QThread::currentThread() == qApp->thread()};
     boxes.append(box);
     if (onBox) onBox(box);
-    return IDOK;
+    return MBox::kIdOk;
   });
 }
 

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   QFileDialog* browser = window.SelectFolderDialog1->Dialog();
   window.Presenter().SetShower([](const MessageBoxRequest& box) {
     std::fprintf(stderr, "%s\n", quenText::ToUtf8(box.text).c_str());
-    return IDOK;
+    return MBox::kIdOk;
   });
   QObject::connect(&window, &TfmMain::RunEnded, &window, [&] {
     bool saved = Save(window.grab().toImage(), output);

@@ -47,12 +47,12 @@ void WindowBoxesTest::flagsChooseTheIcon_data() {
   QTest::addColumn<unsigned>("flags");
   QTest::addColumn<QMessageBox::Icon>("icon");
   QTest::newRow("none") << 0u << QMessageBox::NoIcon;
-  QTest::newRow("stop") << unsigned(MB_ICONERROR) << QMessageBox::Critical;
+  QTest::newRow("stop") << unsigned(MBox::kIconError) << QMessageBox::Critical;
   QTest::newRow("question") << 0x20u << QMessageBox::Question;
   QTest::newRow("warning") << 0x30u << QMessageBox::Warning;
-  QTest::newRow("information") << unsigned(MB_ICONINFORMATION) << QMessageBox::Information;
+  QTest::newRow("information") << unsigned(MBox::kIconInformation) << QMessageBox::Information;
   QTest::newRow("information, topmost, 2nd button")
-      << unsigned(MB_ICONINFORMATION | MB_TOPMOST | MB_DEFBUTTON2) << QMessageBox::Information;
+      << unsigned(MBox::kIconInformation | MBox::kTopmost | MBox::kDefButton2) << QMessageBox::Information;
 }
 
 void WindowBoxesTest::flagsChooseTheIcon() {
@@ -64,8 +64,8 @@ void WindowBoxesTest::flagsChooseTheIcon() {
 void WindowBoxesTest::aBoxHasOneOkButtonAndItsTexts_data() {
   QTest::addColumn<unsigned>("flags");
   QTest::addColumn<QMessageBox::Icon>("icon");
-  QTest::newRow("error") << unsigned(MB_ICONERROR) << QMessageBox::Critical;
-  QTest::newRow("information") << unsigned(MB_ICONINFORMATION) << QMessageBox::Information;
+  QTest::newRow("error") << unsigned(MBox::kIconError) << QMessageBox::Critical;
+  QTest::newRow("information") << unsigned(MBox::kIconInformation) << QMessageBox::Information;
 }
 
 void WindowBoxesTest::aBoxHasOneOkButtonAndItsTexts() {
@@ -87,7 +87,7 @@ void WindowBoxesTest::aBoxHasOneOkButtonAndItsTexts() {
   });
   const MessageBoxRequest request{
       Sjis(" 処理後フォルダー/x が作成できません\r\n処理を中断します。"), Sjis("Textcnv"), flags};
-  QCOMPARE(ShowMessageBox(nullptr, request), IDOK);
+  QCOMPARE(ShowMessageBox(nullptr, request), MBox::kIdOk);
   QCOMPARE(shownIcon, icon);
   QCOMPARE(shownTitle, QStringLiteral("Textcnv"));
   QCOMPARE(shownText, QStringLiteral(" 処理後フォルダー/x が作成できません\n処理を中断します。"));
@@ -148,7 +148,7 @@ void WindowBoxesTest::boxLinesBreakOnlyBetweenWords() {
     box->button(QMessageBox::Ok)->click();
   });
   QString utf8 = message;
-  const MessageBoxRequest request{Sjis(utf8.toStdString()), Sjis("Textcnv"), MB_ICONERROR};
+  const MessageBoxRequest request{Sjis(utf8.toStdString()), Sjis("Textcnv"), MBox::kIconError};
   ShowMessageBox(nullptr, request);
 
   QVERIFY(interaction.testFlag(Qt::TextSelectableByMouse));
@@ -169,14 +169,14 @@ void WindowBoxesTest::boxesFromAWorkerAreShownOnTheGuiThread() {
   QList<bool> onGuiThread;
   presenter.SetShower([&](const MessageBoxRequest& box) {
     onGuiThread << (QThread::currentThread() == qApp->thread());
-    return box.text == "7" ? 7 : IDOK;
+    return box.text == "7" ? 7 : MBox::kIdOk;
   });
   std::atomic<int> answer = 0;
-  std::thread worker([&] { answer = presenter.Present({"7", "", MB_ICONINFORMATION}); });
+  std::thread worker([&] { answer = presenter.Present({"7", "", MBox::kIconInformation}); });
   // The worker waits until this thread serves its box.
   QTRY_COMPARE_WITH_TIMEOUT(answer.load(), 7, 30000);
   worker.join();
-  QCOMPARE(presenter.Present({"1", "", 0}), IDOK);
+  QCOMPARE(presenter.Present({"1", "", 0}), MBox::kIdOk);
   QCOMPARE(onGuiThread, QList<bool>({true, true}));
 
   // A box that cannot be shown fails the worker's call instead of leaving
@@ -194,7 +194,7 @@ void WindowBoxesTest::boxesFromAWorkerAreShownOnTheGuiThread() {
   failing.join();
 
   presenter.SetClosing(true);
-  QCOMPARE(presenter.Present({"7", "", 0}), IDOK);
+  QCOMPARE(presenter.Present({"7", "", 0}), MBox::kIdOk);
   QCOMPARE(onGuiThread.size(), 2);
 }
 
@@ -215,7 +215,7 @@ void WindowBoxesTest::aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox()
   int linesAtBox = -1;
   presenter.SetShower([&](const MessageBoxRequest&) {
     linesAtBox = linesShown;
-    return IDOK;
+    return MBox::kIdOk;
   });
   int ticksMidway = 0;
   QTimer ticker;
@@ -227,7 +227,7 @@ void WindowBoxesTest::aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox()
   std::thread worker([&] {
     for (int i = 0; i < kLines; ++i)
       host.LogAppended("978-4-00-310003-5 :line " + std::to_string(i));
-    presenter.Present({"done", "", MB_ICONINFORMATION});
+    presenter.Present({"done", "", MBox::kIconInformation});
   });
   QTRY_COMPARE_WITH_TIMEOUT(linesAtBox, kLines, 60000);
   worker.join();
@@ -274,7 +274,7 @@ void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn() {
   const RecordedBox& box = boxes.boxes.front();
   QCOMPARE(box.text, shown);
   QCOMPARE(box.caption, QString::fromStdString(quenText::ToUtf8(MBox::ApplicationTitle())));
-  QCOMPARE(box.flags, unsigned(MB_ICONERROR));
+  QCOMPARE(box.flags, unsigned(MBox::kIconError));
   QCOMPARE(window.edtSrcFolder->text(), before);
 
   ConfirmFolder(window, folder);

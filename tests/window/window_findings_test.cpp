@@ -228,7 +228,7 @@ void WindowFindingsTest::csvSavesTheRowsShown() {
       [&](const std::filesystem::path&) { return std::optional(ToPath(nowhere)); });
   findings->SaveCsv();
   QCOMPARE(boxes.boxes.size(), 2);
-  QCOMPARE(boxes.boxes[1].flags, unsigned(MB_ICONERROR));
+  QCOMPARE(boxes.boxes[1].flags, unsigned(MBox::kIconError));
   QVERIFY2(boxes.boxes[1].text.contains(nowhere), qPrintable(boxes.boxes[1].text));
 }
 
@@ -261,7 +261,7 @@ void WindowFindingsTest::outputFolderOpensOnceItExists() {
   opens = false;
   open->trigger();
   QCOMPARE(boxes.boxes.size(), 2);
-  QCOMPARE(boxes.boxes[1].flags, unsigned(MB_ICONERROR));
+  QCOMPARE(boxes.boxes[1].flags, unsigned(MBox::kIconError));
   QVERIFY(boxes.boxes[1].text.startsWith(QStringLiteral("出力フォルダを開けませんでした")));
 
   // Gone again: the menu sees it as it opens.

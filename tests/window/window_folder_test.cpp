@@ -107,7 +107,7 @@ void WindowFolderTest::anEmptyFolderSaysSoAndKeepsTheStartDisabled() {
 
   ConfirmFolder(window, empty);
   QCOMPARE(boxes.Texts(), QStringList{kNoFiles});
-  QCOMPARE(boxes.boxes.front().flags, unsigned(MB_ICONINFORMATION));
+  QCOMPARE(boxes.boxes.front().flags, unsigned(MBox::kIconInformation));
   QCOMPARE(boxes.boxes.front().caption, QString::fromStdString(MBox::ApplicationTitle()));
   QCOMPARE(window.edtSrcFolder->text(), empty);
   QCOMPARE(window.JvFileListBox1->count(), 0);

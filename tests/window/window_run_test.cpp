@@ -91,7 +91,7 @@ void WindowRunTest::aRunGivesWhatTheBatchRunGives() {
   QCOMPARE(boxes.Texts(), QStringList{kDone});
   QCOMPARE(QString::fromUtf8(batch.readAllStandardError()), kDone + QLatin1Char('\n'));
   QVERIFY(boxes.boxes.front().onGuiThread);
-  QCOMPARE(boxes.boxes.front().flags, unsigned(MB_ICONINFORMATION));
+  QCOMPARE(boxes.boxes.front().flags, unsigned(MBox::kIconInformation));
 
   // The list still shows the folder's files (the output folder is no file),
   // and a second run re-reads the folder and gives the same files again.
@@ -187,7 +187,7 @@ void WindowRunTest::aFailingStageIsShownAndTheProgramGoesOn() {
   QCOMPARE(box.text, QString::fromStdString(quenText::ToUtf8(ExceptionBoxText(expected.what()))));
   QVERIFY(box.text.endsWith(QLatin1Char('.')));
   QCOMPARE(box.caption, QString::fromStdString(quenText::ToUtf8(MBox::ApplicationTitle())));
-  QCOMPARE(box.flags, unsigned(MB_ICONERROR));
+  QCOMPARE(box.flags, unsigned(MBox::kIconError));
   QVERIFY(box.onGuiThread);
   QVERIFY(!QFile::exists(Output(folder, QStringLiteral("処理結果.txt"))));
   QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -238,7 +238,7 @@ void WindowRunTest::aRunEndingEarlyLeavesTheWindowReady() {
   QVERIFY2(
       boxes.boxes.front().text.endsWith(box + QStringLiteral("\r\nアクセスが拒否されました。")),
       qPrintable(boxes.boxes.front().text));
-  QCOMPARE(boxes.boxes.front().flags, unsigned(MB_ICONERROR));
+  QCOMPARE(boxes.boxes.front().flags, unsigned(MBox::kIconError));
   QVERIFY(!window.IsWorking());
   QVERIFY(window.cxButton3->isEnabled());
   QVERIFY(window.btnSrcOpen->isEnabled());
@@ -258,7 +258,7 @@ void WindowRunTest::aVanishedFolderIsShownBeforeAnythingIsCleared() {
 
   QVERIFY(RunToEnd(window));
   QCOMPARE(boxes.boxes.size(), 2);
-  QCOMPARE(boxes.boxes[1].flags, unsigned(MB_ICONERROR));
+  QCOMPARE(boxes.boxes[1].flags, unsigned(MBox::kIconError));
   QVERIFY(boxes.boxes[1].text.contains(folder));
   QCOMPARE(MemoLines(window.Memo1), lastLog);
   QVERIFY(!window.IsWorking());
