@@ -10,6 +10,7 @@
 
 #include "KeyIndex.h"
 #include "LineList.h"
+#include "quenFile.h"
 
 // One record file as the error check read it.
 struct SourceFile {
@@ -25,7 +26,7 @@ struct SourceFile {
 // last line lacks one. The merge hands them on with each file's line count,
 // so that the duplicate check can say where each record stands.
 struct SourceBytes {
-  std::string bytes;
+  quenFile::ByteBuffer bytes;
   std::vector<SourceFile> files;
 };
 

@@ -208,7 +208,7 @@ TEST_F(Run, MergeJoinsTheFilesAsTheErrorCheckReadThem) {
   SourceBytes sources = run.CheckErrors(files);
   const std::size_t before = run.Log().Lines().size();
 
-  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)).bytes,
+  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)).bytes.view(),
             a + "\r\n" + Lines({R("30000001", "C1")}));
   std::vector<std::string> log;
   for (std::size_t i = before; i < run.Log().Lines().size(); ++i) {
