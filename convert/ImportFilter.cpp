@@ -4,7 +4,6 @@
 
 #include "ConversionRun.h"
 #include "quenFile.h"
-#include "quenUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -19,9 +18,9 @@ void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
   std::vector<std::size_t> rest;
   rest.reserve(lineCount);
   const ErrorEntryList& errors = data_.ErrorList;
+  // The key index leaves blank lines out, so none is kept: the lines' bytes
+  // are first touched when they are written, not once before as well.
   for (std::size_t a = 0; a < lineCount; ++a) {
-    const std::string_view line = lines[a];
-    if (quenUtil::IsBlank(line)) continue;
     long found = -1;
     if (!errors.empty()) {
       // The duplicate check has collated every kept key already.
