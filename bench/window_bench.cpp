@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
   const double worst = tickGaps.empty() ? 0 : tickGaps.back();
   std::printf("window run: %.2f s; event loop: longest stall %.0f ms, 99th percentile %.1f ms\n",
               Ms(end - start) / 1000, worst, p99);
+  std::printf("longest stall <= 50 ms: %s\n", worst <= 50 ? "holds" : "FAILS");
   std::printf(
       "progress bar moved %zu times (longest still %.0f ms), log %zu times (longest "
       "still %.0f ms)\n",
