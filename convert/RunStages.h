@@ -37,4 +37,7 @@ struct UniqueRecords {
   KeyIndexList index;
   LineList lines;
   std::vector<std::size_t> entries;  // entries[i] is the index entry of lines[i]
+  // errors[i] is the error list's first entry for the key of lines[i], or
+  // -1: looked up while the duplicate check has that key at hand.
+  std::vector<long> errors;
 };
