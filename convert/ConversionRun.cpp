@@ -89,6 +89,7 @@ RunOutcome ConversionRun::actConvStartExecute() {
 
 bool ConversionRun::Prepare() {
   output_.reset();
+  oldImport_.clear();
   RefreshSourceFolder();
   log_.Clear();
   data_.ClearErrorList();
@@ -131,7 +132,9 @@ bool ConversionRun::OpenOutputFolder() {
       return false;
     }
   }
-  if (output_->Exists(kImportFileName) && !output_->Remove(kImportFileName)) {
+  // Freeing a large old import file's blocks stalls whoever unlinks its last
+  // name: Execute does that, away from the window's thread.
+  if (output_->Exists(kImportFileName) && !output_->RemoveLater(kImportFileName, oldImport_)) {
     MBox::Error(Sjis("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい") +
                 reason(errno));
     return false;
@@ -153,6 +156,11 @@ void ConversionRun::Execute() {
     std::optional<quenFile::OutputFolder>& folder;
     ~Release() { folder.reset(); }
   } release{output_};
+  if (!oldImport_.empty()) {
+    // Left behind, the next run's cleanup of temporaries removes it.
+    output_->Remove(oldImport_);
+    oldImport_.clear();
+  }
   std::string step;
   std::exception_ptr reportFailure;
   try {

@@ -104,6 +104,8 @@ class ConversionRun {
   // Every output goes into this folder, held open and locked from Prepare
   // to the end of Execute.
   std::optional<quenFile::OutputFolder> output_;
+  // The hidden name Prepare left the old import file's contents under.
+  std::string oldImport_;
   int progressPosition_ = -1;
   int progressMaximum_ = -1;
   std::vector<std::string_view> fields_;  // reused by every split

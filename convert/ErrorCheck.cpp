@@ -25,13 +25,13 @@ std::size_t ExpectedSize(const std::vector<fs::path>& files) {
 // Reads a record file onto the end of sources, adding a line break where
 // its last line lacks one.
 const SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
-  std::string& bytes = sources.bytes;
+  quenFile::ByteBuffer& bytes = sources.bytes;
   SourceFile& file = sources.files.emplace_back(SourceFile{path, bytes.size()});
   file.read = quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, bytes); });
   file.size = bytes.size() - file.start;
   // A last line without a break would otherwise run into the next file's
   // first line and two records would become one.
-  if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
+  if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes.append("\r\n");
   return file;
 }
 
@@ -66,17 +66,19 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
     log_.Append(Sjis(" ファイル読み込みエラー:") + quenShow::ForLog(nameNative));
     return;
   }
-  LineList lines;
-  lines.LoadFromBytes(sources.bytes.substr(checked.start, checked.size));
-  const std::size_t lineCount = lines.size();
+  // The lines are only read here: walked where they lie, not copied.
+  const std::string_view bytes = sources.bytes.view().substr(checked.start, checked.size);
+  const std::size_t lineCount = LineList::CountLines(bytes);
   SetProgress(0, 100);
 
   std::size_t titleBlank = 0;
   std::size_t ndcLength = 0;
   const std::string ndcNote = " :" + ErrorKindNames()[ekNdcLength];
-  for (std::size_t b = 0; b < lineCount; ++b) {
-    const std::string_view line = lines[b];
-    if (quenUtil::IsBlank(line)) continue;
+  std::size_t next = 0;
+  LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
+    const std::size_t b = next++;
+    const std::string_view line(begin, length);
+    if (quenUtil::IsBlank(line)) return;
     quenUtil::SplitView(data_.Delimiter, line, fields_, record::kCheckedFields);
     if (fields_.size() > field::kKey && fields_[field::kKey].size() > KeyCollator::kMaxKeyBytes) {
       ThrowKeyTooLong(path, b, fields_[field::kKey].size());
@@ -100,7 +102,7 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
       }
     }
     SetProgress(static_cast<int>(b * 100 / lineCount), 100);
-  }
+  });
   log_.Append(Sjis(" レコード数:" + std::to_string(lineCount) + "件"));
   log_.Append(" " + ErrorKindNames()[ekTitleBlank] + ":" + std::to_string(titleBlank) + Sjis("件"));
   log_.Append(" " + ErrorKindNames()[ekNdcLength] + ":" + std::to_string(ndcLength) + Sjis("件"));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,4 +46,9 @@ class ErrorEntryList {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
   std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> firstBySortKey_;
+  // One bit per hash value (folded), set for every key added: most keys
+  // looked up are no error, and a bit that fits in the cache says so without
+  // the map's scattered buckets and nodes.
+  static constexpr std::size_t kSeenBits = std::size_t{1} << 20;
+  std::vector<uint64_t> seen_;
 };

@@ -4,7 +4,6 @@
 
 #include "ConversionRun.h"
 #include "quenFile.h"
-#include "quenUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -19,14 +18,10 @@ void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
   std::vector<std::size_t> rest;
   rest.reserve(lineCount);
   const ErrorEntryList& errors = data_.ErrorList;
+  // The key index leaves blank lines out, so none is kept: the lines' bytes
+  // are first touched when they are written, not once before as well.
   for (std::size_t a = 0; a < lineCount; ++a) {
-    const std::string_view line = lines[a];
-    if (quenUtil::IsBlank(line)) continue;
-    long found = -1;
-    if (!errors.empty()) {
-      // The duplicate check has collated every kept key already.
-      found = errors.IndexOfSortKey(kept.index.SortKey(kept.entries[a]));
-    }
+    const long found = kept.errors[a];
     if (found < 0) {
       rest.push_back(a);
     } else if (errors[static_cast<std::size_t>(found)].rec.Kind == ekNdcLength) {

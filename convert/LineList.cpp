@@ -18,37 +18,6 @@ constexpr std::size_t kAppendBlock = LineArena::kChunkBytes;
 // no bytes of their own point here, at offset 0.
 constexpr char kNothing[1] = {};
 
-// Calls emit(begin, length) for each line of bytes.
-template <typename Emit>
-void ForEachLine(std::string_view bytes, Emit&& emit) {
-  const char* p = bytes.data();
-  const char* const end = p + bytes.size();
-  const char* lf = nullptr;
-  while (p < end) {
-    // An empty line needs no search; files of blank lines are all searches
-    // otherwise.
-    if (*p != '\r' && *p != '\n') {
-      // Lines mostly end in CR LF: find the LF, then the first CR before it.
-      // The LF found is kept until passed, so text broken by CR alone is not
-      // searched to its end once per line.
-      if (lf == nullptr || lf < p) {
-        lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        if (lf == nullptr) lf = end;
-      }
-      const char* stop = lf;
-      if (const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(stop - p))) {
-        stop = static_cast<const char*>(cr);
-      }
-      emit(p, static_cast<std::size_t>(stop - p));
-      p = stop;
-    } else {
-      emit(p, 0);
-    }
-    if (p < end && *p == '\r') ++p;
-    if (p < end && *p == '\n') ++p;
-  }
-}
-
 }  // namespace
 
 LineArena::LineArena() : chunks_{kNothing} {}
@@ -89,6 +58,13 @@ uint64_t LineArena::Append(std::string_view bytes) {
 uint64_t LineArena::Adopt(std::string bytes) {
   adopted_.push_back(std::make_unique<const std::string>(std::move(bytes)));
   const std::string& kept = *adopted_.back();
+  held_ += kept.size();
+  return MapBlock(kept.data(), kept.size());
+}
+
+uint64_t LineArena::Adopt(quenFile::ByteBuffer bytes) {
+  adoptedBuffers_.push_back(std::move(bytes));
+  const quenFile::ByteBuffer& kept = adoptedBuffers_.back();
   held_ += kept.size();
   return MapBlock(kept.data(), kept.size());
 }
@@ -144,7 +120,18 @@ void LineList::LoadFromBytes(std::string bytes) {
   // moving.
   entries_.reserve(CountLines(bytes));
   const std::size_t size = bytes.size();
-  const uint64_t base = Arena().Adopt(std::move(bytes));
+  AddLinesOf(Arena().Adopt(std::move(bytes)), size);
+}
+
+void LineList::LoadFromBytes(quenFile::ByteBuffer bytes) {
+  Clear();
+  if (bytes.empty()) return;
+  entries_.reserve(CountLines(bytes.view()));
+  const std::size_t size = bytes.size();
+  AddLinesOf(Arena().Adopt(std::move(bytes)), size);
+}
+
+void LineList::AddLinesOf(uint64_t base, std::size_t size) {
   const char* const data = arena_->At(base);
   ForEachLine({data, size}, [&](const char* begin, std::size_t length) {
     entries_.push_back(Pack(base + static_cast<uint64_t>(begin - data), length));

@@ -17,6 +17,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <memory>
@@ -25,9 +26,7 @@
 #include <utility>
 #include <vector>
 
-namespace quenFile {
-class AtomicWriter;
-}
+#include "quenFile.h"
 
 // Append-only storage for lines: fixed blocks, never moved nor changed once
 // written, addressed by one offset that runs over all of them. Every block
@@ -50,6 +49,7 @@ class LineArena {
   // Keeps bytes whole as one block, without copying them; returns the
   // offset of their first byte.
   uint64_t Adopt(std::string bytes);
+  uint64_t Adopt(quenFile::ByteBuffer bytes);
 
   // The places of lines an entry cannot pack, kept aside by slot number.
   uint64_t AddLongLine(uint64_t offset, uint64_t length);
@@ -68,6 +68,7 @@ class LineArena {
   std::vector<std::unique_ptr<char[]>> blocks_;
   // Adopted strings stay where they are: they are never touched again.
   std::vector<std::unique_ptr<const std::string>> adopted_;
+  std::vector<quenFile::ByteBuffer> adoptedBuffers_;
   std::vector<std::pair<uint64_t, uint64_t>> longLines_;
   char* tail_ = nullptr;  // free room of the last block Append filled
   std::size_t tailLeft_ = 0;
@@ -151,6 +152,7 @@ class LineList {
   // Replaces the contents with the lines of a whole file's bytes, keeping
   // the bytes themselves as storage.
   void LoadFromBytes(std::string bytes);
+  void LoadFromBytes(quenFile::ByteBuffer bytes);
   // Replaces the contents with the lines of the file. Throws
   // quenFile::FileError when it cannot be opened or read.
   void LoadFromFile(const std::filesystem::path& path);
@@ -164,6 +166,11 @@ class LineList {
   // The number of lines the bytes would load as, without keeping them.
   static std::size_t CountLines(std::string_view bytes);
 
+  // Calls emit(begin, length) for each line of bytes, cut as loading cuts
+  // them: callers that only read the lines need not copy the bytes.
+  template <typename Emit>
+  static void ForEachLine(std::string_view bytes, Emit&& emit);
+
   // Memory held: the entries' capacity, and the storage, which lists sharing
   // it hold alike.
   std::size_t EntryBytes() const { return entries_.capacity() * sizeof(uint64_t); }
@@ -171,6 +178,8 @@ class LineList {
 
  private:
   uint64_t Pack(uint64_t offset, uint64_t length);
+  // Adds the lines of size bytes adopted at base.
+  void AddLinesOf(uint64_t base, std::size_t size);
   LineArena& Arena();
 
   std::vector<uint64_t> entries_;
@@ -178,3 +187,33 @@ class LineList {
   uint64_t offsetEnd_ = kOffsetEnd;
   uint64_t lengthEnd_ = kLongMark;
 };
+
+template <typename Emit>
+void LineList::ForEachLine(std::string_view bytes, Emit&& emit) {
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  const char* lf = nullptr;
+  while (p < end) {
+    // An empty line needs no search; files of blank lines are all searches
+    // otherwise.
+    if (*p != '\r' && *p != '\n') {
+      // Lines mostly end in CR LF: find the LF, then the first CR before it.
+      // The LF found is kept until passed, so text broken by CR alone is not
+      // searched to its end once per line.
+      if (lf == nullptr || lf < p) {
+        lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (lf == nullptr) lf = end;
+      }
+      const char* stop = lf;
+      if (const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(stop - p))) {
+        stop = static_cast<const char*>(cr);
+      }
+      emit(p, static_cast<std::size_t>(stop - p));
+      p = stop;
+    } else {
+      emit(p, 0);
+    }
+    if (p < end && *p == '\r') ++p;
+    if (p < end && *p == '\n') ++p;
+  }
+}

@@ -21,8 +21,7 @@ SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;
     }
-    file.lines =
-        LineList::CountLines(std::string_view(sources.bytes).substr(file.start, file.size));
+    file.lines = LineList::CountLines(sources.bytes.view().substr(file.start, file.size));
     total += file.lines;
     log_.Append(" " + Count4(file.lines) + Sjis("件(") + name + ")");
   }
@@ -50,6 +49,7 @@ UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   lines.LoadFromBytes(std::move(merged.bytes));
   kept.index = BuildKeyIndex(lines);
   const KeyIndexList& index = kept.index;
+  const ErrorEntryList& errors = data_.ErrorList;
   LineList duplicateLines;
   for (std::size_t i = 0; i < index.size();) {
     std::size_t end = i + 1;
@@ -59,6 +59,7 @@ UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
       for (; i < end; ++i) index.AppendLineTo(i, duplicateLines);
     } else {
       index.AppendLineTo(i, kept.lines);
+      kept.errors.push_back(errors.empty() ? -1 : errors.IndexOfSortKey(index.SortKey(i)));
       kept.entries.push_back(i++);
     }
   }

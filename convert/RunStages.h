@@ -10,6 +10,7 @@
 
 #include "KeyIndexList.h"
 #include "LineList.h"
+#include "quenFile.h"
 
 // One record file as the error check read it.
 struct SourceFile {
@@ -25,7 +26,7 @@ struct SourceFile {
 // last line lacks one. The merge hands them on with each file's line count,
 // so that the duplicate check can say where each record stands.
 struct SourceBytes {
-  std::string bytes;
+  quenFile::ByteBuffer bytes;
   std::vector<SourceFile> files;
 };
 
@@ -36,4 +37,7 @@ struct UniqueRecords {
   KeyIndexList index;
   LineList lines;
   std::vector<std::size_t> entries;  // entries[i] is the index entry of lines[i]
+  // errors[i] is the error list's first entry for the key of lines[i], or
+  // -1: looked up while the duplicate check has that key at hand.
+  std::vector<long> errors;
 };

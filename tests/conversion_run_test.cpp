@@ -208,7 +208,7 @@ TEST_F(Run, MergeJoinsTheFilesAsTheErrorCheckReadThem) {
   SourceBytes sources = run.CheckErrors(files);
   const std::size_t before = run.Log().Lines().size();
 
-  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)).bytes,
+  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)).bytes.view(),
             a + "\r\n" + Lines({R("30000001", "C1")}));
   std::vector<std::string> log;
   for (std::size_t i = before; i < run.Log().Lines().size(); ++i) {
@@ -344,6 +344,13 @@ TEST_F(Run, RunningTwiceGivesTheSameFiles) {
   EXPECT_EQ(Block(" ファイルリスト（[×]は処理対象外ファイル）", " 全ファイル数:1個").size(), 3u);
   run_.actConvStartExecute();
   for (const auto& [name, bytes] : first) EXPECT_EQ(Out(name), bytes) << name;
+  // The old import file the second run replaced is gone, under any name.
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir_ / "処理後")) {
+    names.insert(e.path().filename().string());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"取込用.txt", "重複エラー.txt", "書名なし.txt",
+                                          "処理結果.txt"}));
 }
 
 // Each box that ends a run early keeps its text and says why on a line of

@@ -352,6 +352,41 @@ TEST(OutputFolder, EachCallFailingThroughTheSeamNamesTheFileAndLeavesNoTemporary
   EXPECT_FALSE(out.Remove("a.txt"));
 }
 
+TEST(OutputFolder, RemovingLaterKeepsTheContentsOnlyUnderAHiddenNameOrNowhere) {
+  TempDir dir;
+  OutputFolder out(dir.path());
+  WriteBytes(dir / "a.txt", "old");
+  std::string aside;
+  ASSERT_TRUE(out.RemoveLater("a.txt", aside));
+  EXPECT_FALSE(fs::exists(dir / "a.txt"));
+  ASSERT_FALSE(aside.empty());
+  EXPECT_EQ(HiddenFiles(dir.path()), std::vector<std::string>{aside});
+  EXPECT_EQ(ReadBytes(dir / aside), "old");
+  // What a crash leaves there, the next run's cleanup removes.
+  quenFile::RemoveStaleTemporaries(out);
+  EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+
+  // A file that cannot be removed stays, with the reason, and no second name.
+  WriteBytes(dir / "b.txt", "kept");
+  faulty::FaultyFileSystem faults;
+  faults.FailNth(Op::kUnlink, 1);
+  {
+    faulty::ScopedFileSystem installed(&faults);
+    errno = 0;
+    EXPECT_FALSE(out.RemoveLater("b.txt", aside));
+    EXPECT_EQ(errno, EIO);
+  }
+  EXPECT_TRUE(aside.empty());
+  EXPECT_EQ(ReadBytes(dir / "b.txt"), "kept");
+  EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+  // A folder is not removed, as Remove refuses it, and gets no second name.
+  fs::create_directory(dir / "c.txt");
+  EXPECT_FALSE(out.RemoveLater("c.txt", aside));
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_TRUE(fs::is_directory(dir / "c.txt"));
+  EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+}
+
 TEST(RunLock, ASecondOpeningCannotLockUntilTheFirstIsGone) {
   TempDir dir;
   std::optional<OutputFolder> first(std::in_place, dir.path());

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "quenFileInternal.h"
@@ -151,15 +154,21 @@ FileError::FileError(Kind kind, const std::filesystem::path& path, int errorNumb
 
 namespace internal {
 
+namespace {
+
+void GrowForRead(std::string& out, std::size_t n) { out.resize(n); }
+void GrowForRead(ByteBuffer& out, std::size_t n) { out.resize_for_overwrite(n); }
+
 // The size from fstat only sizes the buffer: the file may grow or shrink
 // while it is read.
-std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
-                       std::size_t maxBytes, std::string& out) {
+template <typename Out>
+std::size_t AppendTo(int dirFd, const char* name, const std::filesystem::path& shown,
+                     std::size_t maxBytes, Out& out) {
   std::size_t size = 0;
   Fd fd(OpenForReading(dirFd, name, shown, size));
   std::size_t expected = std::min(maxBytes, size);
   const std::size_t start = out.size();
-  out.resize(start + expected);
+  GrowForRead(out, start + expected);
   std::size_t filled = 0;
   char probe[1 << 16];
   while (filled < maxBytes) {
@@ -170,19 +179,31 @@ std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path&
     if (n < 0) {
       if (errno == EINTR) continue;
       const int e = errno;
-      out.resize(start);
+      GrowForRead(out, start);
       throw FileError(FileError::Kind::kRead, shown, e);
     }
     if (n == 0) break;
     if (!direct) {
-      out.resize(start + filled);
+      GrowForRead(out, start + filled);
       out.append(probe, static_cast<std::size_t>(n));
       expected = filled + static_cast<std::size_t>(n);
     }
     filled += static_cast<std::size_t>(n);
   }
-  out.resize(start + filled);
+  GrowForRead(out, start + filled);
   return filled;
+}
+
+}  // namespace
+
+std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
+                       std::size_t maxBytes, std::string& out) {
+  return AppendTo(dirFd, name, shown, maxBytes, out);
+}
+
+std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
+                       std::size_t maxBytes, ByteBuffer& out) {
+  return AppendTo(dirFd, name, shown, maxBytes, out);
 }
 
 std::string TemporaryNameFor(std::string_view fileName) {
@@ -219,6 +240,34 @@ std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes) {
 
 std::size_t AppendAll(const std::filesystem::path& path, std::string& out) {
   return internal::AppendUpTo(AT_FDCWD, path.c_str(), path, SIZE_MAX, out);
+}
+
+std::size_t AppendAll(const std::filesystem::path& path, ByteBuffer& out) {
+  return internal::AppendUpTo(AT_FDCWD, path.c_str(), path, SIZE_MAX, out);
+}
+
+void ByteBuffer::Free::operator()(char* p) const { std::free(p); }
+
+void ByteBuffer::reserve(std::size_t n) {
+  if (n <= capacity_) return;
+  // realloc leaves new room unwritten, and moves a large block by remapping
+  // its pages rather than copying them.
+  void* grown = std::realloc(data_.get(), n);
+  if (grown == nullptr) throw std::bad_alloc();
+  (void)data_.release();
+  data_.reset(static_cast<char*>(grown));
+  capacity_ = n;
+}
+
+void ByteBuffer::resize_for_overwrite(std::size_t n) {
+  if (n > capacity_) reserve(std::max(n, capacity_ + capacity_ / 2));
+  size_ = n;
+}
+
+void ByteBuffer::append(const char* bytes, std::size_t n) {
+  const std::size_t at = size_;
+  resize_for_overwrite(at + n);
+  if (n != 0) std::memcpy(data_.get() + at, bytes, n);
 }
 
 AtomicWriter::AtomicWriter(std::filesystem::path target)

@@ -7,9 +7,11 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quenFileSystem.h"
@@ -35,6 +37,45 @@ class FileError : public std::runtime_error {
   int errno_;
 };
 
+// Bytes read from files, in storage that is never zero-filled first: a read
+// writes every byte kept, so filling hundreds of megabytes with zeros just
+// before would double the work. Growing past the capacity may move them.
+class ByteBuffer {
+ public:
+  ByteBuffer() = default;
+  ByteBuffer(ByteBuffer&& other) noexcept
+      : data_(std::move(other.data_)),
+        size_(std::exchange(other.size_, 0)),
+        capacity_(std::exchange(other.capacity_, 0)) {}
+  ByteBuffer& operator=(ByteBuffer&& other) noexcept {
+    data_ = std::move(other.data_);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    return *this;
+  }
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  char* data() { return data_.get(); }
+  const char* data() const { return data_.get(); }
+  char back() const { return data_.get()[size_ - 1]; }
+  std::string_view view() const { return {data_.get(), size_}; }
+
+  void reserve(std::size_t n);
+  // Sets the size; bytes past the old size are left for the caller to write.
+  void resize_for_overwrite(std::size_t n);
+  void append(const char* bytes, std::size_t n);
+  void append(std::string_view bytes) { append(bytes.data(), bytes.size()); }
+
+ private:
+  struct Free {
+    void operator()(char* p) const;
+  };
+  std::unique_ptr<char[], Free> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 // The whole file, or its first maxBytes bytes. Throws FileError. Reading
 // never waits on a FIFO or a device: anything but a regular file on a disk
 // (a FIFO, a device, a socket, a folder, a kernel file such as /proc/kmsg)
@@ -43,6 +84,7 @@ std::string ReadAll(const std::filesystem::path& path);
 std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes);
 // Appends the whole file to out; returns the number of bytes appended.
 std::size_t AppendAll(const std::filesystem::path& path, std::string& out);
+std::size_t AppendAll(const std::filesystem::path& path, ByteBuffer& out);
 
 // Writes a file so that the target is either untouched or complete: the bytes
 // go to a hidden temporary file beside it, which is flushed to disk and then

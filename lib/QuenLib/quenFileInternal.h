@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "quenFile.h"
 #include "quenFileSystem.h"
 
 namespace quenFile::internal {
@@ -38,6 +39,8 @@ class Fd {
 // regular file on a disk is refused as an open failure.
 std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
                        std::size_t maxBytes, std::string& out);
+std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
+                       std::size_t maxBytes, ByteBuffer& out);
 
 // ".<fileName>.tmp-<pid>-<n>", unique within the process.
 std::string TemporaryNameFor(std::string_view fileName);

@@ -80,6 +80,9 @@ int FileSystem::OpenAt(int dirFd, const char* name, int flags, mode_t mode) {
 int FileSystem::RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to) {
   return ::renameat(fromDirFd, from, toDirFd, to);
 }
+int FileSystem::LinkAt(int fromDirFd, const char* from, int toDirFd, const char* to) {
+  return ::linkat(fromDirFd, from, toDirFd, to, 0);
+}
 int FileSystem::UnlinkAt(int dirFd, const char* name, int flags) {
   return ::unlinkat(dirFd, name, flags);
 }

@@ -43,6 +43,8 @@ class FileSystem {
 
   virtual int OpenAt(int dirFd, const char* name, int flags, mode_t mode);
   virtual int RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to);
+  // linkat(2), never following a symbolic link.
+  virtual int LinkAt(int fromDirFd, const char* from, int toDirFd, const char* to);
   // unlinkat(2); flags 0 never removes a folder.
   virtual int UnlinkAt(int dirFd, const char* name, int flags);
   // fstatat(2), following a symbolic link only when follow.

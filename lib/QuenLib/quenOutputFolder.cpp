@@ -90,6 +90,17 @@ bool OutputFolder::Remove(std::string_view name) const {
   return System().UnlinkAt(fd_, std::string(name).c_str(), 0) == 0;
 }
 
+bool OutputFolder::RemoveLater(std::string_view name, std::string& aside) const {
+  aside = internal::TemporaryNameFor(name);
+  if (System().LinkAt(fd_, std::string(name).c_str(), fd_, aside.c_str()) != 0) aside.clear();
+  if (Remove(name)) return true;
+  const int e = errno;  // the reason the caller shows
+  if (!aside.empty()) Remove(aside);
+  aside.clear();
+  errno = e;
+  return false;
+}
+
 std::string OutputFolder::ReadAll(std::string_view name) const {
   std::string out;
   internal::AppendUpTo(fd_, std::string(name).c_str(), PathOf(name), SIZE_MAX, out);

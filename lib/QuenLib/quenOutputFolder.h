@@ -52,6 +52,12 @@ class OutputFolder {
   bool IsSymlink(std::string_view name) const;
   // Deletes the file (a link itself, never a folder); false when it cannot.
   bool Remove(std::string_view name) const;
+  // Deletes the file as Remove does, and fails as Remove fails, but leaves
+  // freeing its contents, which takes long for a large file, to whoever
+  // removes the hidden temporary name returned in aside: a second link kept
+  // to the contents, or "" where none could be made. A name left behind is
+  // what RemoveStaleTemporaries removes.
+  bool RemoveLater(std::string_view name, std::string& aside) const;
   // The whole file, read as quenFile::ReadAll reads. Throws FileError.
   std::string ReadAll(std::string_view name) const;
 
