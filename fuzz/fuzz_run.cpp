@@ -1,7 +1,9 @@
 // A whole conversion run on a folder of up to four files cut from the input
 // (at each 0x1E byte). Every non-blank line of the record files ends up in
 // exactly one place: the import file, the duplicates file, or among the
-// blank-title records the run drops. The source files stay as they were.
+// blank-title records the run drops. The source files stay as they were,
+// and the run leaves no descriptor open and no temporary file behind. The
+// files live in memory, for many more runs a minute than a disk allows.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "ConversionRun.h"
 #include "FuzzSupport.h"
 #include "MBox.h"
+#include "MemoryFileSystem.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -76,8 +79,12 @@ struct CollatorLess {
 
 using Lines = std::multiset<std::string>;
 
+fuzz::MemoryFileSystem memory;
+
 Lines LinesOf(const fs::path& file) {
-  const std::string bytes = fuzz::ReadFile(file);
+  const std::string* written = memory.File(file);
+  FUZZ_CHECK(written != nullptr);
+  const std::string& bytes = *written;
   // Every line written by the run ends in CR LF.
   FUZZ_CHECK(bytes.empty() || bytes.ends_with("\r\n"));
   Lines lines;
@@ -90,7 +97,7 @@ Lines LinesOf(const fs::path& file) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Key equality follows the locale: pin it, as the tests do.
   setenv("LC_ALL", "ja_JP.UTF-8", 1);
-  fuzz::SkipFileSync();
+  quenFile::SetSystem(&memory);
   MBox::SetPresenter(&presenter);
   return 0;
 }
@@ -106,22 +113,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   sources.emplace_back(rest);
 
-  const fs::path folder = fuzz::ScratchFolder() / "run";
-  fs::remove_all(folder);
-  fs::create_directory(folder);
+  const fs::path folder = "/fuzz/run";
+  memory.Clear();
+  memory.MakeFolders(folder);
   std::vector<fs::path> paths;
   for (std::size_t i = 0; i < sources.size(); ++i) {
     // Names in the order the run takes them.
     paths.push_back(folder / (std::to_string(i + 1) + ".txt"));
-    fuzz::WriteFile(paths.back(), sources[i]);
+    memory.PutFile(paths.back(), sources[i]);
   }
 
-  Host host(folder);
-  RunData runData;
-  ConversionRun run(host, runData);
-  presenter.errors = 0;
-  FUZZ_CHECK(run.actConvStartExecute() == RunOutcome::kCompleted);
-  FUZZ_CHECK(presenter.errors == 0);
+  {
+    Host host(folder);
+    RunData runData;
+    ConversionRun run(host, runData);
+    presenter.errors = 0;
+    FUZZ_CHECK(run.actConvStartExecute() == RunOutcome::kCompleted);
+    FUZZ_CHECK(presenter.errors == 0);
+  }
+  FUZZ_CHECK(memory.OpenDescriptors() == 0);
 
   // What the run should make of the record files' lines.
   std::vector<std::string_view> recordLines;
@@ -155,19 +165,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const fs::path output = folder / "処理後";
   const fs::path duplicatesFile = output / "重複エラー.txt";
   FUZZ_CHECK(LinesOf(output / "取込用.txt") == expectImport);
-  FUZZ_CHECK(fs::exists(duplicatesFile) == !expectDuplicates.empty());
+  FUZZ_CHECK(memory.Exists(duplicatesFile) == !expectDuplicates.empty());
   if (!expectDuplicates.empty()) FUZZ_CHECK(LinesOf(duplicatesFile) == expectDuplicates);
   // The report of blank titles lists them all, repeated keys or not.
-  FUZZ_CHECK(fs::exists(output / "書名なし.txt") == anyBlankTitle);
+  FUZZ_CHECK(memory.Exists(output / "書名なし.txt") == anyBlankTitle);
+  for (const std::string& name : memory.Names(output)) {
+    FUZZ_CHECK(name.find(".tmp-") == std::string::npos);
+  }
 
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    FUZZ_CHECK(fuzz::ReadFile(paths[i]) == sources[i]);
+    const std::string* source = memory.File(paths[i]);
+    FUZZ_CHECK(source != nullptr && *source == sources[i]);
   }
-  std::size_t entries = 0;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
-    (void)e;
-    ++entries;
-  }
-  FUZZ_CHECK(entries == sources.size() + 1);  // nothing but the output folder added
+  // Nothing but the output folder added.
+  FUZZ_CHECK(memory.Names(folder).size() == sources.size() + 1);
   return 0;
 }

@@ -85,8 +85,8 @@ int OpenForReading(int dirFd, const char* name, const std::filesystem::path& sho
     throw FileError(FileError::Kind::kOpen, shown, errno);
   }
   if (OnKernelFileSystem(where)) throw FileError(FileError::Kind::kOpen, shown, kNotRegularFile);
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+  const int flags = System().Control(fd.get(), F_GETFL, 0);
+  if (flags < 0 || System().Control(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
     throw FileError(FileError::Kind::kOpen, shown, errno);
   }
   size = static_cast<std::size_t>(st.st_size);
@@ -300,7 +300,8 @@ void AtomicWriter::Create() {
     RemoveTemporary();
     throw FileError(FileError::Kind::kCreate, target_, e);
   }
-  buffer_.reserve(kWriteBuffer);
+  // The buffer grows with what is written: most files a run writes are
+  // small, and a megabyte for each costs more than the few regrowths.
 }
 
 void AtomicWriter::RemoveTemporary() {

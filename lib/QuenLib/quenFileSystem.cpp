@@ -103,6 +103,9 @@ int FileSystem::FileStatus(int fd, struct stat* st) { return ::fstat(fd, st); }
 int FileSystem::FileSystemStatus(int fd, struct statfs* st) { return ::fstatfs(fd, st); }
 int FileSystem::ChangeMode(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int FileSystem::Lock(int fd, int operation) { return ::flock(fd, operation); }
+int FileSystem::Control(int fd, int command, int argument) {
+  return ::fcntl(fd, command, argument);
+}
 
 FileSystem& System() { return *current.load(); }
 

@@ -1,8 +1,8 @@
 // quenFileSystem: the one door through which the program touches the file
 // system. Every open, read, write, flush, rename, delete, directory creation,
-// status query, access check, mode change, lock and listing goes through the
-// installed FileSystem, so tests can make any single call fail with a real
-// system error.
+// status query, access check, mode change, lock, descriptor flag change and
+// listing goes through the installed FileSystem, so tests can make any single
+// call fail with a real system error.
 //
 // The calls mirror the POSIX ones: they return -1 (or an error number) and
 // set errno; they never throw. The *At calls take a folder descriptor (or
@@ -60,6 +60,8 @@ class FileSystem {
   virtual int ChangeMode(int fd, mode_t mode);
   // flock(2).
   virtual int Lock(int fd, int operation);
+  // fcntl(2) with an int argument (F_GETFL, F_SETFL).
+  virtual int Control(int fd, int command, int argument);
 };
 
 // The file system in use: the real one unless a test installed another.
