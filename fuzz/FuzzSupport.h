@@ -1,21 +1,16 @@
-// What the fuzz targets share beyond the test support: a check that stops
-// the fuzzer, a scratch folder per process, a file system without fsync and
-// the line-breaking rule of LineList written the plain way, as the reference
-// to check against.
+// What the fuzz targets share: a check that stops the fuzzer and the
+// line-breaking rule of LineList written the plain way, as the reference to
+// check against. Files live in the in-memory file system (MemoryFileSystem.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "FileBytes.h"
-#include "TempDir.h"
-#include "quenFileSystem.h"
 
 // A failed check is a finding: abort so that libFuzzer saves the input.
 #define FUZZ_CHECK(condition)                                                            \
@@ -46,33 +41,6 @@ inline std::vector<std::string_view> ReferenceLines(std::string_view bytes) {
     if (i < bytes.size() && bytes[i] == '\n') ++i;
   }
   return lines;
-}
-
-// A folder of this process's own, in memory when /dev/shm is there; removed
-// when the target exits normally (after a crash it stays, to look into).
-inline const std::filesystem::path& ScratchFolder() {
-  static const testing_support::TempDir folder("textcnv-fuzz-", testing_support::MemoryTempBase());
-  return folder.path();
-}
-
-// Every atomic write ends in fsync, which would take most of each execution;
-// durability is not what the targets check.
-inline void SkipFileSync() {
-  struct NoSync : quenFile::FileSystem {
-    int Sync(int) override { return 0; }
-  };
-  static NoSync system;
-  quenFile::SetSystem(&system);
-}
-
-// A file that cannot be read or written throws, which ends the target like
-// a failed check.
-inline std::string ReadFile(const std::filesystem::path& path) {
-  return testing_support::ReadBytes(path);
-}
-
-inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
-  testing_support::WriteBytes(path, bytes);
 }
 
 }  // namespace fuzz
