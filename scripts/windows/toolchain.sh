@@ -27,6 +27,8 @@ packages=(
 )
 
 icu_common_options=(--disable-tests --disable-samples --disable-extras)
+# ICU's configure prefers clang when it is there; one compiler, whatever is installed.
+icu_native_compilers=(CC=gcc CXX=g++)
 icu_windows_options=(
   --host=$triple --enable-static --disable-shared
   --with-data-packaging=static
@@ -163,7 +165,7 @@ key_text="$(for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-
   echo "$p $(installed_version $p)"; done)
 icu $icu_version
 qt6-base $qt_version
-icu native: ${icu_common_options[*]}
+icu native: ${icu_native_compilers[*]} ${icu_common_options[*]}
 icu windows: ${icu_windows_options[*]} ${icu_common_options[*]}
 qtbase: ${qt_options[*]}
 $qt_build_toolchain"
@@ -216,7 +218,7 @@ stage_icu_native() {
   rm -rf "$build/icu-native"
   mkdir -p "$build/icu-native"
   cd "$build/icu-native"
-  "$(icu_src)/configure" "${icu_common_options[@]}"
+  env "${icu_native_compilers[@]}" "$(icu_src)/configure" "${icu_common_options[@]}"
   make -j"$jobs"
 }
 
@@ -230,6 +232,19 @@ stage_icu_windows() {
     "${icu_windows_options[@]}" "${icu_common_options[@]}"
   make -j"$jobs"
   make install
+  # Programs must know that this ICU is static, or its headers declare its
+  # functions as imported from a DLL; ICU's own advice is to say so at the top
+  # of uconfig.h.
+  local uconfig=$dir/icu/include/unicode/uconfig.h
+  {
+    echo '/* This ICU is static only: nothing is imported from a DLL. */'
+    echo '#ifndef U_STATIC_IMPLEMENTATION'
+    echo '#define U_STATIC_IMPLEMENTATION'
+    echo '#endif'
+    echo
+    cat "$uconfig"
+  } >"$uconfig.new"
+  mv "$uconfig.new" "$uconfig"
   # The static libraries are named sicu*, and the data archive even lacks the
   # lib prefix; CMake's FindICU looks for icuuc, icuin and icudt.
   cd "$dir/icu/lib"
