@@ -215,23 +215,29 @@ stage_qtbase_source() {
 stage_icu_native() {
   # ICU's cross build runs the host's tools from a native build of the same
   # source.
-  rm -rf "$build/icu-native"
   mkdir -p "$build/icu-native"
   cd "$build/icu-native"
-  env "${icu_native_compilers[@]}" "$(icu_src)/configure" "${icu_common_options[@]}"
+  # A finished configure is kept, so a failed make resumes where it stopped.
+  [ -f config.status ] ||
+    env "${icu_native_compilers[@]}" "$(icu_src)/configure" "${icu_common_options[@]}"
   make -j"$jobs"
 }
 
 stage_icu_windows() {
-  rm -rf "$build/icu-windows" "$dir/icu"
   mkdir -p "$build/icu-windows"
   cd "$build/icu-windows"
-  CC=$triple-gcc-posix CXX=$triple-g++-posix AR=$triple-ar RANLIB=$triple-ranlib \
-    "$(icu_src)/configure" --build="$(gcc -dumpmachine)" --prefix="$dir/icu" \
-    --with-cross-build="$build/icu-native" \
-    "${icu_windows_options[@]}" "${icu_common_options[@]}"
+  [ -f config.status ] ||
+    CC=$triple-gcc-posix CXX=$triple-g++-posix AR=$triple-ar RANLIB=$triple-ranlib \
+      "$(icu_src)/configure" --build="$(gcc -dumpmachine)" --prefix="$dir/icu" \
+      --with-cross-build="$build/icu-native" \
+      "${icu_windows_options[@]}" "${icu_common_options[@]}"
   make -j"$jobs"
+  rm -rf "$dir/icu"
+  # On Windows the data library is installed into bin/ (where DLLs go), which
+  # nothing else creates when the tools are off; it belongs with the others.
+  mkdir -p "$dir/icu/bin"
   make install
+  mv "$dir/icu/bin/sicudt.a" "$dir/icu/lib/"
   # Programs must know that this ICU is static, or its headers declare its
   # functions as imported from a DLL; ICU's own advice is to say so at the top
   # of uconfig.h.
