@@ -41,7 +41,9 @@ qt_options=(
   # Debian's source package lacks the wintab headers.
   -no-feature-tabletevent
   -no-dbus -no-opengl -no-feature-vulkan -no-feature-sql -no-feature-printsupport
-  -no-feature-direct2d -no-icu -no-openssl -no-pkg-config
+  # Direct2D stays on: without it qtbase 6.4.2's Windows platform plugin does
+  # not link (Gui builds its DirectWrite font database only along with it).
+  -no-icu -no-openssl -no-pkg-config
   -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz
 )
 # The toolchain qtbase is built with; kept in the cache because Qt's installed
