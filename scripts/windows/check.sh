@@ -124,4 +124,5 @@ unset DISPLAY
 gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 export WINEPATH="$gcc_dlls;/usr/x86_64-w64-mingw32/lib;$dir/qt/bin"
 wine "$work/icu/hello_icu.exe"
-QT_QPA_PLATFORM=offscreen wine "$work/qt/build/hello_qt.exe"
+# wine does not hand QT_QPA_PLATFORM on, so the platform is an argument.
+wine "$work/qt/build/hello_qt.exe" -platform offscreen
