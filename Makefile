@@ -14,7 +14,7 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1 \
                  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
                  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: deps configure build run test test-asan fuzz-build fuzz fuzz-smoke bench screenshot format clean
+.PHONY: deps configure build run test test-asan fuzz-build fuzz fuzz-smoke bench screenshot format clean windows-toolchain
 
 deps:
 	@bash scripts/install-deps.sh
@@ -81,6 +81,11 @@ bench: deps
 # A picture of the window after a run over the sample folder, for the README.
 screenshot: build
 	@bash scripts/screenshot.sh samples/basic docs/screenshot.png
+
+# ICU and qtbase for x86_64 Windows, built once into a cache outside the tree
+# (TEXTCNV_WINDOWS_CACHE, /var/cache/textcnv-windows by default).
+windows-toolchain:
+	@bash scripts/windows/toolchain.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
