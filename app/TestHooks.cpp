@@ -23,8 +23,10 @@ QString ModalForTest() {
   return mode == QLatin1String("browser") || mode == QLatin1String("box") ? mode : QString();
 }
 
+bool TracingInstance() { return !qEnvironmentVariableIsEmpty("TEXTCNV_TRACE_INSTANCE"); }
+
 void TraceInstance(const QString& line) {
-  if (qEnvironmentVariableIsEmpty("TEXTCNV_TRACE_INSTANCE")) return;
+  if (!TracingInstance()) return;
   PrintLine(line);
 }
 

@@ -8,6 +8,10 @@
 //   name, else its class). With "minimized" the window starts minimised;
 //   with "browser" or "box" it opens its folder browser or a box once
 //   listening and prints "modal" when that is up.
+//   On Windows a later start raises the window itself, so the running
+//   instance prints instead "minimized=A->B" when its window is minimised
+//   or restored and "active" when it becomes the active window; the later
+//   start prints "brought forward" when it found the window.
 // TEXTCNV_ANSWER_BOXES=1:
 //   every message box, once up, is printed as "box ICON TEXT" (ICON the
 //   number of its QMessageBox::Icon, line breaks as "|") and answered OK.
@@ -20,5 +24,6 @@ class QMessageBox;
 bool StartMinimizedForTest();
 // "browser", "box" or empty.
 QString ModalForTest();
+bool TracingInstance();
 void TraceInstance(const QString& line);
 void AnswerBoxForTest(QMessageBox& box);
