@@ -8,8 +8,8 @@
 #include <string>
 
 #include <QEvent>
-#include <QWindowStateChangeEvent>
 #include <QWidget>
+#include <QWindowStateChangeEvent>
 
 #include "TestHooks.h"
 
