@@ -78,6 +78,7 @@ int RunFirstInstance(TSingleInstance& instance) {
   const TWindowMark mark = instance.MarkWindow(fmMain);
   TraceInstance(QStringLiteral("listening"));
   OpenModalForTest(fmMain);
+  ConvertForTest(fmMain);
   return QApplication::exec();
 }
 
