@@ -1,15 +1,13 @@
 // textcnv-batch FOLDER: one conversion run of FOLDER without the window, as
 // choosing FOLDER and pressing "変換スタート" would. The run log goes to
 // standard output, message boxes to standard error.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "Console.h"
 #include "ConversionRun.h"
 #include "MBox.h"
 #include "quenFile.h"
@@ -85,8 +83,8 @@ class ConsoleHost : public RunHost {
 
  private:
   fs::path folder_;
-  bool stdoutTerminal_ = ::isatty(STDOUT_FILENO) != 0;
-  bool showProgress_ = ::isatty(STDERR_FILENO) != 0;
+  bool stdoutTerminal_ = IsTerminal(stdout);
+  bool showProgress_ = IsTerminal(stderr);
   bool progressShown_ = false;
 };
 
@@ -112,13 +110,13 @@ class ConsolePresenter : public MessagePresenter {
 
  private:
   ConsoleHost& host_;
-  bool terminal_ = ::isatty(STDERR_FILENO) != 0;
+  bool terminal_ = IsTerminal(stderr);
 };
 
 // FOLDER as the system resolves it: a ".." after a symbolic link leads to
 // the parent of the link's target, as in the shell and the kernel, so the
 // part up to the last ".." is resolved on disk; the rest is only tidied.
-fs::path ChosenFolder(const char* arg) {
+fs::path ChosenFolder(const fs::path& arg) {
   std::error_code error;
   const fs::path given = fs::absolute(arg, error);
   if (error) throw quenFile::FileError(quenFile::FileError::Kind::kInputOutput, arg, error.value());
@@ -133,25 +131,26 @@ fs::path ChosenFolder(const char* arg) {
       rest.clear();
     }
   }
-  std::string text = (head / rest).lexically_normal().native();
+  fs::path folder = (head / rest).lexically_normal();
   // A folder browser hands back a folder without a trailing delimiter.
-  while (text.size() > 1 && text.ends_with('/')) text.pop_back();
-  return text;
+  while (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+  return folder;
 }
 
 struct Arguments {
-  const char* folder = nullptr;
-  const char* findings = nullptr;
+  const std::string* folder = nullptr;
+  const std::string* findings = nullptr;
 };
 
 // False for a wrong command line.
-bool Parse(int argc, char** argv, Arguments& args) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--findings" && i + 1 < argc && args.findings == nullptr && argv[i + 1][0] != '\0') {
-      args.findings = argv[++i];
+bool Parse(const std::vector<std::string>& argv, Arguments& args) {
+  for (std::size_t i = 0; i < argv.size(); ++i) {
+    const std::string& arg = argv[i];
+    if (arg == "--findings" && i + 1 < argv.size() && args.findings == nullptr &&
+        !argv[i + 1].empty()) {
+      args.findings = &argv[++i];
     } else if (!arg.empty() && (arg[0] != '-' || arg == "-") && args.folder == nullptr) {
-      args.folder = argv[i];
+      args.folder = &argv[i];
     } else {
       return false;
     }
@@ -162,7 +161,9 @@ bool Parse(int argc, char** argv, Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+  PrepareConsoleStreams();
+  const std::vector<std::string> argList = ProgramArguments(argc, argv);
+  if (argList.size() == 1 && (argList[0] == "--help" || argList[0] == "-h")) {
     std::fputs(kHelp, stdout);
     return 0;
   }
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
   // terminating signal must not leave half-written temporary files.
   quenFile::InstallSignalHandling();
   Arguments args;
-  if (!Parse(argc, argv, args)) {
+  if (!Parse(argList, args)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -182,12 +183,12 @@ int main(int argc, char** argv) {
   try {
     // The folder and the collating locale can fail before the run starts;
     // those failures are shown like the run's own.
-    host.SetFolder(ChosenFolder(args.folder));
+    host.SetFolder(ChosenFolder(quenFile::PathFromBytes(*args.folder)));
     RunData data;
     ConversionRun run(host, data);
     status = RunConversion(run) == RunOutcome::kCompleted ? 0 : 1;
     if (status == 0 && args.findings != nullptr) {
-      quenFile::WriteAll(args.findings, FindingsCsv(data.RunFindings));
+      quenFile::WriteAll(quenFile::PathFromBytes(*args.findings), FindingsCsv(data.RunFindings));
     }
   } catch (const std::exception& e) {
     ShowException(e);

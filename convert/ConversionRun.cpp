@@ -51,7 +51,7 @@ auto Logged(RunLog& log, std::string_view start, std::string_view end, Stage&& s
 }  // namespace
 
 fs::path ConversionRun::OutputFile(std::string_view name) const {
-  return data_.OutputFolder / fs::path(std::string(name));
+  return data_.OutputFolder / quenFile::PathFromBytes(name);
 }
 
 void ConversionRun::SetProgress(int position, int maximum) {
@@ -103,12 +103,12 @@ bool ConversionRun::Prepare() {
 }
 
 bool ConversionRun::OpenOutputFolder() {
-  std::string folder = data_.OutputFolder.native();
+  std::string folder = quenFile::PathBytes(data_.OutputFolder);
   folder.pop_back();  // without its trailing delimiter, as the message shows it
   // Each box that ends the run early says why on a line of its own.
   const auto reason = [](int error) { return "\r\n" + Sjis(quenFile::ReasonText(error)); };
   try {
-    output_.emplace(folder);
+    output_.emplace(quenFile::PathFromBytes(folder));
   } catch (const quenFile::FileError& e) {
     const std::string message = Sjis(" 処理後フォルダー") + quenShow::ForLog(folder) +
                                 Sjis("が作成できません\r\n処理を中断します。");
@@ -127,7 +127,7 @@ bool ConversionRun::OpenOutputFolder() {
        {kImportFileName, kDuplicatesFileName, kNoTitleFileName, kResultLogFileName}) {
     // Written through, a link would put the output wherever it points.
     if (output_->IsSymlink(name)) {
-      MBox::Error(Sjis(" ") + quenShow::ForLog(output_->PathOf(name).native()) +
+      MBox::Error(Sjis(" ") + quenShow::ForLog(quenFile::PathBytes(output_->PathOf(name))) +
                   Sjis("はシンボリックリンクのため書き込めません\r\n処理を中断します。"));
       return false;
     }
@@ -190,7 +190,7 @@ void ConversionRun::Execute() {
     LogRegistrationSummary(reportFailure != nullptr);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error("メモリが不足したため処理を中断しました（" + step + "、フォルダー " +
-                             chosenFolder_.string() + "）");
+                             quenFile::PathBytes(chosenFolder_) + "）");
   }
   log_.Save(*output_, kResultLogFileName);
   // The report is the only detailed copy of the records left out of the

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ConversionRun.h"
+#include "quenFile.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ void ConversionRun::AddDuplicateFindings(const KeyIndexList& index, std::size_t 
       --file;
       // A record file never starts with an empty line, so its first line
       // starts where its bytes do.
-      f.file = file->path.filename().native();
+      f.file = quenFile::PathBytes(file->path.filename());
       f.line = FirstLineFrom(lines, offset) - FirstLineFrom(lines, file->start) + 1;
     }
     data_.RunFindings.push_back(std::move(f));

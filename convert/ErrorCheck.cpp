@@ -39,7 +39,7 @@ const SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
 // one ends the run here, naming its file and line, before anything is
 // written.
 [[noreturn]] void ThrowKeyTooLong(const fs::path& path, std::size_t line, std::size_t bytes) {
-  throw std::runtime_error("ファイル \"" + quenShow::ForDisplay(path.native()) + "\" の " +
+  throw std::runtime_error("ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(path)) + "\" の " +
                            std::to_string(line + 1) +
                            " 行目: " + KeyTooLongError(bytes, KeyCollator::kMaxKeyBytes).what());
 }
@@ -51,7 +51,7 @@ SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
   sources.bytes.reserve(ExpectedSize(files));
   for (const fs::path& path : files) {
     log_.Append(Sjis("開始　エラーチェック"));
-    log_.Append(" " + quenShow::ForLog(path.filename().native()));
+    log_.Append(" " + quenShow::ForLog(quenFile::PathBytes(path.filename())));
     CheckRecordErrors(path, sources);
     log_.Append(Sjis("終了　エラーチェック"));
     log_.Append("");
@@ -60,7 +60,7 @@ SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
 }
 
 void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources) {
-  const std::string nameNative = path.filename().native();
+  const std::string nameNative = quenFile::PathBytes(path.filename());
   const SourceFile& checked = AppendSourceFile(path, sources);
   if (!checked.read) {
     log_.Append(Sjis(" ファイル読み込みエラー:") + quenShow::ForLog(nameNative));

@@ -8,6 +8,8 @@
 #include <stdexcept>
 
 #include "SortKeyShortcut.h"
+#include "quenFile.h"
+#include "quenPlatform.h"
 #include "quenShow.h"
 #include "quenText.h"
 
@@ -57,14 +59,7 @@ const KeyCollator& KeyCollator::Default() {
 }
 
 std::string KeyCollator::LocaleFromEnvironment() {
-  std::string name;
-  for (const char* var : {"LC_ALL", "LC_COLLATE", "LANG"}) {
-    const char* value = std::getenv(var);
-    if (value != nullptr && *value != '\0') {
-      name = value;
-      break;
-    }
-  }
+  std::string name = quenPlatform::UserLocaleName();
   name = name.substr(0, name.find_first_of(".@"));
   if (name.empty() || name == "C" || name == "POSIX") return "ja";
   return name;
@@ -157,8 +152,8 @@ std::string KeyCollator::ShortcutCharacters() const {
 
 int KeyCollator::CompareFileNames(const std::filesystem::path& a,
                                   const std::filesystem::path& b) const {
-  const std::string& na = a.native();
-  const std::string& nb = b.native();
+  const std::string na = quenFile::PathBytes(a);
+  const std::string nb = quenFile::PathBytes(b);
   if (int c = CompareText(FoldedName(na), FoldedName(nb)); c != 0) return c;
   return na.compare(nb) < 0 ? -1 : (na == nb ? 0 : 1);
 }

@@ -35,8 +35,9 @@ class KeyCollator {
   // The collator of the user's locale, built on first use.
   static const KeyCollator& Default();
 
-  // LC_ALL, else LC_COLLATE, else LANG, without ".encoding" and "@modifier";
-  // "ja" when that is empty, "C" or "POSIX".
+  // The user's locale (LC_ALL, else LC_COLLATE, else LANG on POSIX; the
+  // user's setting on Windows) without ".encoding" and "@modifier"; "ja"
+  // when that is empty, "C" or "POSIX".
   static std::string LocaleFromEnvironment();
 
   // The longest key Compare and the sort keys take; longer ones throw

@@ -16,7 +16,7 @@ std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 
 SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
   std::size_t total = 0;
   for (SourceFile& file : sources.files) {
-    const std::string name = quenShow::ForLog(file.path.filename().native());
+    const std::string name = quenShow::ForLog(quenFile::PathBytes(file.path.filename()));
     if (!file.read) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;

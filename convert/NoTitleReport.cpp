@@ -27,7 +27,7 @@ void ConversionRun::WriteNoTitleReport() {
     const std::string name = quenShow::ForLog(e.rec.FileName);
     // Names are resolved against the chosen folder, never the process's
     // current directory.
-    const fs::path file = chosenFolder_ / fs::path(e.rec.FileName);
+    const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
     if (!quenFile::Exists(file)) {
       log_.Append(" " + name + Sjis("移動か削除されています"));
       continue;

@@ -1,13 +1,17 @@
 #include "RunData.h"
 
+#include "quenFile.h"
+
 void RunData::AddErrorEntry(std::string_view key, const TMyRec& entry) {
   ErrorList.Add(key, TMyRec{entry.FileName, entry.LineIndex, entry.Kind, {}});
 }
 
 std::filesystem::path OutputFolderOf(const std::filesystem::path& chosenFolder) {
-  std::string folder = chosenFolder.native();
-  if (!folder.ends_with('/')) folder += '/';
+  // Windows takes "/" too, but shows and hands back "\\".
+  constexpr char kDelimiter = static_cast<char>(std::filesystem::path::preferred_separator);
+  std::string folder = quenFile::PathBytes(chosenFolder);
+  if (!folder.ends_with('/') && !folder.ends_with(kDelimiter)) folder += kDelimiter;
   folder += kOutputFolderName;
-  folder += '/';
-  return folder;
+  folder += kDelimiter;
+  return quenFile::PathFromBytes(folder);
 }

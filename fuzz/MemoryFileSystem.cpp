@@ -325,7 +325,8 @@ int MemoryFileSystem::ListPath(const std::string& path,
        ++it) {
     const std::string_view name = std::string_view(it->first).substr(prefix.size());
     if (name.find('/') != std::string_view::npos) continue;
-    entries.push_back(quenFile::DirEntry{std::string(name), !it->second->folder});
+    entries.push_back(
+        quenFile::DirEntry{std::string(name), !it->second->folder, name.starts_with('.')});
   }
   return 0;
 }

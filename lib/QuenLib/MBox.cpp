@@ -1,14 +1,11 @@
 #include "MBox.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include <unicode/locid.h>
 
+#include "quenPlatform.h"
 #include "quenText.h"
 
 namespace {
@@ -23,12 +20,6 @@ class StderrPresenter : public MessagePresenter {
 
 StderrPresenter defaultPresenter;
 std::atomic<MessagePresenter*> presenter{&defaultPresenter};
-
-std::string ProgramFileName() {
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.filename().string();
-}
 
 }  // namespace
 
@@ -62,7 +53,7 @@ MessagePresenter* MBox::SetPresenter(MessagePresenter* p) {
 }
 
 std::string MBox::ApplicationTitle() {
-  static const std::string title = TitleFromProgramFile(ProgramFileName());
+  static const std::string title = TitleFromProgramFile(quenPlatform::ProgramFileName());
   return title;
 }
 

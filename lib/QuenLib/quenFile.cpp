@@ -1,11 +1,5 @@
 #include "quenFile.h"
 
-#include <fcntl.h>
-#include <linux/magic.h>
-#include <sys/stat.h>
-#include <sys/statfs.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -24,7 +18,7 @@ namespace {
 using internal::Fd;
 
 std::string Message(FileError::Kind kind, const std::filesystem::path& path, int errorNumber) {
-  const std::string name = "\"" + quenShow::ForDisplay(path.native()) + "\"";
+  const std::string name = "\"" + quenShow::ForDisplay(PathBytes(path)) + "\"";
   const std::string reason = ReasonText(errorNumber);
   switch (kind) {
     case FileError::Kind::kOpen:
@@ -41,28 +35,6 @@ std::string Message(FileError::Kind kind, const std::filesystem::path& path, int
       return "フォルダー " + name + " を読み込めません。" + reason;
   }
   return name;
-}
-
-// Kernel interfaces dressed as files: their "regular" files may wait for
-// events on reading (/proc/kmsg) or use up what they read.
-bool OnKernelFileSystem(const struct statfs& st) {
-  switch (static_cast<unsigned long>(st.f_type)) {
-    case PROC_SUPER_MAGIC:
-    case SYSFS_MAGIC:
-    case DEBUGFS_MAGIC:
-    case TRACEFS_MAGIC:
-    case SECURITYFS_MAGIC:
-    case CGROUP_SUPER_MAGIC:
-    case CGROUP2_SUPER_MAGIC:
-    case BPF_FS_MAGIC:
-    case PSTOREFS_MAGIC:
-    case EFIVARFS_MAGIC:
-    case SELINUX_MAGIC:
-    case BINFMTFS_MAGIC:
-      return true;
-    default:
-      return false;
-  }
 }
 
 // Opens a file without waiting, should it be a FIFO without writer or a
@@ -152,6 +124,15 @@ FileError::FileError(Kind kind, const std::filesystem::path& path, int errorNumb
       path_(path),
       errno_(errorNumber) {}
 
+std::string PathBytes(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::filesystem::path PathFromBytes(std::string_view bytes) {
+  return std::filesystem::path(std::u8string(bytes.begin(), bytes.end()));
+}
+
 namespace internal {
 
 namespace {
@@ -228,22 +209,22 @@ bool IsTemporaryName(std::string_view name) {
 
 std::string ReadAll(const std::filesystem::path& path) {
   std::string out;
-  internal::AppendUpTo(AT_FDCWD, path.c_str(), path, SIZE_MAX, out);
+  internal::AppendUpTo(AT_FDCWD, PathBytes(path).c_str(), path, SIZE_MAX, out);
   return out;
 }
 
 std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes) {
   std::string out;
-  internal::AppendUpTo(AT_FDCWD, path.c_str(), path, maxBytes, out);
+  internal::AppendUpTo(AT_FDCWD, PathBytes(path).c_str(), path, maxBytes, out);
   return out;
 }
 
 std::size_t AppendAll(const std::filesystem::path& path, std::string& out) {
-  return internal::AppendUpTo(AT_FDCWD, path.c_str(), path, SIZE_MAX, out);
+  return internal::AppendUpTo(AT_FDCWD, PathBytes(path).c_str(), path, SIZE_MAX, out);
 }
 
 std::size_t AppendAll(const std::filesystem::path& path, ByteBuffer& out) {
-  return internal::AppendUpTo(AT_FDCWD, path.c_str(), path, SIZE_MAX, out);
+  return internal::AppendUpTo(AT_FDCWD, PathBytes(path).c_str(), path, SIZE_MAX, out);
 }
 
 void ByteBuffer::Free::operator()(char* p) const { std::free(p); }
@@ -271,7 +252,7 @@ void ByteBuffer::append(const char* bytes, std::size_t n) {
 }
 
 AtomicWriter::AtomicWriter(std::filesystem::path target)
-    : target_(std::move(target)), name_(target_.string()) {
+    : target_(std::move(target)), name_(PathBytes(target_)) {
   Create();
 }
 
@@ -282,10 +263,10 @@ AtomicWriter::AtomicWriter(const OutputFolder& folder, std::string_view name)
 
 void AtomicWriter::Create() {
   const mode_t keep = ModeToKeep(dirFd_, name_, target_);
-  const std::string folder = dirFd_ == AT_FDCWD ? target_.parent_path().string() : "";
+  const std::filesystem::path folder = dirFd_ == AT_FDCWD ? target_.parent_path() : "";
   for (int attempt = 0; fd_ < 0; ++attempt) {
-    const std::string name = internal::TemporaryNameFor(target_.filename().string());
-    tempName_ = folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+    const std::string name = internal::TemporaryNameFor(PathBytes(target_.filename()));
+    tempName_ = folder.empty() ? name : PathBytes(folder / PathFromBytes(name));
     // 0666 so that the umask decides the mode of a new file, as for any.
     fd_ = OpenIn(dirFd_, tempName_, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
@@ -352,11 +333,11 @@ void AtomicWriter::Commit() {
   slot_ = -1;
 }
 
-bool RemoveFile(const std::filesystem::path& path) { return System().Unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::filesystem::path& path) { return System().Unlink(PathBytes(path).c_str()) == 0; }
 
 bool Exists(const std::filesystem::path& path, bool follow) {
   struct stat st {};
-  if (System().Status(path.c_str(), &st, follow) == 0) return true;
+  if (System().Status(PathBytes(path).c_str(), &st, follow) == 0) return true;
   // Only "no such file" means absent: taking an I/O error for absence would
   // make the run skip work and report success.
   if (errno == ENOENT || errno == ENOTDIR) return false;
@@ -365,22 +346,22 @@ bool Exists(const std::filesystem::path& path, bool follow) {
 
 bool IsDirectory(const std::filesystem::path& path) {
   struct stat st {};
-  return System().Status(path.c_str(), &st, true) == 0 && S_ISDIR(st.st_mode);
+  return System().Status(PathBytes(path).c_str(), &st, true) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool MakeDirectory(const std::filesystem::path& path) {
-  return System().MakeDirectory(path.c_str(), 0777) == 0;
+  return System().MakeDirectory(PathBytes(path).c_str(), 0777) == 0;
 }
 
 long long FileSize(const std::filesystem::path& path) {
   struct stat st {};
-  if (System().Status(path.c_str(), &st, true) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (System().Status(PathBytes(path).c_str(), &st, true) != 0 || !S_ISREG(st.st_mode)) return -1;
   return static_cast<long long>(st.st_size);
 }
 
 std::vector<DirEntry> ListFolder(const std::filesystem::path& folder) {
   std::vector<DirEntry> entries;
-  if (const int e = System().List(folder.c_str(), entries); e != 0) {
+  if (const int e = System().List(PathBytes(folder).c_str(), entries); e != 0) {
     // A folder that is gone is the input/output failure a run has always
     // met; one that is there but cannot be read says so.
     const bool gone = e == ENOENT || e == ENOTDIR;

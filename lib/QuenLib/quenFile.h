@@ -2,9 +2,6 @@
 // exceptions whose Japanese message names the file and the system's reason.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/types.h>
-
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -20,6 +17,13 @@
 namespace quenFile {
 
 class OutputFolder;
+
+// A path's bytes as the file-system seam and the messages take them, and
+// back: the native bytes on POSIX; UTF-8 on Windows, where a path built from
+// a narrow string would pass through the ANSI code page and lose Japanese
+// names.
+std::string PathBytes(const std::filesystem::path& path);
+std::filesystem::path PathFromBytes(std::string_view bytes);
 
 // A file operation that failed. what() is UTF-8, its reason Japanese
 // (ReasonText). errorNumber() is an errno value or kNotRegularFile.

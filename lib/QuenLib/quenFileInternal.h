@@ -52,5 +52,8 @@ bool IsTemporaryName(std::string_view name);
 // it cannot be noted. Forget(-1) does nothing.
 int RememberTemporary(int dirFd, const char* name);
 void ForgetTemporary(int slot);
+// Hands every noted temporary file to remove, for good: for a process about
+// to end. Safe in a signal handler when remove is.
+void RemoveRememberedTemporaries(void (*remove)(int dirFd, const char* name));
 
 }  // namespace quenFile::internal

@@ -1,111 +1,15 @@
 #include "quenFileSystem.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cstring>
 
 namespace quenFile {
 namespace {
 
+// The base class's calls are the real ones, defined per platform.
 FileSystem realSystem;
 std::atomic<FileSystem*> current{&realSystem};
 
-// Reads the folder open as fd, which it takes over and closes.
-int ListOpened(int fd, std::vector<DirEntry>& entries) {
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    const int e = errno;
-    ::close(fd);
-    return e;
-  }
-  int result = 0;
-  for (;;) {
-    errno = 0;
-    const dirent* d = ::readdir(dir);
-    if (d == nullptr) {
-      result = errno;
-      break;
-    }
-    if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
-    struct stat st {};
-    // Follows links: a link to a file counts as a file; a broken link, a
-    // FIFO or a socket does not.
-    const bool known = ::fstatat(fd, d->d_name, &st, 0) == 0;
-    // A folder whose entries cannot be examined (no search permission) is a
-    // folder that cannot be read, not a folder without files.
-    if (!known && errno != ENOENT && errno != ENOTDIR && errno != ELOOP) {
-      result = errno;
-      break;
-    }
-    entries.push_back(DirEntry{d->d_name, known && S_ISREG(st.st_mode)});
-  }
-  ::closedir(dir);
-  return result;
-}
-
 }  // namespace
-
-int FileSystem::Open(const char* path, int flags, mode_t mode) {
-  return ::open(path, flags | O_CLOEXEC, mode);
-}
-ssize_t FileSystem::Read(int fd, void* buffer, std::size_t size) {
-  return ::read(fd, buffer, size);
-}
-ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t size) {
-  return ::write(fd, buffer, size);
-}
-int FileSystem::Sync(int fd) { return ::fdatasync(fd); }
-int FileSystem::Close(int fd) { return ::close(fd); }
-int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }
-int FileSystem::Unlink(const char* path) { return ::unlink(path); }
-int FileSystem::MakeDirectory(const char* path, mode_t mode) { return ::mkdir(path, mode); }
-int FileSystem::Status(const char* path, struct stat* st, bool follow) {
-  return follow ? ::stat(path, st) : ::lstat(path, st);
-}
-
-int FileSystem::List(const char* path, std::vector<DirEntry>& entries) {
-  entries.clear();
-  const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  return ListOpened(fd, entries);
-}
-
-int FileSystem::OpenAt(int dirFd, const char* name, int flags, mode_t mode) {
-  return ::openat(dirFd, name, flags | O_CLOEXEC, mode);
-}
-int FileSystem::RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to) {
-  return ::renameat(fromDirFd, from, toDirFd, to);
-}
-int FileSystem::LinkAt(int fromDirFd, const char* from, int toDirFd, const char* to) {
-  return ::linkat(fromDirFd, from, toDirFd, to, 0);
-}
-int FileSystem::UnlinkAt(int dirFd, const char* name, int flags) {
-  return ::unlinkat(dirFd, name, flags);
-}
-int FileSystem::StatusAt(int dirFd, const char* name, struct stat* st, bool follow) {
-  return ::fstatat(dirFd, name, st, follow ? 0 : AT_SYMLINK_NOFOLLOW);
-}
-int FileSystem::AccessAt(int dirFd, const char* name, int mode) {
-  return ::faccessat(dirFd, name, mode, AT_EACCESS);
-}
-int FileSystem::ListAt(int dirFd, std::vector<DirEntry>& entries) {
-  entries.clear();
-  // A descriptor of its own: reading moves the position of the one it reads.
-  const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  return ListOpened(fd, entries);
-}
-int FileSystem::FileStatus(int fd, struct stat* st) { return ::fstat(fd, st); }
-int FileSystem::FileSystemStatus(int fd, struct statfs* st) { return ::fstatfs(fd, st); }
-int FileSystem::ChangeMode(int fd, mode_t mode) { return ::fchmod(fd, mode); }
-int FileSystem::Lock(int fd, int operation) { return ::flock(fd, operation); }
-int FileSystem::Control(int fd, int command, int argument) {
-  return ::fcntl(fd, command, argument);
-}
 
 FileSystem& System() { return *current.load(); }
 

@@ -6,22 +6,26 @@
 //
 // The calls mirror the POSIX ones: they return -1 (or an error number) and
 // set errno; they never throw. The *At calls take a folder descriptor (or
-// AT_FDCWD) and a name inside it, as openat(2) and its kin do.
+// AT_FDCWD) and a name inside it, as openat(2) and its kin do. Paths and
+// names are the bytes of PathBytes (quenFile.h): native bytes on POSIX,
+// UTF-8 on Windows, where the real calls are the Win32 ones behind the same
+// shapes (quenFileSystemWin32.cpp).
 #pragma once
-
-#include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/types.h>
 
 #include <cerrno>
 #include <string>
 #include <vector>
+
+#include "quenOs.h"
 
 namespace quenFile {
 
 struct DirEntry {
   std::string name;
   bool regularFile;  // following a symbolic link
+  // Left out of folder listings: a name starting with "." on POSIX, the
+  // hidden or system attribute on Windows.
+  bool hidden = false;
 };
 
 class FileSystem {
@@ -63,6 +67,10 @@ class FileSystem {
   // fcntl(2) with an int argument (F_GETFL, F_SETFL).
   virtual int Control(int fd, int command, int argument);
 };
+
+// Whether a file system (from FileSystemStatus) is a kernel interface
+// dressed as files, whose "regular" files may block or use up what is read.
+bool OnKernelFileSystem(const struct statfs& st);
 
 // The file system in use: the real one unless a test installed another.
 FileSystem& System();

@@ -1,8 +1,5 @@
 #include "quenOutputFolder.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-
 #include <cerrno>
 #include <utility>
 #include <vector>
@@ -14,13 +11,12 @@ namespace {
 
 // Without trailing delimiters: "folder/" would follow a link at "folder".
 std::filesystem::path WithoutTrailingDelimiter(std::filesystem::path path) {
-  std::string text = path.native();
-  while (text.size() > 1 && text.back() == '/') text.pop_back();
-  return text;
+  while (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+  return path;
 }
 
 int OpenFolder(const std::filesystem::path& path) {
-  return System().Open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
+  return System().Open(PathBytes(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
 }
 
 }  // namespace
@@ -29,7 +25,7 @@ OutputFolder::OutputFolder(std::filesystem::path path)
     : path_(WithoutTrailingDelimiter(std::move(path))) {
   fd_ = OpenFolder(path_);
   if (fd_ < 0 && errno == ENOENT) {
-    if (System().MakeDirectory(path_.c_str(), 0777) != 0 && errno != EEXIST) {
+    if (System().MakeDirectory(PathBytes(path_).c_str(), 0777) != 0 && errno != EEXIST) {
       throw FileError(FileError::Kind::kCreate, path_, errno);
     }
     fd_ = OpenFolder(path_);
@@ -45,7 +41,7 @@ OutputFolder::OutputFolder(OutputFolder&& other) noexcept
     : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
 
 std::filesystem::path OutputFolder::PathOf(std::string_view name) const {
-  return path_ / std::filesystem::path(std::string(name));
+  return path_ / PathFromBytes(name);
 }
 
 bool OutputFolder::TryLock() {

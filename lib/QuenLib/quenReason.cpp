@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "quenOs.h"
+
 namespace quenFile {
 namespace {
 

@@ -1,16 +1,12 @@
-#include "quenSignals.h"
-
-#include <fcntl.h>
-#include <limits.h>
-#include <signal.h>
-#include <unistd.h>
-
+// The temporary files a termination must remove, the same on every platform;
+// InstallSignalHandling is in quenSignalsPosix.cpp and quenSignalsWin32.cpp.
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <thread>
 
 #include "quenFileInternal.h"
+#include "quenOs.h"
 
 namespace quenFile {
 namespace {
@@ -31,37 +27,17 @@ static_assert(std::atomic<int>::is_always_lock_free);
 constexpr int kSlots = 16;
 Slot slots[kSlots];
 
-constexpr int kTerminating[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
-
-void RemoveTemporariesAndDie(int sig) {
-  for (Slot& slot : slots) {
-    int ready = kReady;
-    // Taken for good: the process ends below, so the slot is never reused.
-    if (slot.state.compare_exchange_strong(ready, kTaken)) ::unlinkat(slot.dirFd, slot.name, 0);
-  }
-  // The signal stays blocked until the handler returns; then the default
-  // action ends the process, and its parent sees the signal.
-  ::signal(sig, SIG_DFL);
-  ::raise(sig);
-}
-
 }  // namespace
 
-void InstallSignalHandling() {
-  ::signal(SIGPIPE, SIG_IGN);
-  ::signal(SIGXFSZ, SIG_IGN);
-  struct sigaction action {};
-  action.sa_handler = RemoveTemporariesAndDie;
-  sigemptyset(&action.sa_mask);
-  for (int sig : kTerminating) sigaddset(&action.sa_mask, sig);
-  for (int sig : kTerminating) {
-    struct sigaction old {};
-    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-    ::sigaction(sig, &action, nullptr);
+namespace internal {
+
+void RemoveRememberedTemporaries(void (*remove)(int dirFd, const char* name)) {
+  for (Slot& slot : slots) {
+    int ready = kReady;
+    // Taken for good: the process ends next, so the slot is never reused.
+    if (slot.state.compare_exchange_strong(ready, kTaken)) remove(slot.dirFd, slot.name);
   }
 }
-
-namespace internal {
 
 int RememberTemporary(int dirFd, const char* name) {
   const std::size_t length = std::strlen(name);

@@ -1,0 +1,19 @@
+// quenPlatform: the few facts the program asks of the operating system
+// itself, one implementation per platform (quenPlatformPosix.cpp,
+// quenPlatformWin32.cpp).
+#pragma once
+
+#include <string>
+
+namespace quenPlatform {
+
+// The running program's file name without its folder ("TextCnv.exe"), as
+// UTF-8; "" when it cannot be had.
+std::string ProgramFileName();
+
+// The user's locale as the system names it ("ja_JP.UTF-8" from LC_ALL,
+// LC_COLLATE or LANG on POSIX; "ja-JP" from the user's settings on
+// Windows); "" when none is set.
+std::string UserLocaleName();
+
+}  // namespace quenPlatform
