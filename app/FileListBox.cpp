@@ -44,7 +44,7 @@ TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
 void TFileListBox::SetFiles(const std::vector<std::filesystem::path>& files) {
   clear();
   for (const std::filesystem::path& file : files) {
-    const ShownFileName name = ShowFileName(file.filename().native());
+    const ShownFileName name = ShowFileName(file.filename());
     auto* item = new QListWidgetItem(IconOf(file, name), name.text, this);
     item->setToolTip(name.text);
   }

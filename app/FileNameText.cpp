@@ -6,7 +6,8 @@
 
 #include "quenText.h"
 
-ShownFileName ShowFileName(std::string_view bytes) {
+ShownFileName ShowFileName(const std::filesystem::path& name) {
+  const std::string& bytes = name.native();
   // The same rules as the engine's names in the log and reports.
   if (!quenText::IsValidUtf8(bytes)) {
     if (std::optional<icu::UnicodeString> text = quenText::DecodeCp932Strict(bytes)) {

@@ -1,10 +1,11 @@
-// How a file name's bytes are shown. Names are UTF-8 on this system, but
-// files copied from Windows media may keep their Shift_JIS (CP932) bytes:
-// such a name is shown as that text rather than as mojibake. The bytes
-// themselves stay what opens the file.
+// How a file name is shown. On Linux names are bytes, UTF-8 on this system,
+// but files copied from Windows media may keep their Shift_JIS (CP932)
+// bytes: such a name is shown as that text rather than as mojibake. The
+// bytes themselves stay what opens the file. On Windows names are UTF-16
+// and shown as they are (FileNameTextWin32.cpp).
 #pragma once
 
-#include <string_view>
+#include <filesystem>
 
 #include <QString>
 
@@ -14,6 +15,6 @@ struct ShownFileName {
   bool fromCp932 = false;
 };
 
-// Valid UTF-8 as it is; else valid CP932 decoded; else as Qt decodes any
-// file name.
-ShownFileName ShowFileName(std::string_view bytes);
+// Linux: valid UTF-8 as it is; else valid CP932 decoded; else as Qt
+// decodes any file name.
+ShownFileName ShowFileName(const std::filesystem::path& name);

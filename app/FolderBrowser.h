@@ -1,10 +1,15 @@
 // TSelectFolderDialog: the folder browser of the main window. Folders only,
 // no name box, no new-folder button; "フォルダの選択" both as its caption
-// and above its list. It remembers the folder last confirmed and opens next
-// time in the folder holding it, with it selected, so that it or a sibling
-// is one click away (the desktop the first time). Enter on that selected
-// folder confirms it again, as the desktop's own folder browser does;
-// Enter on any other folder opens it.
+// and above its list, "選択" on its button. It remembers the folder last
+// confirmed and opens next time with it selected.
+//
+// Linux (FolderBrowser.cpp): Qt's own dialog, opening in the folder holding
+// the last folder so that it or a sibling is one click away (the desktop the
+// first time). Enter on that selected folder confirms it again, as the
+// desktop's own folder browser does; Enter on any other folder opens it.
+//
+// Windows (FolderBrowserWin32.cpp): the shell's folder browser, rooted at
+// the desktop, with nothing selected the first time.
 #pragma once
 
 #include <filesystem>
@@ -26,6 +31,7 @@ class TSelectFolderDialog : public QObject {
 
   // Empty until a folder has been confirmed.
   const std::filesystem::path& Folder() const { return folder_; }
+  // Qt's dialog; none on Windows, where the shell shows its own.
   QFileDialog* Dialog() const { return dialog_; }
 
  protected:
@@ -37,6 +43,6 @@ class TSelectFolderDialog : public QObject {
   void FocusList(const QString& current);
   bool LastFolderSelected() const;
 
-  QFileDialog* dialog_;
+  QFileDialog* dialog_ = nullptr;
   std::filesystem::path folder_;
 };

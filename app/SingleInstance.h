@@ -1,49 +1,66 @@
-// TSingleInstance: one TextCnv per user. The first process holds a lock file
-// and listens on a local socket, both named after the instance name in the
-// user's runtime folder; a later start finds the lock taken, asks the first
-// over the socket to come forward and ends.
+// TSingleInstance: one TextCnv at a time. A later start finds the running
+// instance, brings its window forward and ends.
 //
-// A process that was killed leaves its lock and socket behind. The lock is
-// stale once its process is gone (QLockFile checks), and the socket is only
-// removed after nothing answered on it.
+// Linux (SingleInstance.cpp): one per user. The first process holds a lock
+// file and listens on a local socket, both named after the instance name in
+// the user's runtime folder; a later start finds the lock taken, asks the
+// first over the socket to come forward (ActivationRequested) and ends. A
+// killed process leaves its lock and socket behind: the lock is stale once
+// its process is gone (QLockFile checks), and the socket is only removed
+// after nothing answered on it.
+//
+// Windows (SingleInstanceWin32.cpp): one per session. The first process
+// creates the named mutex and marks its main window with a window property
+// of the same name; a later start finds the mutex, looks through the
+// top-level windows for the marked one, restores and raises it itself and
+// ends.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-class QLockFile;
+class QWidget;
+
+// Keeps a window marked as the running instance's; the mark goes with it.
+class TWindowMark {
+ public:
+  explicit TWindowMark(std::function<void()> unmark = {}) : unmark_(std::move(unmark)) {}
+  ~TWindowMark() {
+    if (unmark_) unmark_();
+  }
+  TWindowMark(const TWindowMark&) = delete;
+  TWindowMark& operator=(const TWindowMark&) = delete;
+
+ private:
+  std::function<void()> unmark_;
+};
 
 class TSingleInstance : public QObject {
   Q_OBJECT
  public:
-  // Where the lock and socket live: the runtime folder, else the temporary
-  // one.
   explicit TSingleInstance(const QString& name, QObject* parent = nullptr);
   ~TSingleInstance() override;
 
-  // True when no other instance runs: this one then holds the lock and
-  // listens. False when another instance holds the lock or answers.
+  // True when no other instance runs: this one then is the running one.
+  // False when another instance was there first.
   bool Claim();
-  // Asks the running instance to come forward; false when none answered
-  // within timeoutMs.
+  // Brings the running instance forward; false when none was found (or,
+  // where it is asked, none answered within timeoutMs).
   bool ActivateRunning(int timeoutMs = 3000);
-
-  QString LockPath() const { return lockPath_; }
-  QString SocketPath() const { return socketPath_; }
+  // Makes window the one a later start brings forward, for as long as the
+  // returned mark lives; it must not outlive the window.
+  [[nodiscard]] TWindowMark MarkWindow(QWidget& window);
 
  signals:
-  // A later start asked this instance to come forward.
+  // A later start asked this instance to come forward (Linux only: on
+  // Windows the later start raises the window itself).
   void ActivationRequested();
 
  private:
-  bool Answers() const;
-  void Serve();
-
-  QString lockPath_;
-  QString socketPath_;
-  std::unique_ptr<QLockFile> lock_;
-  QLocalServer* server_ = nullptr;
+  struct Platform;
+  std::unique_ptr<Platform> platform_;
 };

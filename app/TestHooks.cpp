@@ -1,9 +1,16 @@
 #include "TestHooks.h"
 
 #include <cstdio>
+#include <optional>
 
+#include <QAction>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
+
+#include "PathText.h"
+#include "fmain.h"
 
 namespace {
 
@@ -23,8 +30,10 @@ QString ModalForTest() {
   return mode == QLatin1String("browser") || mode == QLatin1String("box") ? mode : QString();
 }
 
+bool TracingInstance() { return !qEnvironmentVariableIsEmpty("TEXTCNV_TRACE_INSTANCE"); }
+
 void TraceInstance(const QString& line) {
-  if (qEnvironmentVariableIsEmpty("TEXTCNV_TRACE_INSTANCE")) return;
+  if (!TracingInstance()) return;
   PrintLine(line);
 }
 
@@ -36,5 +45,29 @@ void AnswerBoxForTest(QMessageBox& box) {
     text.replace(QLatin1Char('\n'), QLatin1Char('|'));
     PrintLine(QStringLiteral("box %1 %2").arg(int(box.icon())).arg(text));
     box.accept();
+  });
+}
+
+void ConvertForTest(TfmMain& window) {
+  const QString folder = qEnvironmentVariable("TEXTCNV_CONVERT_FOR_TEST");
+  if (folder.isEmpty()) return;
+  const QString picture = qEnvironmentVariable("TEXTCNV_PICTURE_FOR_TEST");
+  QObject::connect(&window, &TfmMain::RunEnded, &window, [&window, picture] {
+    PrintLine(QStringLiteral("run ended"));
+    if (picture.isEmpty()) return;
+    // Once the last log lines and the progress bar have been painted.
+    QTimer::singleShot(1000, &window, [&window, picture] {
+      const QRect frame = window.frameGeometry();
+      const QPixmap shot =
+          window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+      PrintLine(shot.save(picture, "PNG") ? QStringLiteral("picture saved")
+                                          : QStringLiteral("picture not saved"));
+      window.close();
+    });
+  });
+  QTimer::singleShot(0, &window, [&window, folder] {
+    window.SetFolderChooser([path = ToPath(folder)] { return std::optional(path); });
+    window.actSrcFolderSelect->trigger();
+    window.actConvStart->trigger();
   });
 }

@@ -74,8 +74,11 @@ int RunFirstInstance(TSingleInstance& instance) {
   }
   splash.reset();
 
+  // Unmarked once the event loop ends, before the window goes.
+  const TWindowMark mark = instance.MarkWindow(fmMain);
   TraceInstance(QStringLiteral("listening"));
   OpenModalForTest(fmMain);
+  ConvertForTest(fmMain);
   return QApplication::exec();
 }
 

@@ -52,7 +52,7 @@ TViewMenu::TViewMenu(TfmMain& window, QMenuBar* bar)
 fs::path TViewMenu::OutputFolder() const {
   const fs::path chosen = window_.ChosenFolder();
   if (chosen.empty()) return {};
-  std::string folder = OutputFolderOf(chosen).native();
+  fs::path::string_type folder = OutputFolderOf(chosen).native();
   folder.pop_back();  // its trailing delimiter
   return folder;
 }

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Saves a picture of the Windows TextCnv window after a conversion run, as
+# wine draws it on an Xvfb screen:
+#
+#   scripts/windows/screenshot.sh [BIN] [FOLDER] [OUTPUT.png]
+#
+# BIN is the folder holding TextCnv.exe (default build-windows/app, or a
+# dist folder); FOLDER (default samples/basic) is copied to "取込データ" on
+# the desktop of a private wine prefix and left as it is; OUTPUT defaults to
+# docs/windows.png. The program takes the copy as if confirmed in its folder
+# browser, converts it with its boxes answered unseen and saves what the
+# screen shows of its window (TEXTCNV_CONVERT_FOR_TEST, app/TestHooks.h).
+# Wine runs as a virtual desktop, so the window has the frame Windows draws.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+bin=$(cd "${1:-$root/build-windows/app}" && pwd)
+folder=$(cd "${2:-$root/samples/basic}" && pwd)
+output=${3:-$root/docs/windows.png}
+[ -f "$bin/TextCnv.exe" ] || { echo "screenshot: no $bin/TextCnv.exe" >&2; exit 1; }
+mkdir -p "$(dirname "$output")"
+output=$(cd "$(dirname "$output")" && pwd)/$(basename "$output")
+
+if [ "${TEXTCNV_INSIDE_XVFB:-}" != 1 ]; then
+  TEXTCNV_INSIDE_XVFB=1 exec timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash "${BASH_SOURCE[0]}" "$bin" "$folder" "$output"
+fi
+
+# shellcheck source=wine-env.sh
+source "$root/scripts/windows/wine-env.sh"
+textcnv_wine_setup
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+wineserver -w
+
+desktop=$(find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Desktop | head -n1)
+[ -n "$desktop" ] || { echo "screenshot: the prefix has no desktop folder" >&2; exit 1; }
+copy=$desktop/取込データ
+cp -r "$folder" "$copy"
+rm -rf "$copy/処理後"
+picture=$textcnv_wine_tmp/windows.png
+log=$textcnv_wine_tmp/log
+
+TEXTCNV_TRACE_INSTANCE=1 TEXTCNV_ANSWER_BOXES=1 \
+  TEXTCNV_CONVERT_FOR_TEST="$(textcnv_wine_path "$copy")" \
+  TEXTCNV_PICTURE_FOR_TEST="$(textcnv_wine_path "$picture")" \
+  timeout 300 wine "$bin/TextCnv.exe" >"$log" 2>&1 || true
+if ! textcnv_has_line "$log" "picture saved"; then
+  echo "screenshot: no picture; the program printed:" >&2
+  cat "$log" >&2
+  exit 1
+fi
+cp "$picture" "$output"
+echo "screenshot: $output"
