@@ -73,7 +73,7 @@ void TViewMenu::RunEnded() {
 void TViewMenu::ShowFindings() {
   // The run's findings belong to the worker while a run works.
   if (window_.IsWorking()) return;
-  findings_->SetFindings(window_.RunFindings(), OutputFolder() / fs::path("処理結果の一覧.csv"));
+  findings_->SetFindings(window_.RunFindings(), OutputFolder() / fs::path(u8"処理結果の一覧.csv"));
   stale_ = false;
 }
 
@@ -93,7 +93,7 @@ void TViewMenu::actOpenOutputFolderExecute() {
   ShowFailures([&] {
     if (!opener_(QUrl::fromLocalFile(ToQString(folder)))) {
       throw std::runtime_error("出力フォルダを開けませんでした：" +
-                               quenShow::ForDisplay(folder.native()));
+                               quenShow::ForDisplay(quenFile::PathBytes(folder)));
     }
   });
 }

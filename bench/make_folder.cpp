@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path folder = argv[1];
   std::filesystem::create_directories(folder);
-  GenerateRecordFolder(folder, std::strtoull(argv[2], nullptr, 10));
+  GeneratorOptions options;
+  options.records = std::strtoull(argv[2], nullptr, 10);
+  GenerateRecordFolder(folder, options);
   return 0;
 }
