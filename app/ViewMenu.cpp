@@ -93,7 +93,7 @@ void TViewMenu::actOpenOutputFolderExecute() {
   ShowFailures([&] {
     if (!opener_(QUrl::fromLocalFile(ToQString(folder)))) {
       throw std::runtime_error("出力フォルダを開けませんでした：" +
-                               quenShow::ForDisplay(folder.native()));
+                               quenShow::ForDisplay(quenFile::PathBytes(folder)));
     }
   });
 }
