@@ -31,6 +31,12 @@ source "$root/scripts/windows/wine-env.sh"
 textcnv_wine_setup
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+# Wine's own fonts (the caption's, the dialogs') have no Japanese: it is
+# drawn from the IPA font, as a Japanese Windows links its fonts.
+for font in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v "$font" /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1
+done
 wineserver -w
 
 desktop=$(find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Desktop | head -n1)
