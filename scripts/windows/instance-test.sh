@@ -23,7 +23,7 @@ if [ "${TEXTCNV_INSIDE_XVFB:-}" != 1 ]; then
     bash "${BASH_SOURCE[0]}" "$folder"
 fi
 
-# shellcheck source=wine-env.sh
+# shellcheck source=scripts/windows/wine-env.sh disable=SC2154  # it sets textcnv_wine_tmp
 source "$root/scripts/windows/wine-env.sh"
 textcnv_wine_setup
 log=$textcnv_wine_tmp/logs
