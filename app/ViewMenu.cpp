@@ -73,7 +73,7 @@ void TViewMenu::RunEnded() {
 void TViewMenu::ShowFindings() {
   // The run's findings belong to the worker while a run works.
   if (window_.IsWorking()) return;
-  findings_->SetFindings(window_.RunFindings(), OutputFolder() / fs::path("処理結果の一覧.csv"));
+  findings_->SetFindings(window_.RunFindings(), OutputFolder() / fs::path(u8"処理結果の一覧.csv"));
   stale_ = false;
 }
 

@@ -6,9 +6,7 @@
 // ones Linux gives for the same calls.
 #pragma once
 
-#include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/types.h>
+#include "quenOs.h"
 
 #include <cstddef>
 #include <map>

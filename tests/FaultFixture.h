@@ -47,7 +47,7 @@ inline std::map<std::string, std::string> FilesIn(const fs::path& folder) {
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder, ec)) {
     if (e.is_directory()) continue;
-    files[e.path().filename().string()] = e.is_regular_file() ? ReadBytes(e.path()) : "";
+    files[quenFile::PathBytes(e.path().filename())] = e.is_regular_file() ? ReadBytes(e.path()) : "";
   }
   return files;
 }
@@ -106,7 +106,7 @@ struct Outcome {
   }
 };
 
-inline fs::path OutputDir(const fs::path& folder) { return folder / "処理後"; }
+inline fs::path OutputDir(const fs::path& folder) { return folder / u8"処理後"; }
 
 // One run of the folder, with fs installed for its length only.
 inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSystem = nullptr) {

@@ -5,9 +5,7 @@
 // a status query of an open file as a stat.
 #pragma once
 
-#include <fcntl.h>
-#include <limits.h>
-#include <unistd.h>
+#include "quenOs.h"
 
 #include <algorithm>
 #include <array>
@@ -20,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "quenFile.h"
 #include "quenFileSystem.h"
 
 namespace faulty {
@@ -45,15 +44,6 @@ inline const char* OpName(Op op) {
                                               "rename", "unlink", "mkdir", "list", "stat",
                                               "access", "chmod",  "lock"};
   return names[static_cast<std::size_t>(op)];
-}
-
-// The path of name in the folder open as dirFd, as far as the kernel knows it.
-inline std::string PathAt(int dirFd, const char* name) {
-  if (dirFd == AT_FDCWD || name[0] == '/') return name;
-  char folder[PATH_MAX];
-  const std::string link = "/proc/self/fd/" + std::to_string(dirFd);
-  const ssize_t n = ::readlink(link.c_str(), folder, sizeof folder);
-  return n < 0 ? std::string(name) : std::string(folder, static_cast<std::size_t>(n)) + "/" + name;
 }
 
 class FaultyFileSystem : public quenFile::FileSystem {
@@ -86,7 +76,13 @@ class FaultyFileSystem : public quenFile::FileSystem {
 
   int Open(const char* path, int flags, mode_t mode) override {
     if (int e = EnterOpen(path)) return Fail(e);
-    return FileSystem::Open(path, flags, mode);
+    const int fd = FileSystem::Open(path, flags, mode);
+    // Kept, so that a name in the folder can be told by its path.
+    if (fd >= 0 && (flags & O_DIRECTORY)) {
+      std::lock_guard lock(foldersMutex_);
+      folders_[fd] = path;
+    }
+    return fd;
   }
   int OpenAt(int dirFd, const char* name, int flags, mode_t mode) override {
     if (int e = EnterOpen(PathAt(dirFd, name))) return Fail(e);
@@ -106,6 +102,10 @@ class FaultyFileSystem : public quenFile::FileSystem {
     return FileSystem::Sync(fd);
   }
   int Close(int fd) override {
+    {
+      std::lock_guard lock(foldersMutex_);
+      folders_.erase(fd);
+    }
     const int e = Enter(Op::kClose);
     const int result = FileSystem::Close(fd);
     return e != 0 ? Fail(e) : result;
@@ -194,8 +194,15 @@ class FaultyFileSystem : public quenFile::FileSystem {
     }
     return 0;
   }
+  // The path of name in the folder open as dirFd.
+  std::string PathAt(int dirFd, const char* name) {
+    std::lock_guard lock(foldersMutex_);
+    const auto folder = folders_.find(dirFd);
+    if (dirFd == AT_FDCWD || folder == folders_.end()) return name;
+    return folder->second + "/" + name;
+  }
   void RecordCommit(const std::string& target) {
-    std::ifstream in(target, std::ios::binary);
+    std::ifstream in(quenFile::PathFromBytes(target), std::ios::binary);
     committed_[target].emplace_back(std::istreambuf_iterator<char>(in),
                                     std::istreambuf_iterator<char>());
   }
@@ -230,6 +237,8 @@ class FaultyFileSystem : public quenFile::FileSystem {
   bool injected_ = false;
   int injectedErrno_ = 0;
   std::map<std::string, std::vector<std::string>> committed_;
+  std::mutex foldersMutex_;
+  std::map<int, std::string> folders_;
 };
 
 // Installs a file system for the life of the object.

@@ -2,7 +2,6 @@
 // byte, the early ends, and the faults the run mends.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -28,9 +27,10 @@ class Run : public testing::Test {
   Run() : host_(dir_.path()), run_(host_, data_) {}
 
   void Write(std::string_view name, std::string_view bytes) { WriteBytes(dir_ / name, bytes); }
-  std::string Out(std::string_view name) const { return ReadBytes(dir_.path() / "処理後" / name); }
+  std::string Out(std::string_view name) const { return ReadBytes(dir_.path() / u8"処理後" / quenFile::PathFromBytes(name));
+  }
   bool HasOut(std::string_view name) const {
-    return std::filesystem::exists(dir_.path() / "処理後" / name);
+    return std::filesystem::exists(dir_.path() / u8"処理後" / quenFile::PathFromBytes(name));
   }
 
   // Runs the conversion and returns the log, decoded for readable failures.
@@ -91,7 +91,7 @@ TEST_F(Run, FileCheckLogsRecordFilesThenOthersWithCounts) {
                 "  [×]ファイル数:1個", "ファイルチェック　終了"}));
   EXPECT_EQ(outcome_, RunOutcome::kCompleted);
   EXPECT_EQ(boxes_.boxes.size(), 1u);
-  EXPECT_EQ(ReadBytes(dir_.path() / "処理後" / "処理結果.txt"), Crlf([&] {
+  EXPECT_EQ(ReadBytes(dir_.path() / u8"処理後" / u8"処理結果.txt"), Crlf([&] {
               std::vector<std::string> raw = run_.Log().Lines();
               return raw;
             }()));
@@ -256,8 +256,8 @@ TEST_F(Run, EveryRecordOfARepeatedKeyGoesToTheDuplicatesFileNewestFirst) {
 }
 
 TEST_F(Run, AStaleDuplicatesFileIsRemovedWhenThereAreNoDuplicates) {
-  std::filesystem::create_directory(dir_ / "処理後");
-  WriteBytes(dir_ / "処理後" / "重複エラー.txt", "old\r\n");
+  std::filesystem::create_directory(dir_ / u8"処理後");
+  WriteBytes(dir_ / u8"処理後" / u8"重複エラー.txt", "old\r\n");
   Write("a.txt", Lines({R("00000001", "K1")}));
   Convert();
   EXPECT_FALSE(HasOut("重複エラー.txt"));
@@ -321,8 +321,8 @@ TEST_F(Run, NoTitleReportShowsEachFindingWithItsNeighbours) {
 }
 
 TEST_F(Run, NoBlankTitlesLeaveNoReportEvenIfAnEarlierRunWroteOne) {
-  std::filesystem::create_directory(dir_ / "処理後");
-  WriteBytes(dir_ / "処理後" / "書名なし.txt", "old\r\n");
+  std::filesystem::create_directory(dir_ / u8"処理後");
+  WriteBytes(dir_ / u8"処理後" / u8"書名なし.txt", "old\r\n");
   Write("a.txt", Lines({R("00000001", "K1")}));
   Convert();
   EXPECT_FALSE(HasOut("書名なし.txt"));
@@ -346,8 +346,8 @@ TEST_F(Run, RunningTwiceGivesTheSameFiles) {
   for (const auto& [name, bytes] : first) EXPECT_EQ(Out(name), bytes) << name;
   // The old import file the second run replaced is gone, under any name.
   std::set<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir_ / "処理後")) {
-    names.insert(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(dir_ / u8"処理後")) {
+    names.insert(quenFile::PathBytes(e.path().filename()));
   }
   EXPECT_EQ(names, (std::set<std::string>{"取込用.txt", "重複エラー.txt", "書名なし.txt",
                                           "処理結果.txt"}));
@@ -363,29 +363,39 @@ TEST(EarlyEnd, EndsTheRunWithItsBoxAndTheReason) {
     bool logged;      // the box's text is also the log
   };
   const std::string cannotMake = " 処理後フォルダー<out>が作成できません\r\n処理を中断します。";
+#ifdef _WIN32
+  constexpr int kDeletingAFolder = EACCES;
+#else
+  constexpr int kDeletingAFolder = EISDIR;
+#endif
   std::optional<quenFile::OutputFolder> otherRun;
   const std::vector<Case> cases = {
-      {"a file in the way", [](const fs::path& f) { WriteBytes(f / "処理後", "a file"); },
+      {"a file in the way", [](const fs::path& f) { WriteBytes(f / u8"処理後", "a file"); },
        cannotMake + "\r\n" + quenFile::ReasonText(ENOTDIR), true},
+#ifndef _WIN32  // links need a privilege there
       {"a link in the way",
-       [](const fs::path& f) { fs::create_directory_symlink(".", f / "処理後"); },
+       [](const fs::path& f) { fs::create_directory_symlink(".", f / u8"処理後"); },
        cannotMake + "\r\n" + quenFile::ReasonText(ENOTDIR), true},
+#endif
       {"an old import file that is a folder",
-       [](const fs::path& f) { fs::create_directories(f / "処理後" / "取込用.txt" / "x"); },
+       [](const fs::path& f) { fs::create_directories(f / u8"処理後" / u8"取込用.txt" / "x"); },
        "ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい\r\n" +
-           quenFile::ReasonText(EISDIR),
+           // Windows will not delete a folder as a file, and says so.
+           quenFile::ReasonText(kDeletingAFolder),
        false},
+#ifndef _WIN32
       {"an output that is a link",
        [](const fs::path& f) {
-         fs::create_directory(f / "処理後");
-         fs::create_symlink("../a.txt", f / "処理後" / "重複エラー.txt");
+         fs::create_directory(f / u8"処理後");
+         fs::create_symlink("../a.txt", f / u8"処理後" / u8"重複エラー.txt");
        },
        " <out>/重複エラー.txt"
        "はシンボリックリンクのため書き込めません\r\n処理を中断します。",
        false},
+#endif
       {"another run on the folder",
        [&](const fs::path& f) {
-         otherRun.emplace(f / "処理後");
+         otherRun.emplace(f / u8"処理後");
          ASSERT_TRUE(otherRun->TryLock());
        },
        "このフォルダーは別の変換処理が処理中です\r\n処理を中断します。", false},
@@ -404,7 +414,7 @@ TEST(EarlyEnd, EndsTheRunWithItsBoxAndTheReason) {
 
     std::string box = c.box;
     if (const std::size_t at = box.find("<out>"); at != std::string::npos) {
-      box.replace(at, 5, (dir / "処理後").string());
+      box.replace(at, 5, quenFile::PathBytes(dir / u8"処理後"));
     }
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(quenText::ToUtf8(boxes.boxes[0].text), box);
@@ -420,7 +430,7 @@ TEST(EarlyEnd, EndsTheRunWithItsBoxAndTheReason) {
     }
     EXPECT_EQ(log, expectedLog);
     EXPECT_TRUE(host.busyChanges.empty());
-    EXPECT_FALSE(fs::exists(dir / "処理後" / "処理結果.txt"));
+    EXPECT_FALSE(fs::exists(dir / u8"処理後" / u8"処理結果.txt"));
     EXPECT_EQ(ReadBytes(dir / "a.txt"), source);
     otherRun.reset();
   }
@@ -503,9 +513,9 @@ TEST(RunProperty, EveryRecordLineEndsUpInExactlyOnePlace) {
       l.LoadFromBytes(bytes);
       placed.insert(l.begin(), l.end());
     };
-    add(ReadBytes(dir.path() / "処理後" / "取込用.txt"));
-    if (std::filesystem::exists(dir.path() / "処理後" / "重複エラー.txt")) {
-      add(ReadBytes(dir.path() / "処理後" / "重複エラー.txt"));
+    add(ReadBytes(dir.path() / u8"処理後" / u8"取込用.txt"));
+    if (std::filesystem::exists(dir.path() / u8"処理後" / u8"重複エラー.txt")) {
+      add(ReadBytes(dir.path() / u8"処理後" / u8"重複エラー.txt"));
     }
     // Dropped: unique-key lines with a blank title (the generator never
     // blanks the reading).

@@ -1,8 +1,6 @@
 #include "TempDir.h"
 
-#include <stdlib.h>
-
-#include <cerrno>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -12,12 +10,18 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir(std::string_view prefix, const fs::path& base) {
   const fs::path parent = base.empty() ? fs::temp_directory_path() : base;
-  // mkdtemp picks a name no other process or test holds.
-  std::string name = (parent / (std::string(prefix) + "XXXXXX")).native();
-  if (::mkdtemp(name.data()) == nullptr) {
-    throw std::system_error(errno, std::generic_category(), "mkdtemp " + name);
+  // Creating a folder fails when the name is taken, so a random name that
+  // could be created is one no other process or test holds.
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0;; ++attempt) {
+    const fs::path candidate = parent / (std::string(prefix) + std::to_string(random()));
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) {
+      path_ = candidate;
+      return;
+    }
+    if (ec || attempt > 100) throw std::system_error(ec, "create_directory " + candidate.string());
   }
-  path_ = name;
 }
 
 TempDir::~TempDir() {
@@ -26,7 +30,7 @@ TempDir::~TempDir() {
 }
 
 fs::path TempDir::operator/(std::string_view name) const {
-  return path_ / fs::path(std::string(name));
+  return path_ / fs::path(std::u8string(name.begin(), name.end()));
 }
 
 fs::path MemoryTempBase() {

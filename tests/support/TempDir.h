@@ -18,7 +18,9 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
+  // name is UTF-8.
   std::filesystem::path operator/(std::string_view name) const;
+  std::filesystem::path operator/(const char8_t* name) const { return path_ / name; }
 
  private:
   std::filesystem::path path_;

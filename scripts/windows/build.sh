@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# `make windows`: builds TextCnv.exe and textcnv-batch.exe for x86_64 Windows
+# against the toolchain folder of `make windows-toolchain`, and lays them out
+# with what they need to run in dist/windows/, zipped beside it.
+#   build.sh [build folder] [dist folder]
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=${1:-$root/build-windows}
+dist=${2:-$root/dist/windows}
+prefix=$(bash "$here/toolchain.sh" --print-dir)
+if [ ! -f "$prefix/stamps/qtbase-install.done" ] || [ ! -f "$prefix/stamps/icu-windows.done" ]; then
+  echo "The Windows toolchain is not built yet: run 'make windows-toolchain' first (about an hour)." >&2
+  exit 1
+fi
+triple=x86_64-w64-mingw32
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DCMAKE_TOOLCHAIN_FILE="$root/scripts/windows/mingw-w64-x86_64.cmake" \
+  -DTEXTCNV_WINDOWS_PREFIX="$prefix" -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target TextCnv textcnv-batch
+
+rm -rf "$dist"
+mkdir -p "$dist/platforms" "$dist/styles"
+cp "$build/app/TextCnv.exe" "$build/cli/textcnv-batch.exe" "$dist/"
+for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network; do cp "$prefix/qt/bin/$dll.dll" "$dist/"; done
+cp "$prefix/qt/plugins/platforms/qwindows.dll" "$dist/platforms/"
+cp "$prefix/qt/plugins/styles/"*.dll "$dist/styles/"
+# The C++ runtime of the compiler that built Qt and the programs.
+gcc_dir=$(dirname "$("$triple-g++-posix" -print-libgcc-file-name)")
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll; do cp "$gcc_dir/$dll" "$dist/"; done
+cp "/usr/$triple/lib/libwinpthread-1.dll" "$dist/"
+find "$dist" -name '*.exe' -o -name '*.dll' | xargs "$triple-strip" --strip-unneeded
+
+# Every DLL a program or plugin imports is either laid out here or one of
+# Windows' own.
+system_libs=$(ls "/usr/$triple/lib/" | tr 'A-Z' 'a-z')
+missing=0
+while read -r name; do
+  lower=$(echo "$name" | tr 'A-Z' 'a-z')
+  case "$lower" in api-ms-win-*) continue ;; esac
+  if [ ! -f "$dist/$name" ] && ! grep -qx "lib${lower%.dll}.a" <<<"$system_libs"; then
+    echo "dist/windows lacks $name" >&2
+    missing=1
+  fi
+done < <(find "$dist" -name '*.exe' -o -name '*.dll' | xargs "$triple-objdump" -p |
+         sed -n 's/^\s*DLL Name: //p' | sort -u)
+[ "$missing" = 0 ]
+
+zip_file="$(dirname "$dist")/TextCnv-windows-x86_64.zip"
+rm -f "$zip_file"
+(cd "$(dirname "$dist")" && cmake -E tar cf "$zip_file" --format=zip "$(basename "$dist")")
+echo "$dist: $(du -sh "$dist" | cut -f1); $zip_file: $(du -h "$zip_file" | cut -f1)"
