@@ -9,6 +9,8 @@
 #    without ever listening; the first is restored and still runs.
 # 3. A third start does the same.
 # 4. Once the first has ended, a new start runs as the first again.
+# 5. With the folder browser open over the first (it disables the window),
+#    a later start still finds the window and ends.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -21,7 +23,7 @@ if [ "${TEXTCNV_INSIDE_XVFB:-}" != 1 ]; then
     bash "${BASH_SOURCE[0]}" "$folder"
 fi
 
-# shellcheck source=wine-env.sh
+# shellcheck source=scripts/windows/wine-env.sh disable=SC2154  # it sets textcnv_wine_tmp
 source "$root/scripts/windows/wine-env.sh"
 textcnv_wine_setup
 log=$textcnv_wine_tmp/logs
@@ -69,6 +71,13 @@ kill -0 "$first_pid" 2>/dev/null || fail "the first ended after the third start"
 wineserver -k
 wait "$first_pid" 2>/dev/null || true
 start_first next 1
+wineserver -k
+
+wait "$first_pid" 2>/dev/null || true
+start_first browsing browser
+wait_for "$log/browsing" modal 60 || fail "the folder browser did not open: $(cat "$log/browsing")"
+later_start over-browser
+kill -0 "$first_pid" 2>/dev/null || fail "the first ended under its folder browser"
 wineserver -k
 
 if [ "$failures" = 0 ]; then

@@ -26,7 +26,7 @@ if [ "${TEXTCNV_INSIDE_XVFB:-}" != 1 ]; then
     bash "${BASH_SOURCE[0]}" "$bin" "$folder" "$output"
 fi
 
-# shellcheck source=wine-env.sh
+# shellcheck source=scripts/windows/wine-env.sh disable=SC2154  # it sets textcnv_wine_tmp
 source "$root/scripts/windows/wine-env.sh"
 textcnv_wine_setup
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run the Windows build under wine. Sets up a
 # private, quiet wine prefix (removed on exit, with its wine server), the
 # DLL search path for a build folder (the
