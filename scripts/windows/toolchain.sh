@@ -19,6 +19,8 @@ triple=x86_64-w64-mingw32
 packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64
+  # wine's own fonts for its captions, and a screen for the window under test
+  fonts-wine xvfb
   build-essential dpkg-dev cmake ninja-build perl python3
   # The host Qt whose moc, rcc and uic the Windows Qt uses; same version.
   qt6-base-dev qt6-base-dev-tools
