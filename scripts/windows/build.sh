@@ -24,7 +24,7 @@ cmake --build "$build" -j "$(nproc)" --target TextCnv textcnv-batch
 rm -rf "$dist"
 mkdir -p "$dist/platforms" "$dist/styles"
 cp "$build/app/TextCnv.exe" "$build/cli/textcnv-batch.exe" "$dist/"
-for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network; do cp "$prefix/qt/bin/$dll.dll" "$dist/"; done
+for dll in Qt6Core Qt6Gui Qt6Widgets; do cp "$prefix/qt/bin/$dll.dll" "$dist/"; done
 cp "$prefix/qt/plugins/platforms/qwindows.dll" "$dist/platforms/"
 cp "$prefix/qt/plugins/styles/"*.dll "$dist/styles/"
 # The C++ runtime of the compiler that built Qt and the programs.
