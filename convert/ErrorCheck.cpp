@@ -2,8 +2,8 @@
 // reads each record file once and keeps its bytes for the merge.
 #include <stdexcept>
 
-#include "KeyCollator.h"
 #include "ConversionRun.h"
+#include "KeyCollator.h"
 #include "quenFile.h"
 #include "quenShow.h"
 #include "quenUtil.h"
@@ -39,8 +39,8 @@ const SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
 // one ends the run here, naming its file and line, before anything is
 // written.
 [[noreturn]] void ThrowKeyTooLong(const fs::path& path, std::size_t line, std::size_t bytes) {
-  throw std::runtime_error("ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(path)) + "\" の " +
-                           std::to_string(line + 1) +
+  throw std::runtime_error("ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(path)) +
+                           "\" の " + std::to_string(line + 1) +
                            " 行目: " + KeyTooLongError(bytes, KeyCollator::kMaxKeyBytes).what());
 }
 

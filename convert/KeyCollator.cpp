@@ -69,7 +69,8 @@ KeyCollator::KeyCollator(const std::string& locale, Shortcut shortcut) {
   UErrorCode err = U_ZERO_ERROR;
   collator_.reset(icu::Collator::createInstance(icu::Locale(locale.c_str()), err));
   if (U_FAILURE(err) || !collator_) {
-    throw std::runtime_error("照合順序のロケール「" + quenShow::EscapeControls(locale) + "」は使えません（ICU の照合器を作れません）");
+    throw std::runtime_error("照合順序のロケール「" + quenShow::EscapeControls(locale) +
+                             "」は使えません（ICU の照合器を作れません）");
   }
   collator_->setStrength(icu::Collator::IDENTICAL);
   if (shortcut == Shortcut::kOn) shortcut_ = std::make_shared<ShortcutState>();

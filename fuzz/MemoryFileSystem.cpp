@@ -150,7 +150,8 @@ int MemoryFileSystem::OpenPath(const std::string& path, int flags, mode_t mode) 
   int fd = nextFd_;
   while (descriptors_.contains(fd)) ++fd;
   // What F_GETFL reports: the access mode and the status flags.
-  constexpr int kOpenOnly = O_CREAT | O_EXCL | O_TRUNC | O_NOCTTY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
+  constexpr int kOpenOnly =
+      O_CREAT | O_EXCL | O_TRUNC | O_NOCTTY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
   descriptors_[fd] = Descriptor{node, path, flags & ~kOpenOnly, 0};
   return fd;
 }
@@ -220,7 +221,8 @@ int MemoryFileSystem::RenamePaths(const std::string& from, const std::string& to
     // The folder's contents move with it, and so do folders open inside it.
     const std::string prefix = from + "/";
     std::vector<std::pair<std::string, std::shared_ptr<Node>>> moved;
-    for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.starts_with(prefix);) {
+    for (auto it = nodes_.lower_bound(prefix);
+         it != nodes_.end() && it->first.starts_with(prefix);) {
       moved.emplace_back(to + "/" + it->first.substr(prefix.size()), it->second);
       it = nodes_.erase(it);
     }

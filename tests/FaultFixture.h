@@ -47,7 +47,8 @@ inline std::map<std::string, std::string> FilesIn(const fs::path& folder) {
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder, ec)) {
     if (e.is_directory()) continue;
-    files[quenFile::PathBytes(e.path().filename())] = e.is_regular_file() ? ReadBytes(e.path()) : "";
+    files[quenFile::PathBytes(e.path().filename())] =
+        e.is_regular_file() ? ReadBytes(e.path()) : "";
   }
   return files;
 }

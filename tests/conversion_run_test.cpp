@@ -2,7 +2,6 @@
 // byte, the early ends, and the faults the run mends.
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -27,7 +26,8 @@ class Run : public testing::Test {
   Run() : host_(dir_.path()), run_(host_, data_) {}
 
   void Write(std::string_view name, std::string_view bytes) { WriteBytes(dir_ / name, bytes); }
-  std::string Out(std::string_view name) const { return ReadBytes(dir_.path() / u8"処理後" / quenFile::PathFromBytes(name));
+  std::string Out(std::string_view name) const {
+    return ReadBytes(dir_.path() / u8"処理後" / quenFile::PathFromBytes(name));
   }
   bool HasOut(std::string_view name) const {
     return std::filesystem::exists(dir_.path() / u8"処理後" / quenFile::PathFromBytes(name));

@@ -109,13 +109,12 @@ TEST(LineList, TakenLinesShareTheSourceBytesWithoutCopying) {
 }
 
 TEST(LineList, EveryLineCostsOneEightByteEntryAfterLoading) {
-  const std::vector<std::string> files = {
-      MixedLines(10007), std::string(20000, '\n'), std::string(2 * 30011, '\r') + "x",
-      [] {
-        std::string s;
-        for (int i = 0; i < 5003; ++i) s += "\r\n";
-        return s;
-      }()};
+  const std::vector<std::string> files = {MixedLines(10007), std::string(20000, '\n'),
+                                          std::string(2 * 30011, '\r') + "x", [] {
+                                            std::string s;
+                                            for (int i = 0; i < 5003; ++i) s += "\r\n";
+                                            return s;
+                                          }()};
   for (const std::string& bytes : files) {
     LineList list;
     list.LoadFromBytes(bytes);

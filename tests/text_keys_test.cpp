@@ -11,8 +11,8 @@
 
 #include <unicode/normalizer2.h>
 
-#include "KeyCollator.h"
 #include "ErrorEntryList.h"
+#include "KeyCollator.h"
 #include "KeyIndexList.h"
 #include "LineList.h"
 #include "TestSupport.h"

@@ -333,7 +333,9 @@ void AtomicWriter::Commit() {
   slot_ = -1;
 }
 
-bool RemoveFile(const std::filesystem::path& path) { return System().Unlink(PathBytes(path).c_str()) == 0; }
+bool RemoveFile(const std::filesystem::path& path) {
+  return System().Unlink(PathBytes(path).c_str()) == 0;
+}
 
 bool Exists(const std::filesystem::path& path, bool follow) {
   struct stat st {};

@@ -88,8 +88,8 @@ int Fail() { return Fail(::GetLastError()); }
 
 std::wstring Widen(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
   return wide;
@@ -247,9 +247,9 @@ int StatusOfPath(const std::wstring& path, struct stat* st, bool follow) {
     return 0;
   }
   // A link: what it leads to, by opening it.
-  const HANDLE handle = ::CreateFileW(path.c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle =
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Fail();
   const int result = StatusOfHandle(handle, st);
   ::CloseHandle(handle);
@@ -270,7 +270,8 @@ int OpenPath(const std::wstring& path, int flags) {
   }
   // The program creates files exclusively only for its temporary files,
   // which stay out of sight until they are renamed over their target.
-  const DWORD attributes = disposition == CREATE_NEW ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL;
+  const DWORD attributes =
+      disposition == CREATE_NEW ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL;
   // Backup semantics let a folder be opened, as a descriptor of one must be.
   DWORD options = FILE_FLAG_BACKUP_SEMANTICS;
   if (flags & O_NOFOLLOW) options |= FILE_FLAG_OPEN_REPARSE_POINT;
@@ -280,12 +281,13 @@ int OpenPath(const std::wstring& path, int flags) {
                     nullptr, disposition, attributes | options, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Fail();
   BY_HANDLE_FILE_INFORMATION info{};
-  const bool known = ::GetFileType(handle) == FILE_TYPE_DISK &&
-                     ::GetFileInformationByHandle(handle, &info);
+  const bool known =
+      ::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &info);
   int refusal = 0;
   if (known && (flags & O_NOFOLLOW) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     refusal = ELOOP;
-  } else if ((flags & O_DIRECTORY) && !(known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))) {
+  } else if ((flags & O_DIRECTORY) &&
+             !(known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))) {
     refusal = ENOTDIR;
   }
   if (refusal != 0) {
@@ -315,7 +317,8 @@ int ListPath(const std::wstring& folder, std::vector<DirEntry>& entries) {
     if (regular && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       // A link counts as a file only when it leads to one.
       struct stat st {};
-      regular = StatusOfPath(folder + L"\\" + data.cFileName, &st, true) == 0 && S_ISREG(st.st_mode);
+      regular =
+          StatusOfPath(folder + L"\\" + data.cFileName, &st, true) == 0 && S_ISREG(st.st_mode);
     }
     const bool hidden = data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     entries.push_back(DirEntry{Narrow(name), regular, hidden});
@@ -352,7 +355,9 @@ int LockFolder(int fd) {
 
 }  // namespace
 
-int FileSystem::Open(const char* path, int flags, mode_t) { return OpenPath(LongForm(path), flags); }
+int FileSystem::Open(const char* path, int flags, mode_t) {
+  return OpenPath(LongForm(path), flags);
+}
 
 ssize_t FileSystem::Read(int fd, void* buffer, std::size_t size) {
   const HANDLE handle = Table().Handle(fd);
@@ -400,7 +405,9 @@ int FileSystem::Rename(const char* from, const char* to) {
              : Fail();
 }
 
-int FileSystem::Unlink(const char* path) { return ::DeleteFileW(LongForm(path).c_str()) ? 0 : Fail(); }
+int FileSystem::Unlink(const char* path) {
+  return ::DeleteFileW(LongForm(path).c_str()) ? 0 : Fail();
+}
 
 int FileSystem::MakeDirectory(const char* path, mode_t) {
   return ::CreateDirectoryW(LongForm(path).c_str(), nullptr) ? 0 : Fail();
