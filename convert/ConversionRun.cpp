@@ -180,10 +180,12 @@ void ConversionRun::Execute() {
     // Within a whole run the import file is written once, here, after
     // filtering: a run that fails half-way leaves no half-made import file.
     WriteImportFile(kept);
-    kept = UniqueRecords();  // the run's lines are not needed any more
+    // Only the merged lines are needed any more, by the report.
+    const MergedLines reportLines = std::move(kept.merged);
+    kept = UniqueRecords();
     step = "書名なしレポートの出力";
     try {
-      WriteNoTitleReport();
+      WriteNoTitleReport(reportLines);
     } catch (const quenFile::FileError&) {
       reportFailure = std::current_exception();
     }

@@ -76,9 +76,10 @@ class ConversionRun {
   // Saves the kept records as the import file, without blank-title records
   // and with over-long NDC records first.
   void WriteImportFile(const UniqueRecords& kept);
-  // Writes "書名なし.txt". Throws the save's FileError after logging it, so
-  // that the run can still log its summary before it fails.
-  void WriteNoTitleReport();
+  // Writes "書名なし.txt" from the merged lines. Throws the save's FileError
+  // after logging it, so that the run can still log its summary before it
+  // fails.
+  void WriteNoTitleReport(const MergedLines& merged);
 
   const RunLog& Log() const { return log_; }
 
@@ -95,7 +96,7 @@ class ConversionRun {
   // Adds every copy of the key group [begin, end) of the index to the
   // findings, with its file and line.
   void AddDuplicateFindings(const KeyIndexList& index, std::size_t begin, std::size_t end,
-                            const LineList& lines, const SourceBytes& merged);
+                            const MergedLines& merged);
 
   RunHost& host_;
   RunData& data_;

@@ -45,8 +45,9 @@ KeyIndexList ConversionRun::BuildKeyIndex(const LineList& lines) {
 
 UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   UniqueRecords kept;
-  LineList lines;
+  LineList& lines = kept.merged.lines;
   lines.LoadFromBytes(std::move(merged.bytes));
+  kept.merged.files = std::move(merged.files);
   kept.index = BuildKeyIndex(lines);
   const KeyIndexList& index = kept.index;
   const ErrorEntryList& errors = data_.ErrorList;
@@ -55,7 +56,7 @@ UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
     std::size_t end = i + 1;
     while (end < index.size() && index.SameKey(i, end)) ++end;
     if (end - i > 1) {
-      AddDuplicateFindings(index, i, end, lines, merged);
+      AddDuplicateFindings(index, i, end, kept.merged);
       for (; i < end; ++i) index.AppendLineTo(i, duplicateLines);
     } else {
       index.AppendLineTo(i, kept.lines);

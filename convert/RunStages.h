@@ -30,6 +30,19 @@ struct SourceBytes {
   std::vector<SourceFile> files;
 };
 
+// The merged lines and where each record file's lines lie among them: kept
+// until the no-title report, which shows records with the lines around them
+// without reading the files again.
+struct MergedLines {
+  LineList lines;
+  std::vector<SourceFile> files;
+
+  // Where line sits in the merged bytes; line must be one of lines.
+  std::size_t OffsetOf(std::string_view line) const;
+  // The index of the first line at or after offset in the merged bytes.
+  std::size_t FirstLineFrom(std::size_t offset) const;
+};
+
 // What the duplicate check leaves: the key index of the merged lines, and
 // the lines whose key is unique, in key order, each with its index entry so
 // that filtering need not collate those keys again.
@@ -40,4 +53,5 @@ struct UniqueRecords {
   // errors[i] is the error list's first entry for the key of lines[i], or
   // -1: looked up while the duplicate check has that key at hand.
   std::vector<long> errors;
+  MergedLines merged;
 };

@@ -320,6 +320,57 @@ TEST_F(Run, NoTitleReportShowsEachFindingWithItsNeighbours) {
                       "", "F0 :書名（ヨミ）空白:a.txt", "L4 :書名（ヨミ）空白:b.txt"}));
 }
 
+// The report shows a record's neighbours from its own file only, wherever
+// the file stands among the merged ones and however its last line ends.
+TEST(NoTitleReport, NeighboursNeverComeFromTheFileBeforeOrAfter) {
+  struct Case {
+    const char* what;
+    int file;  // of three, each of 9 records; the middle one has no final break
+    int line;  // 0-based
+    int first, last;  // the 1-based lines shown, 6 each side at most
+  };
+  const Case cases[] = {
+      {"last line of the first file", 0, 8, 3, 9},
+      {"first line of the middle file", 1, 0, 1, 7},
+      {"last line of the middle file, which has no break", 1, 8, 3, 9},
+      {"first line of the last file", 2, 0, 1, 7},
+      {"middle of the last file", 2, 4, 1, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const char* names[] = {"a.txt", "b.txt", "c.txt"};
+    std::vector<std::vector<std::string>> files(3);
+    for (int f = 0; f < 3; ++f) {
+      for (int i = 0; i < 9; ++i) {
+        Rec r = R(std::to_string(f + 1) + "000000" + std::to_string(i),
+                  "K" + std::to_string(f) + std::to_string(i));
+        if (f == c.file && i == c.line) r.title = "";
+        files[f].push_back(RecordLine(r));
+      }
+      std::string bytes = Crlf(files[f]);
+      if (f == 1) bytes.resize(bytes.size() - 2);
+      WriteBytes(dir / names[f], bytes);
+    }
+    RecordingHost host(dir.path());
+    RunData data;
+    ConversionRun run(host, data);
+    ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
+    std::vector<std::string> shown;
+    quenUtil::Split('\n', ReadBytes(dir.path() / "処理後" / "書名なし.txt"), &shown);
+    for (std::string& line : shown) line.pop_back();  // its CR
+    ASSERT_EQ(shown.size(), static_cast<std::size_t>(c.last - c.first + 2));
+    EXPECT_EQ(shown[0], Cp932("K" + std::to_string(c.file) + std::to_string(c.line) + " :" +
+                              names[c.file] + ":" + std::to_string(c.line + 1) + "行目"));
+    for (int n = c.first; n <= c.last; ++n) {
+      const std::string& line = shown[static_cast<std::size_t>(n - c.first + 1)];
+      const std::string id = std::to_string(c.file + 1) + "000000" + std::to_string(n - 1);
+      EXPECT_EQ(line.substr(0, line.find('\t')),
+                quenUtil::PadLeft(std::to_string(n), 5, " ") + Cp932("行目:") + id);
+    }
+  }
+}
+
 TEST_F(Run, NoBlankTitlesLeaveNoReportEvenIfAnEarlierRunWroteOne) {
   std::filesystem::create_directory(dir_ / "処理後");
   WriteBytes(dir_ / "処理後" / "書名なし.txt", "old\r\n");
