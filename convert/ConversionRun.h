@@ -72,6 +72,9 @@ class ConversionRun {
   UniqueRecords CheckDuplicates(SourceBytes merged);
   // The key index of lines: every non-blank line under its key, sorted.
   KeyIndexList BuildKeyIndex(const LineList& lines);
+  // For each key of the error list that the index holds, sorted: the index
+  // entry where its group starts and the key's first error list entry.
+  std::vector<std::pair<std::size_t, long>> ErrorsInIndex(const KeyIndexList& index) const;
 
   // Saves the kept records as the import file, without blank-title records
   // and with over-long NDC records first.

@@ -28,6 +28,11 @@ void KeyIndexList::Clear() {
   unsortedFrom_ = 0;
 }
 
+void KeyIndexList::Reserve(std::size_t n) {
+  entries_.reserve(entries_.size() + n);
+  lines_.Reserve(lines_.size() + n);
+}
+
 void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t i) {
   const auto line = static_cast<uint32_t>(lines_.size());
   lines_.AddFrom(lines, i);
@@ -141,10 +146,13 @@ void KeyIndexList::Sort(const Progress& progress) {
 }
 
 long KeyIndexList::IndexOf(std::string_view key) const {
-  const std::string wanted = collator_->SortKey(key);
+  return IndexOfSortKey(collator_->SortKey(key));
+}
+
+long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
   auto it =
       std::lower_bound(entries_.begin(), entries_.end(), std::string_view(wanted),
-                       [](const Entry& e, std::string_view k) { return e.sortKey.compare(k) < 0; });
+                       [](const Entry& e, std::string_view k) { return e.sortKey < k; });
   if (it == entries_.end() || it->sortKey != wanted) return -1;
   return static_cast<long>(it - entries_.begin());
 }

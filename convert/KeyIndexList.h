@@ -37,6 +37,9 @@ class KeyIndexList {
   std::string_view SortKey(std::size_t i) const { return entries_[i].sortKey; }
 
   void Clear();
+  // Makes room for n more entries at once: growing by doubling would copy
+  // the entries over and over, and hold them twice while it does.
+  void Reserve(std::size_t n);
   // Adds line i of lines (sharing its bytes) under key, a view into that line.
   void Add(std::string_view key, const LineList& lines, std::size_t i);
   // Puts the entries added since the last Sort into key order. progress,
@@ -49,10 +52,14 @@ class KeyIndexList {
 
   // True when entries i and j have equal keys.
   bool SameKey(std::size_t i, std::size_t j) const {
-    return entries_[i].sortKey == entries_[j].sortKey;
+    // The heads sit in the entries: keys that differ there are told apart
+    // without reaching for their sort keys' scattered bytes.
+    return entries_[i].head == entries_[j].head && entries_[i].sortKey == entries_[j].sortKey;
   }
   // The first of the entries whose key equals key, or -1.
   long IndexOf(std::string_view key) const;
+  // The same for a key whose collation sort key is already known.
+  long IndexOfSortKey(std::string_view sortKey) const;
 
  private:
   struct Entry {

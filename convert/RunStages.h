@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "KeyIndexList.h"
@@ -43,15 +44,14 @@ struct MergedLines {
   std::size_t FirstLineFrom(std::size_t offset) const;
 };
 
-// What the duplicate check leaves: the key index of the merged lines, and
-// the lines whose key is unique, in key order, each with its index entry so
-// that filtering need not collate those keys again.
+// What the duplicate check leaves: the lines whose key is unique, in key
+// order, with the error list's finding for each that has one, looked up
+// while the duplicate check had the keys at hand. The key index itself is
+// gone by then: filtering needs none of it.
 struct UniqueRecords {
-  KeyIndexList index;
   LineList lines;
-  std::vector<std::size_t> entries;  // entries[i] is the index entry of lines[i]
-  // errors[i] is the error list's first entry for the key of lines[i], or
-  // -1: looked up while the duplicate check has that key at hand.
-  std::vector<long> errors;
+  // (i, e) for each lines[i] whose key the error list holds, in order of i:
+  // e is the error list's first entry for that key.
+  std::vector<std::pair<std::size_t, long>> errors;
   MergedLines merged;
 };
