@@ -38,9 +38,14 @@ class KeyIndexList {
 
   void Clear();
   // Makes room for n more entries at once: growing by doubling would copy
-  // the entries over and over, and hold them twice while it does.
+  // the entries over and over, and hold them twice while it does. With many
+  // keys to come it also learns the collator's shortcut, so that Add can
+  // write the sort keys the shortcut covers.
   void Reserve(std::size_t n);
-  // Adds line i of lines (sharing its bytes) under key, a view into that line.
+  // Adds line i of lines (sharing its bytes) under key, a view into that
+  // line. Writes the key's sort key at once when the collator's learned
+  // shortcut covers it: the key's bytes are in the cache now, and would
+  // have to be fetched from memory again by Sort.
   void Add(std::string_view key, const LineList& lines, std::size_t i);
   // Puts the entries added since the last Sort into key order. progress,
   // when given, hears on the calling thread how far the collating (the long
@@ -71,6 +76,9 @@ class KeyIndexList {
     uint32_t line;  // in lines_
   };
   using Chunks = std::vector<std::unique_ptr<std::string>>;
+  // Stores a sort key in the last of chunks, or a new one when it is full;
+  // room is the size of a new chunk.
+  static std::string_view Store(std::string_view sortKey, std::size_t room, Chunks& chunks);
   void ComputeSortKeys(std::size_t from, const Progress& progress);
   void CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
                     const Progress& report, const std::atomic<bool>& failed, Chunks& chunks);
@@ -81,4 +89,5 @@ class KeyIndexList {
   std::size_t unsortedFrom_ = 0;
   // Chunks of sort-key bytes; each is filled once and never grows after.
   Chunks sortKeys_;
+  std::string scratch_;  // Add's sort key before it is stored
 };
