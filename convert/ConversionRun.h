@@ -63,8 +63,8 @@ class ConversionRun {
   // The error check of one file, whose bytes it appends to sources.
   void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
 
-  // Logs each file's line count and the total; returns the merged bytes
-  // with each file's line count.
+  // Logs each file's line count, as the error check counted it, and the
+  // total; returns the merged bytes.
   SourceBytes MergeTargetFiles(SourceBytes sources);
 
   // Moves every record whose key occurs more than once into "重複エラー.txt"

@@ -23,7 +23,6 @@ SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;
     }
-    file.lines = LineList::CountLines(sources.bytes.view().substr(file.start, file.size));
     total += file.lines;
     log_.Append(" " + Count4(file.lines) + Sjis("件(") + name + ")");
   }

@@ -19,13 +19,13 @@ struct SourceFile {
   std::size_t start = 0;  // in SourceBytes::bytes
   std::size_t size = 0;   // without the line break added after it
   bool read = false;      // false: it could not be opened, and holds no bytes
-  std::size_t lines = 0;  // its line count, set by the merge
+  std::size_t lines = 0;  // its line count, set by the error check
 };
 
 // The record files' bytes end to end, as the merge writes them: each file
 // read once, by the error check, with a line break added after a file whose
-// last line lacks one. The merge hands them on with each file's line count,
-// so that the duplicate check can say where each record stands.
+// last line lacks one, and each file's line count as the error check
+// counted it, so that the duplicate check can say where each record stands.
 struct SourceBytes {
   quenFile::ByteBuffer bytes;
   std::vector<SourceFile> files;
