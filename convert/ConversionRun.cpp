@@ -144,8 +144,13 @@ bool ConversionRun::OpenOutputFolder() {
 
 void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
   quenFile::AtomicWriter out(*output_, name);
-  for (const std::string_view line : lines) {
-    out.Write(line);
+  // Lines in key order lie scattered over the merged bytes: asking for the
+  // bytes of a line a few lines ahead lets their fetch from memory overlap
+  // the copying of this one.
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i + kAhead < lines.size()) __builtin_prefetch(lines[i + kAhead].data());
+    out.Write(lines[i]);
     out.Write("\r\n");
   }
   out.Commit();
@@ -180,10 +185,12 @@ void ConversionRun::Execute() {
     // Within a whole run the import file is written once, here, after
     // filtering: a run that fails half-way leaves no half-made import file.
     WriteImportFile(kept);
-    kept = UniqueRecords();  // the run's lines are not needed any more
+    // Only the merged lines are needed any more, by the report.
+    const MergedLines reportLines = std::move(kept.merged);
+    kept = UniqueRecords();
     step = "書名なしレポートの出力";
     try {
-      WriteNoTitleReport();
+      WriteNoTitleReport(reportLines);
     } catch (const quenFile::FileError&) {
       reportFailure = std::current_exception();
     }

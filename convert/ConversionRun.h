@@ -63,8 +63,8 @@ class ConversionRun {
   // The error check of one file, whose bytes it appends to sources.
   void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
 
-  // Logs each file's line count and the total; returns the merged bytes
-  // with each file's line count.
+  // Logs each file's line count, as the error check counted it, and the
+  // total; returns the merged bytes.
   SourceBytes MergeTargetFiles(SourceBytes sources);
 
   // Moves every record whose key occurs more than once into "重複エラー.txt"
@@ -72,13 +72,17 @@ class ConversionRun {
   UniqueRecords CheckDuplicates(SourceBytes merged);
   // The key index of lines: every non-blank line under its key, sorted.
   KeyIndexList BuildKeyIndex(const LineList& lines);
+  // For each key of the error list that the index holds, sorted: the index
+  // entry where its group starts and the key's first error list entry.
+  std::vector<std::pair<std::size_t, long>> ErrorsInIndex(const KeyIndexList& index) const;
 
   // Saves the kept records as the import file, without blank-title records
   // and with over-long NDC records first.
   void WriteImportFile(const UniqueRecords& kept);
-  // Writes "書名なし.txt". Throws the save's FileError after logging it, so
-  // that the run can still log its summary before it fails.
-  void WriteNoTitleReport();
+  // Writes "書名なし.txt" from the merged lines. Throws the save's FileError
+  // after logging it, so that the run can still log its summary before it
+  // fails.
+  void WriteNoTitleReport(const MergedLines& merged);
 
   const RunLog& Log() const { return log_; }
 
@@ -95,7 +99,7 @@ class ConversionRun {
   // Adds every copy of the key group [begin, end) of the index to the
   // findings, with its file and line.
   void AddDuplicateFindings(const KeyIndexList& index, std::size_t begin, std::size_t end,
-                            const LineList& lines, const SourceBytes& merged);
+                            const MergedLines& merged);
 
   RunHost& host_;
   RunData& data_;

@@ -24,7 +24,7 @@ std::size_t ExpectedSize(const std::vector<fs::path>& files) {
 
 // Reads a record file onto the end of sources, adding a line break where
 // its last line lacks one.
-const SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
+SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
   quenFile::ByteBuffer& bytes = sources.bytes;
   SourceFile& file = sources.files.emplace_back(SourceFile{path, bytes.size()});
   file.read = quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, bytes); });
@@ -61,7 +61,7 @@ SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
 
 void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources) {
   const std::string nameNative = quenFile::PathBytes(path.filename());
-  const SourceFile& checked = AppendSourceFile(path, sources);
+  SourceFile& checked = AppendSourceFile(path, sources);
   if (!checked.read) {
     log_.Append(Sjis(" ファイル読み込みエラー:") + quenShow::ForLog(nameNative));
     return;
@@ -69,6 +69,7 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   // The lines are only read here: walked where they lie, not copied.
   const std::string_view bytes = sources.bytes.view().substr(checked.start, checked.size);
   const std::size_t lineCount = LineList::CountLines(bytes);
+  checked.lines = lineCount;  // the merge logs it
   SetProgress(0, 100);
 
   std::size_t titleBlank = 0;

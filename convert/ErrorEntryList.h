@@ -37,6 +37,12 @@ class ErrorEntryList {
   long IndexOf(std::string_view key) const;
   // The same for a key whose collation sort key is already known.
   long IndexOfSortKey(std::string_view sortKey) const;
+  // Calls visit(sortKey, first) once for each distinct key, with the
+  // position of its first entry; in no particular order.
+  template <typename Visit>
+  void ForEachKey(Visit&& visit) const {
+    for (const auto& [sortKey, first] : firstBySortKey_) visit(std::string_view(sortKey), first);
+  }
 
  private:
   const KeyCollator* collator_;

@@ -14,25 +14,25 @@ void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
 
   // Lines of kind 2 go to the top one by one, so they end up in reverse:
   // collected here, then put in front in that order.
-  std::vector<std::size_t> top;
-  std::vector<std::size_t> rest;
-  rest.reserve(lineCount);
   const ErrorEntryList& errors = data_.ErrorList;
+  std::vector<std::size_t> top;
+  for (const auto& [a, found] : kept.errors) {
+    if (errors[static_cast<std::size_t>(found)].rec.Kind == ekNdcLength) top.push_back(a);
+  }
+  LineList output;
+  output.Reserve(lineCount - kept.errors.size() + top.size());
+  std::for_each(top.rbegin(), top.rend(), [&](std::size_t a) { output.AddFrom(lines, a); });
   // The key index leaves blank lines out, so none is kept: the lines' bytes
   // are first touched when they are written, not once before as well.
+  auto listed = kept.errors.begin();
   for (std::size_t a = 0; a < lineCount; ++a) {
-    const long found = kept.errors[a];
-    if (found < 0) {
-      rest.push_back(a);
-    } else if (errors[static_cast<std::size_t>(found)].rec.Kind == ekNdcLength) {
-      top.push_back(a);
+    if (listed != kept.errors.end() && listed->first == a) {
+      ++listed;
+    } else {
+      output.AddFrom(lines, a);
     }
     SetProgress(static_cast<int>(a * 100 / lineCount), 100);
   }
-  LineList output;
-  output.Reserve(top.size() + rest.size());
-  std::for_each(top.rbegin(), top.rend(), [&](std::size_t a) { output.AddFrom(lines, a); });
-  for (std::size_t a : rest) output.AddFrom(lines, a);
 
   try {
     SaveLines(output, kImportFileName);

@@ -100,11 +100,16 @@ int KeyCollator::Compare(std::string_view a, std::string_view b) const {
   return (c > 0) - (c < 0);
 }
 
-void KeyCollator::AppendSortKey(std::string_view key, std::string& out) const {
-  CheckKeyLength(key);
+bool KeyCollator::AppendShortcutSortKey(std::string_view key, std::string& out) const {
+  // The shortcut takes short keys only, so no key it covers is too long.
   const SortKeyShortcut* shortcut =
       shortcut_ ? shortcut_->ready.load(std::memory_order_acquire) : nullptr;
-  if (shortcut != nullptr && shortcut->Append(key, out)) return;
+  return shortcut != nullptr && shortcut->Append(key, out);
+}
+
+void KeyCollator::AppendSortKey(std::string_view key, std::string& out) const {
+  CheckKeyLength(key);
+  if (AppendShortcutSortKey(key, out)) return;
   const icu::UnicodeString folded = FoldedKey(key);
   AppendIcuSortKey(folded, out);
   AppendTieBreak(folded, out);

@@ -66,6 +66,9 @@ class KeyCollator {
   // then what orders the keys ICU ties (see AppendTieBreak).
   void AppendSortKey(std::string_view key, std::string& out) const;
   std::string SortKey(std::string_view key) const;
+  // Appends the key's sort key and returns true when the learned shortcut
+  // covers the key; otherwise returns false and leaves out as it was.
+  bool AppendShortcutSortKey(std::string_view key, std::string& out) const;
 
   // Learns the shortcut that writes the sort keys of ISBN-like keys without
   // ICU (see SortKeyShortcut), unless learned already or off. It costs about

@@ -28,28 +28,48 @@ void KeyIndexList::Clear() {
   unsortedFrom_ = 0;
 }
 
+void KeyIndexList::Reserve(std::size_t n) {
+  entries_.reserve(entries_.size() + n);
+  lines_.Reserve(lines_.size() + n);
+  if (n >= kKeysForShortcut) collator_->LearnShortcut();
+}
+
 void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t i) {
   const auto line = static_cast<uint32_t>(lines_.size());
   lines_.AddFrom(lines, i);
-  entries_.push_back(Entry{key, {}, 0, line});
+  Entry& entry = entries_.emplace_back(Entry{key, {}, 0, line});
+  scratch_.clear();
+  if (collator_->AppendShortcutSortKey(key, scratch_)) {
+    // A small index gets a small chunk: room for the keys reserved.
+    const std::size_t coming = entries_.capacity() - entries_.size() + 1;
+    entry.sortKey = Store(scratch_, std::min(kChunkBytes, coming * kKeyBytesGuess), sortKeys_);
+  }
+}
+
+std::string_view KeyIndexList::Store(std::string_view sortKey, std::size_t room, Chunks& chunks) {
+  std::string* chunk = chunks.empty() ? nullptr : chunks.back().get();
+  if (chunk == nullptr || chunk->capacity() - chunk->size() < sortKey.size()) {
+    chunks.push_back(std::make_unique<std::string>());
+    chunk = chunks.back().get();
+    chunk->reserve(std::max(sortKey.size(), room));
+  }
+  // Within the reserved room the chunk's bytes never move.
+  const std::string_view stored(chunk->data() + chunk->size(), sortKey.size());
+  chunk->append(sortKey);
+  return stored;
 }
 
 void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
                                 const Progress& report, const std::atomic<bool>& failed,
                                 Chunks& chunks) {
   std::string key;
-  std::string* chunk = nullptr;
   for (std::size_t i = begin; i < end && !failed.load(std::memory_order_relaxed); ++i) {
-    key.clear();
-    collator.AppendSortKey(entries_[i].key, key);
-    if (chunk == nullptr || chunk->capacity() - chunk->size() < key.size()) {
-      chunks.push_back(std::make_unique<std::string>());
-      chunk = chunks.back().get();
-      chunk->reserve(std::max(key.size(), std::min(kChunkBytes, (end - i) * kKeyBytesGuess)));
+    // Add wrote the sort keys the shortcut covers; every sort key has bytes.
+    if (entries_[i].sortKey.empty()) {
+      key.clear();
+      collator.AppendSortKey(entries_[i].key, key);
+      entries_[i].sortKey = Store(key, std::min(kChunkBytes, (end - i) * kKeyBytesGuess), chunks);
     }
-    // Within the reserved room the chunk's bytes never move.
-    entries_[i].sortKey = std::string_view(chunk->data() + chunk->size(), key.size());
-    chunk->append(key);
     // The shares are equal, so this thread's share tells for all.
     if (report && (i - begin) % kKeysPerReport == 0) {
       report(static_cast<int>((i - begin) * 100 / (end - begin)));
@@ -141,10 +161,13 @@ void KeyIndexList::Sort(const Progress& progress) {
 }
 
 long KeyIndexList::IndexOf(std::string_view key) const {
-  const std::string wanted = collator_->SortKey(key);
+  return IndexOfSortKey(collator_->SortKey(key));
+}
+
+long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
   auto it =
       std::lower_bound(entries_.begin(), entries_.end(), std::string_view(wanted),
-                       [](const Entry& e, std::string_view k) { return e.sortKey.compare(k) < 0; });
+                       [](const Entry& e, std::string_view k) { return e.sortKey < k; });
   if (it == entries_.end() || it->sortKey != wanted) return -1;
   return static_cast<long>(it - entries_.begin());
 }

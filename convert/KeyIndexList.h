@@ -37,7 +37,15 @@ class KeyIndexList {
   std::string_view SortKey(std::size_t i) const { return entries_[i].sortKey; }
 
   void Clear();
-  // Adds line i of lines (sharing its bytes) under key, a view into that line.
+  // Makes room for n more entries at once: growing by doubling would copy
+  // the entries over and over, and hold them twice while it does. With many
+  // keys to come it also learns the collator's shortcut, so that Add can
+  // write the sort keys the shortcut covers.
+  void Reserve(std::size_t n);
+  // Adds line i of lines (sharing its bytes) under key, a view into that
+  // line. Writes the key's sort key at once when the collator's learned
+  // shortcut covers it: the key's bytes are in the cache now, and would
+  // have to be fetched from memory again by Sort.
   void Add(std::string_view key, const LineList& lines, std::size_t i);
   // Puts the entries added since the last Sort into key order. progress,
   // when given, hears on the calling thread how far the collating (the long
@@ -49,10 +57,14 @@ class KeyIndexList {
 
   // True when entries i and j have equal keys.
   bool SameKey(std::size_t i, std::size_t j) const {
-    return entries_[i].sortKey == entries_[j].sortKey;
+    // The heads sit in the entries: keys that differ there are told apart
+    // without reaching for their sort keys' scattered bytes.
+    return entries_[i].head == entries_[j].head && entries_[i].sortKey == entries_[j].sortKey;
   }
   // The first of the entries whose key equals key, or -1.
   long IndexOf(std::string_view key) const;
+  // The same for a key whose collation sort key is already known.
+  long IndexOfSortKey(std::string_view sortKey) const;
 
  private:
   struct Entry {
@@ -64,6 +76,9 @@ class KeyIndexList {
     uint32_t line;  // in lines_
   };
   using Chunks = std::vector<std::unique_ptr<std::string>>;
+  // Stores a sort key in the last of chunks, or a new one when it is full;
+  // room is the size of a new chunk.
+  static std::string_view Store(std::string_view sortKey, std::size_t room, Chunks& chunks);
   void ComputeSortKeys(std::size_t from, const Progress& progress);
   void CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
                     const Progress& report, const std::atomic<bool>& failed, Chunks& chunks);
@@ -74,4 +89,5 @@ class KeyIndexList {
   std::size_t unsortedFrom_ = 0;
   // Chunks of sort-key bytes; each is filled once and never grows after.
   Chunks sortKeys_;
+  std::string scratch_;  // Add's sort key before it is stored
 };

@@ -1,5 +1,7 @@
 // The merge of the record files into the import file's bytes, and the
 // duplicate check that takes every record with a repeated key out of them.
+#include <algorithm>
+
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenShow.h"
@@ -21,7 +23,6 @@ SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;
     }
-    file.lines = LineList::CountLines(sources.bytes.view().substr(file.start, file.size));
     total += file.lines;
     log_.Append(" " + Count4(file.lines) + Sjis("件(") + name + ")");
   }
@@ -32,7 +33,12 @@ SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
 
 KeyIndexList ConversionRun::BuildKeyIndex(const LineList& lines) {
   KeyIndexList index;
+  index.Reserve(lines.size());
+  // The lines have left the cache since the error check read them: their
+  // fetches from memory are asked for a few lines ahead.
+  constexpr std::size_t kAhead = 8;
   for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i + kAhead < lines.size()) __builtin_prefetch(lines[i + kAhead].data());
     const std::string_view line = lines[i];
     if (quenUtil::IsBlank(line)) continue;
     index.Add(KeyOf(line), lines, i);
@@ -43,24 +49,40 @@ KeyIndexList ConversionRun::BuildKeyIndex(const LineList& lines) {
   return index;
 }
 
+std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
+    const KeyIndexList& index) const {
+  // The error list holds few keys and the index many: each error key is
+  // looked up in the index, not each index key in the error list.
+  std::vector<std::pair<std::size_t, long>> found;
+  data_.ErrorList.ForEachKey([&](std::string_view sortKey, std::size_t first) {
+    const long at = index.IndexOfSortKey(sortKey);
+    if (at >= 0) found.emplace_back(static_cast<std::size_t>(at), static_cast<long>(first));
+  });
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
 UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   UniqueRecords kept;
-  LineList lines;
+  LineList& lines = kept.merged.lines;
   lines.LoadFromBytes(std::move(merged.bytes));
-  kept.index = BuildKeyIndex(lines);
-  const KeyIndexList& index = kept.index;
-  const ErrorEntryList& errors = data_.ErrorList;
+  kept.merged.files = std::move(merged.files);
+  const KeyIndexList index = BuildKeyIndex(lines);
+  const std::vector<std::pair<std::size_t, long>> errorAt = ErrorsInIndex(index);
+  auto nextError = errorAt.begin();
   LineList duplicateLines;
   for (std::size_t i = 0; i < index.size();) {
     std::size_t end = i + 1;
     while (end < index.size() && index.SameKey(i, end)) ++end;
+    while (nextError != errorAt.end() && nextError->first < i) ++nextError;
     if (end - i > 1) {
-      AddDuplicateFindings(index, i, end, lines, merged);
+      AddDuplicateFindings(index, i, end, kept.merged);
       for (; i < end; ++i) index.AppendLineTo(i, duplicateLines);
     } else {
-      index.AppendLineTo(i, kept.lines);
-      kept.errors.push_back(errors.empty() ? -1 : errors.IndexOfSortKey(index.SortKey(i)));
-      kept.entries.push_back(i++);
+      if (nextError != errorAt.end() && nextError->first == i) {
+        kept.errors.emplace_back(kept.lines.size(), nextError->second);
+      }
+      index.AppendLineTo(i++, kept.lines);
     }
   }
 

@@ -9,7 +9,27 @@
 
 namespace fs = std::filesystem;
 
-void ConversionRun::WriteNoTitleReport() {
+namespace {
+
+// The lines of one record file among the merged lines.
+struct FileLines {
+  std::size_t first = 0;
+  std::size_t count = 0;
+};
+
+// The lines of the record file named name, as the error check cut them; the
+// report shows the bytes that were checked, without reading them again.
+FileLines LinesOf(const MergedLines& merged, const std::string& name) {
+  for (const SourceFile& file : merged.files) {
+    if (!file.read || quenFile::PathBytes(file.path.filename()) != name) continue;
+    return FileLines{merged.FirstLineFrom(file.start), file.lines};
+  }
+  return {};
+}
+
+}  // namespace
+
+void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   output_->Remove(kNoTitleFileName);
   const bool anyTitleBlank =
       std::any_of(data_.ErrorList.begin(), data_.ErrorList.end(),
@@ -17,10 +37,10 @@ void ConversionRun::WriteNoTitleReport() {
   if (!anyTitleBlank) return;
 
   LineList report;
-  // Findings come file by file, so the last file read serves all of its
+  // Findings come file by file, so one look-up serves all of a file's
   // findings in a row.
-  std::string loadedName;
-  LineList source;
+  std::string foundName;
+  FileLines source;
   const std::string linePrefixEnd = Sjis("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
@@ -32,22 +52,24 @@ void ConversionRun::WriteNoTitleReport() {
       log_.Append(" " + name + Sjis("移動か削除されています"));
       continue;
     }
-    if (loadedName != e.rec.FileName || source.empty()) {
-      if (!quenFile::ReadIfOpens([&] { source.LoadFromFile(file); })) {
-        loadedName.clear();
+    if (foundName != e.rec.FileName) {
+      // The lines shown are those checked, but the file is where the
+      // operator corrects them: one that no longer opens is said so.
+      if (!quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); })) {
         log_.Append(" " + name + Sjis("開けません。処理を中断します"));
         continue;
       }
-      loadedName = e.rec.FileName;
+      source = LinesOf(merged, e.rec.FileName);
+      foundName = e.rec.FileName;
     }
     const long c = e.rec.LineIndex;
     report.Add(e.key + " :" + name + ":" + std::to_string(c + 1) + Sjis("行目"));
     const long radius = data_.ContextRadius;
     const long first = std::max(0L, c - radius);
-    const long last = std::min(c + radius, static_cast<long>(source.size()) - 1);
+    const long last = std::min(c + radius, static_cast<long>(source.count) - 1);
     for (long j = first; j <= last; ++j) {
       std::string text = quenUtil::PadLeft(std::to_string(j + 1), 5, " ") + linePrefixEnd;
-      const std::string_view line = source[static_cast<std::size_t>(j)];
+      const std::string_view line = merged.lines[source.first + static_cast<std::size_t>(j)];
       if (!quenUtil::IsBlank(line)) {
         quenUtil::SplitView(data_.Delimiter, line, fields_, record::kMinReportFields);
         if (fields_.size() >= record::kMinReportFields) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "KeyIndexList.h"
@@ -18,26 +19,39 @@ struct SourceFile {
   std::size_t start = 0;  // in SourceBytes::bytes
   std::size_t size = 0;   // without the line break added after it
   bool read = false;      // false: it could not be opened, and holds no bytes
-  std::size_t lines = 0;  // its line count, set by the merge
+  std::size_t lines = 0;  // its line count, set by the error check
 };
 
 // The record files' bytes end to end, as the merge writes them: each file
 // read once, by the error check, with a line break added after a file whose
-// last line lacks one. The merge hands them on with each file's line count,
-// so that the duplicate check can say where each record stands.
+// last line lacks one, and each file's line count as the error check
+// counted it, so that the duplicate check can say where each record stands.
 struct SourceBytes {
   quenFile::ByteBuffer bytes;
   std::vector<SourceFile> files;
 };
 
-// What the duplicate check leaves: the key index of the merged lines, and
-// the lines whose key is unique, in key order, each with its index entry so
-// that filtering need not collate those keys again.
-struct UniqueRecords {
-  KeyIndexList index;
+// The merged lines and where each record file's lines lie among them: kept
+// until the no-title report, which shows records with the lines around them
+// without reading the files again.
+struct MergedLines {
   LineList lines;
-  std::vector<std::size_t> entries;  // entries[i] is the index entry of lines[i]
-  // errors[i] is the error list's first entry for the key of lines[i], or
-  // -1: looked up while the duplicate check has that key at hand.
-  std::vector<long> errors;
+  std::vector<SourceFile> files;
+
+  // Where line sits in the merged bytes; line must be one of lines.
+  std::size_t OffsetOf(std::string_view line) const;
+  // The index of the first line at or after offset in the merged bytes.
+  std::size_t FirstLineFrom(std::size_t offset) const;
+};
+
+// What the duplicate check leaves: the lines whose key is unique, in key
+// order, with the error list's finding for each that has one, looked up
+// while the duplicate check had the keys at hand. The key index itself is
+// gone by then: filtering needs none of it.
+struct UniqueRecords {
+  LineList lines;
+  // (i, e) for each lines[i] whose key the error list holds, in order of i:
+  // e is the error list's first entry for that key.
+  std::vector<std::pair<std::size_t, long>> errors;
+  MergedLines merged;
 };

@@ -121,7 +121,7 @@ TEST(OddFileNames, AreLoggedOnOneLineWithVisibleEscapesAndReadByRealPath) {
     const std::string id = "0000001" + std::to_string(i);
     const std::string key = "ODD" + std::to_string(i);
     const std::string good = RecordLine(id, key);
-    // A blank title makes the report read the file again by its name.
+    // A blank title puts the file's name in the report.
     WriteBytes(
         dir.path() / cases[i].name,
         Crlf({good, RecordLine("0000002" + std::to_string(i), "NT" + std::to_string(i), "")}));

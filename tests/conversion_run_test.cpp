@@ -275,6 +275,56 @@ TEST_F(Run, LongNdcRecordsGoFirstReversedAndBlankTitlesAreDropped) {
   EXPECT_NE(std::find(log.begin(), log.end(), "取込用.txtに3件出力しました"), log.end());
 }
 
+// A finding belongs to its own key only: never to the key next to it in key
+// order, nor to a kept record when its key went to the duplicates file.
+TEST(ImportFilter, AFindingMovesOrDropsOnlyTheRecordsOfItsKey) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> keys;   // in file order
+    std::vector<std::string> kinds;  // per record: "" fine, "ndc", "title"
+    std::vector<int> imported;       // record numbers, in import order
+  };
+  const Case cases[] = {
+      {"a repeated key with a long NDC before a fine key", {"A", "B", "a"}, {"ndc", "", ""}, {1}},
+      {"a repeated key with a blank title before a fine key",
+       {"A", "a", "B"},
+       {"", "title", ""},
+       {2}},
+      {"long NDC keys first and last in key order, fine ones between",
+       {"Z", "M", "A", "N"},
+       {"ndc", "", "ndc", ""},
+       {0, 2, 1, 3}},
+      {"a blank title and a long NDC on neighbouring keys",
+       {"B", "C", "A"},
+       {"title", "ndc", ""},
+       {1, 2}},
+      {"one record with both problems and one fine", {"B", "A"}, {"both", ""}, {1}},
+      {"a long NDC after a repeated key with a blank title",
+       {"A", "a", "B", "C"},
+       {"title", "", "", "ndc"},
+       {3, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    std::vector<Rec> recs;
+    for (std::size_t i = 0; i < c.keys.size(); ++i) {
+      Rec r = R("0000000" + std::to_string(i), c.keys[i]);
+      if (c.kinds[i] == "ndc" || c.kinds[i] == "both") r.ndc = "12345678901";
+      if (c.kinds[i] == "title" || c.kinds[i] == "both") r.title = "";
+      recs.push_back(r);
+    }
+    WriteBytes(dir / "a.txt", Lines(recs));
+    RecordingHost host(dir.path());
+    RunData data;
+    ConversionRun run(host, data);
+    ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
+    std::vector<Rec> expected;
+    for (int n : c.imported) expected.push_back(recs[static_cast<std::size_t>(n)]);
+    EXPECT_EQ(ReadBytes(dir.path() / "処理後" / "取込用.txt"), Lines(expected));
+  }
+}
+
 TEST_F(Run, NoTitleReportShowsEachFindingWithItsNeighbours) {
   std::vector<Rec> first(8), last(5);
   for (int i = 0; i < 8; ++i) first[i] = R("1000000" + std::to_string(i), "F" + std::to_string(i));
@@ -318,6 +368,57 @@ TEST_F(Run, NoTitleReportShowsEachFindingWithItsNeighbours) {
   EXPECT_EQ(tail, (std::vector<std::string>{
                       "", "---------以下、要再登録-----------", "書名なし.txtを参考にして下さい",
                       "", "F0 :書名（ヨミ）空白:a.txt", "L4 :書名（ヨミ）空白:b.txt"}));
+}
+
+// The report shows a record's neighbours from its own file only, wherever
+// the file stands among the merged ones and however its last line ends.
+TEST(NoTitleReport, NeighboursNeverComeFromTheFileBeforeOrAfter) {
+  struct Case {
+    const char* what;
+    int file;  // of three, each of 9 records; the middle one has no final break
+    int line;  // 0-based
+    int first, last;  // the 1-based lines shown, 6 each side at most
+  };
+  const Case cases[] = {
+      {"last line of the first file", 0, 8, 3, 9},
+      {"first line of the middle file", 1, 0, 1, 7},
+      {"last line of the middle file, which has no break", 1, 8, 3, 9},
+      {"first line of the last file", 2, 0, 1, 7},
+      {"middle of the last file", 2, 4, 1, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const char* names[] = {"a.txt", "b.txt", "c.txt"};
+    std::vector<std::vector<std::string>> files(3);
+    for (int f = 0; f < 3; ++f) {
+      for (int i = 0; i < 9; ++i) {
+        Rec r = R(std::to_string(f + 1) + "000000" + std::to_string(i),
+                  "K" + std::to_string(f) + std::to_string(i));
+        if (f == c.file && i == c.line) r.title = "";
+        files[f].push_back(RecordLine(r));
+      }
+      std::string bytes = Crlf(files[f]);
+      if (f == 1) bytes.resize(bytes.size() - 2);
+      WriteBytes(dir / names[f], bytes);
+    }
+    RecordingHost host(dir.path());
+    RunData data;
+    ConversionRun run(host, data);
+    ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
+    std::vector<std::string> shown;
+    quenUtil::Split('\n', ReadBytes(dir.path() / "処理後" / "書名なし.txt"), &shown);
+    for (std::string& line : shown) line.pop_back();  // its CR
+    ASSERT_EQ(shown.size(), static_cast<std::size_t>(c.last - c.first + 2));
+    EXPECT_EQ(shown[0], Cp932("K" + std::to_string(c.file) + std::to_string(c.line) + " :" +
+                              names[c.file] + ":" + std::to_string(c.line + 1) + "行目"));
+    for (int n = c.first; n <= c.last; ++n) {
+      const std::string& line = shown[static_cast<std::size_t>(n - c.first + 1)];
+      const std::string id = std::to_string(c.file + 1) + "000000" + std::to_string(n - 1);
+      EXPECT_EQ(line.substr(0, line.find('\t')),
+                quenUtil::PadLeft(std::to_string(n), 5, " ") + Cp932("行目:") + id);
+    }
+  }
 }
 
 TEST_F(Run, NoBlankTitlesLeaveNoReportEvenIfAnEarlierRunWroteOne) {

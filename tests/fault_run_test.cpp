@@ -343,6 +343,40 @@ TEST(SourceLostAfterListing, RunStopsWithOpenFailureNamingTheFile) {
 
 }  // namespace
 
+// A source that no longer opens when the report is made (another program
+// locked it after the check) is logged; the report covers the other files.
+TEST(ReportSourceLocked, IsLoggedAndTheReportCoversTheOtherFiles) {
+  class LockedAfterImport : public FaultyFileSystem {
+   public:
+    explicit LockedAfterImport(std::string locked) : locked_(std::move(locked)) {}
+    int Open(const char* path, int flags, mode_t mode) override {
+      if (imported_ && path == locked_) {
+        errno = EACCES;
+        return -1;
+      }
+      return FaultyFileSystem::Open(path, flags, mode);
+    }
+    int RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to) override {
+      const int result = FaultyFileSystem::RenameAt(fromDirFd, from, toDirFd, to);
+      if (result == 0 && std::string_view(to) == "取込用.txt") imported_ = true;
+      return result;
+    }
+
+   private:
+    std::string locked_;
+    bool imported_ = false;
+  };
+  TempDir dir;
+  MakeFolder(dir.path());
+  LockedAfterImport faults(quenFile::PathBytes(dir.path() / "a.txt"));
+  const Outcome o = RunFolder(dir.path(), &faults);
+  EXPECT_TRUE(o.Completed()) << o.Describe();
+  EXPECT_TRUE(o.LogHas(" a.txt開けません。処理を中断します"));
+  const std::string report = o.outputs.at("書名なし.txt");
+  EXPECT_EQ(report.find(Sjis(":a.txt:")), std::string::npos);
+  EXPECT_NE(report.find(Sjis("K022 :c.txt:2行目")), std::string::npos);
+}
+
 // The no-title report is the only detailed copy of the records it lists,
 // which have already left the import file: a disk that fills up while it is
 // written fails the run, and the log still lists those records.

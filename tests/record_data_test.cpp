@@ -6,6 +6,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <thread>
 
@@ -327,6 +328,48 @@ TEST(KeyIndex, ALargeSortReportsRisingProgressOnTheCallingThread) {
   EXPECT_LE(reported.back(), 100);
   for (std::size_t i = 1; i < index.size(); ++i) {
     ASSERT_LE(index.SortKey(i - 1), index.SortKey(i));
+  }
+}
+
+// Sort keys written by Add (the shortcut's keys, once Reserve has learned it)
+// and by Sort (the rest) make one order: the order of an index that makes
+// every sort key through ICU.
+TEST(KeyIndex, KeysWrittenAsTheyAreAddedSortAsKeysCollatedLater) {
+  struct Case {
+    const char* what;
+    bool reserve;  // so that Add writes the keys the shortcut covers
+  };
+  const Case cases[] = {{"reserved", true}, {"not reserved", false}};
+  LineList lines;
+  // ISBN-like keys the shortcut covers, in both cases, among keys it leaves
+  // to ICU: kana, a long key and a key with a space; some repeated.
+  for (int i = 0; i < 30000; ++i) {
+    std::string key = "978-4-" + std::to_string(7919L * i % 20011);
+    if (i % 7 == 0) key = "\x83" + std::string(1, static_cast<char>(0x40 + i % 20)) + "-" +
+                         std::to_string(i % 50);
+    if (i % 11 == 0) key = std::string(45, '9') + std::to_string(i % 30);
+    if (i % 13 == 0) key = "ISBN " + std::to_string(i % 40);
+    if (i % 17 == 0) key[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(key[0])));
+    lines.Add(key);
+  }
+  const KeyCollator reference("ja", KeyCollator::Shortcut::kOff);
+  KeyIndexList expected(reference);
+  for (std::size_t i = 0; i < lines.size(); ++i) expected.Add(lines[i], lines, i);
+  expected.Sort();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const KeyCollator collator("ja");
+    KeyIndexList index(collator);
+    if (c.reserve) index.Reserve(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+    index.Sort();
+    ASSERT_FALSE(collator.ShortcutCharacters().empty() && c.reserve) << "nothing learned";
+    ASSERT_EQ(index.size(), expected.size());
+    for (std::size_t i = 0; i < index.size(); ++i) {
+      ASSERT_EQ(index.Line(i), expected.Line(i)) << "at " << i;
+      ASSERT_EQ(index.SortKey(i), expected.SortKey(i)) << "at " << i;
+      if (i > 0) ASSERT_EQ(index.SameKey(i - 1, i), expected.SameKey(i - 1, i)) << "at " << i;
+    }
   }
 }
 
