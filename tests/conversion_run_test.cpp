@@ -321,7 +321,7 @@ TEST(ImportFilter, AFindingMovesOrDropsOnlyTheRecordsOfItsKey) {
     ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
     std::vector<Rec> expected;
     for (int n : c.imported) expected.push_back(recs[static_cast<std::size_t>(n)]);
-    EXPECT_EQ(ReadBytes(dir.path() / "処理後" / "取込用.txt"), Lines(expected));
+    EXPECT_EQ(ReadBytes(dir.path() / u8"処理後" / u8"取込用.txt"), Lines(expected));
   }
 }
 
@@ -407,7 +407,7 @@ TEST(NoTitleReport, NeighboursNeverComeFromTheFileBeforeOrAfter) {
     ConversionRun run(host, data);
     ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
     std::vector<std::string> shown;
-    quenUtil::Split('\n', ReadBytes(dir.path() / "処理後" / "書名なし.txt"), &shown);
+    quenUtil::Split('\n', ReadBytes(dir.path() / u8"処理後" / u8"書名なし.txt"), &shown);
     for (std::string& line : shown) line.pop_back();  // its CR
     ASSERT_EQ(shown.size(), static_cast<std::size_t>(c.last - c.first + 2));
     EXPECT_EQ(shown[0], Cp932("K" + std::to_string(c.file) + std::to_string(c.line) + " :" +
