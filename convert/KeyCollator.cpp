@@ -158,8 +158,10 @@ std::string KeyCollator::ShortcutCharacters() const {
 
 int KeyCollator::CompareFileNames(const std::filesystem::path& a,
                                   const std::filesystem::path& b) const {
-  const std::string na = quenFile::PathBytes(a);
-  const std::string nb = quenFile::PathBytes(b);
-  if (int c = CompareText(FoldedName(na), FoldedName(nb)); c != 0) return c;
-  return na.compare(nb) < 0 ? -1 : (na == nb ? 0 : 1);
+  return CompareFileNameBytes(quenFile::PathBytes(a), quenFile::PathBytes(b));
+}
+
+int KeyCollator::CompareFileNameBytes(std::string_view a, std::string_view b) const {
+  if (int c = CompareText(FoldedName(a), FoldedName(b)); c != 0) return c;
+  return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
 }

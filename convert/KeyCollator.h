@@ -84,6 +84,8 @@ class KeyCollator {
   // UTF-8, or raw CP932 when not UTF-8), ties broken by the raw bytes so that
   // distinct names never compare equal.
   int CompareFileNames(const std::filesystem::path& a, const std::filesystem::path& b) const;
+  // The same for names as quenFile::PathBytes gives them.
+  int CompareFileNameBytes(std::string_view a, std::string_view b) const;
 
  private:
   int CompareText(const icu::UnicodeString& a, const icu::UnicodeString& b) const;

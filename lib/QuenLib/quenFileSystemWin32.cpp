@@ -328,6 +328,19 @@ int ListPath(const std::wstring& folder, std::vector<DirEntry>& entries) {
   return result;
 }
 
+int RenamePath(const std::wstring& source, const std::wstring& target) {
+  // A temporary file was created hidden; the file it becomes must not be.
+  const DWORD attributes = ::GetFileAttributesW(source.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) {
+    const DWORD shown = attributes & ~FILE_ATTRIBUTE_HIDDEN;
+    ::SetFileAttributesW(source.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL);
+  }
+  return ::MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? 0
+             : Fail();
+}
+
 // The run lock of a folder: a named mutex per folder (volume and file
 // index), alive while a handle to it is open. Creating one that exists
 // means another run holds the folder.
@@ -392,17 +405,7 @@ int FileSystem::Close(int fd) {
 }
 
 int FileSystem::Rename(const char* from, const char* to) {
-  const std::wstring source = LongForm(from);
-  // A temporary file was created hidden; the file it becomes must not be.
-  const DWORD attributes = ::GetFileAttributesW(source.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) {
-    const DWORD shown = attributes & ~FILE_ATTRIBUTE_HIDDEN;
-    ::SetFileAttributesW(source.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL);
-  }
-  return ::MoveFileExW(source.c_str(), LongForm(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-             ? 0
-             : Fail();
+  return RenamePath(LongForm(from), LongForm(to));
 }
 
 int FileSystem::Unlink(const char* path) {
@@ -430,7 +433,7 @@ int FileSystem::RenameAt(int fromDirFd, const char* from, int toDirFd, const cha
   const std::optional<std::wstring> source = PathIn(fromDirFd, from);
   const std::optional<std::wstring> target = PathIn(toDirFd, to);
   if (!source || !target) return -1;
-  return Rename(Narrow(*source).c_str(), Narrow(*target).c_str());
+  return RenamePath(*source, *target);
 }
 
 int FileSystem::LinkAt(int fromDirFd, const char* from, int toDirFd, const char* to) {
