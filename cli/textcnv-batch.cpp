@@ -33,6 +33,7 @@ constexpr const char* kHelp =
     "ＮＤＣ桁数のレコードと、そのファイル名・行番号）を FILE に CSV（UTF-8、BOM 付き）で\n"
     "書き出します。列: 種類,キー,書名,ヨミ,NDC,ファイル,行\n"
     "終了コード: 0 = 終了しました、1 = エラーで中断、2 = コマンドラインの誤り。\n"
+    "  3 = 完了、ただし読めなかったファイルがあります（そのレコードはどの出力にもありません）。\n"
     "\n"
     "Usage: textcnv-batch [--findings FILE] FOLDER\n"
     "\n"
@@ -44,7 +45,8 @@ constexpr const char* kHelp =
     "titles or readings, over-long NDC numbers, each with its file and line) are\n"
     "written to FILE as CSV (UTF-8 with a byte-order mark).\n"
     "Exit status: 0 when the run completes, 1 when it ends with an error, 2 for a\n"
-    "wrong command line.\n";
+    "wrong command line, 3 when it completes but a record file could not be read\n"
+    "(its records are in no output).\n";
 
 // What reaches a terminal has its control characters shown as escapes, so
 // that record bytes and file names cannot drive it; files and pipes get the
@@ -186,8 +188,11 @@ int main(int argc, char** argv) {
     host.SetFolder(ChosenFolder(quenFile::PathFromBytes(*args.folder)));
     RunData data;
     ConversionRun run(host, data);
-    status = RunConversion(run) == RunOutcome::kCompleted ? 0 : 1;
-    if (status == 0 && args.findings != nullptr) {
+    const RunOutcome outcome = RunConversion(run);
+    status = outcome == RunOutcome::kCompleted                  ? 0
+             : outcome == RunOutcome::kCompletedWithUnreadFiles ? 3
+                                                                : 1;
+    if ((status == 0 || status == 3) && args.findings != nullptr) {
       quenFile::WriteAll(quenFile::PathFromBytes(*args.findings), FindingsCsv(data.RunFindings));
     }
   } catch (const std::exception& e) {

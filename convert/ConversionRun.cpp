@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "MBox.h"
 #include "SourceFolder.h"
@@ -37,6 +38,36 @@ class CleanupGuard {
   int& position_;
   int& maximum_;
 };
+
+// "終了しました", and when record files could not be read for their records,
+// a line naming them: the run did not take all it was given.
+std::string EndBoxText(const std::vector<fs::path>& unread) {
+  std::string text = Sjis("終了しました");
+  if (unread.empty()) return text;
+  // A box has room for a few names; the log names every file.
+  constexpr std::size_t kNamed = 10;
+  text += Sjis("\r\n読めなかったファイル: ");
+  for (std::size_t i = 0; i < unread.size() && i < kNamed; ++i) {
+    if (i > 0) text += ", ";
+    text += quenShow::ForLog(quenFile::PathBytes(unread[i].filename()));
+  }
+  if (unread.size() > kNamed) {
+    text += Sjis(" ほか" + std::to_string(unread.size() - kNamed) + "個");
+  }
+  return text;
+}
+
+// Whether folder is an output folder a run wrote: it is named "処理後" and
+// holds the run log or the import file. A run leaves no other mark there
+// (its lock goes with it).
+bool IsOutputFolder(fs::path folder) {
+  while (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+  if (quenFile::PathBytes(folder.filename()) != kOutputFolderName) return false;
+  for (std::string_view name : {kResultLogFileName, kImportFileName}) {
+    if (quenFile::Exists(folder / quenFile::PathFromBytes(name), /*follow=*/false)) return true;
+  }
+  return false;
+}
 
 // Runs one stage between its opening and closing log lines.
 template <typename Stage>
@@ -83,13 +114,13 @@ void ConversionRun::RefreshSourceFolder() {
 
 RunOutcome ConversionRun::actConvStartExecute() {
   if (!Prepare()) return RunOutcome::kEndedEarly;
-  Execute();
-  return RunOutcome::kCompleted;
+  return Execute();
 }
 
 bool ConversionRun::Prepare() {
   output_.reset();
   oldImport_.clear();
+  oldImportRemoved_ = false;
   RefreshSourceFolder();
   log_.Clear();
   data_.ClearErrorList();
@@ -103,6 +134,14 @@ bool ConversionRun::Prepare() {
 }
 
 bool ConversionRun::OpenOutputFolder() {
+  // A run there would merge the last run's import and duplicates files into
+  // a new import file, as if they were record files.
+  if (IsOutputFolder(chosenFolder_)) {
+    MBox::Error(
+        Sjis("選択したフォルダーは変換結果の出力フォルダー（処理後）です\r\n"
+             "元のファイルのあるフォルダーを選択して下さい"));
+    return false;
+  }
   std::string folder = quenFile::PathBytes(data_.OutputFolder);
   folder.pop_back();  // without its trailing delimiter, as the message shows it
   // Each box that ends the run early says why on a line of its own.
@@ -134,10 +173,13 @@ bool ConversionRun::OpenOutputFolder() {
   }
   // Freeing a large old import file's blocks stalls whoever unlinks its last
   // name: Execute does that, away from the window's thread.
-  if (output_->Exists(kImportFileName) && !output_->RemoveLater(kImportFileName, oldImport_)) {
-    MBox::Error(Sjis("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい") +
-                reason(errno));
-    return false;
+  if (output_->Exists(kImportFileName)) {
+    if (!output_->RemoveLater(kImportFileName, oldImport_)) {
+      MBox::Error(Sjis("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい") +
+                  reason(errno));
+      return false;
+    }
+    oldImportRemoved_ = true;
   }
   return true;
 }
@@ -156,7 +198,7 @@ void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
   out.Commit();
 }
 
-void ConversionRun::Execute() {
+RunOutcome ConversionRun::Execute() {
   struct Release {
     std::optional<quenFile::OutputFolder>& folder;
     ~Release() { folder.reset(); }
@@ -166,8 +208,14 @@ void ConversionRun::Execute() {
     output_->Remove(oldImport_);
     oldImport_.clear();
   }
+  if (std::exchange(oldImportRemoved_, false)) {
+    // Gone for good before any new output appears: after a crash the old
+    // import file never stands beside this run's outputs.
+    output_->Sync();
+  }
   std::string step;
   std::exception_ptr reportFailure;
+  std::vector<fs::path> unread;
   try {
     CleanupGuard cleanup(host_, progressPosition_, progressMaximum_);
     step = "ファイルチェック";
@@ -188,6 +236,9 @@ void ConversionRun::Execute() {
     // Only the merged lines are needed any more, by the report.
     const MergedLines reportLines = std::move(kept.merged);
     kept = UniqueRecords();
+    for (const SourceFile& file : reportLines.files) {
+      if (!file.read) unread.push_back(file.path);
+    }
     step = "書名なしレポートの出力";
     try {
       WriteNoTitleReport(reportLines);
@@ -200,10 +251,13 @@ void ConversionRun::Execute() {
                              quenFile::PathBytes(chosenFolder_) + "）");
   }
   log_.Save(*output_, kResultLogFileName);
+  // Each output's bytes are on the disk; its name is once the folder is.
+  output_->Sync();
   // The report is the only detailed copy of the records left out of the
   // import file: without it the run has failed, though the log lists them.
   if (reportFailure) std::rethrow_exception(reportFailure);
-  MBox::Info(Sjis("終了しました"));
+  MBox::Info(EndBoxText(unread));
+  return unread.empty() ? RunOutcome::kCompleted : RunOutcome::kCompletedWithUnreadFiles;
 }
 
 void ConversionRun::LogRegistrationSummary(bool reportFailed) {

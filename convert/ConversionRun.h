@@ -27,7 +27,11 @@
 // How a run ended. The boxes stay what the operator sees; this is what
 // programs driving the run decide by.
 enum class RunOutcome {
-  kCompleted,   // every stage ran and "終了しました" was shown
+  kCompleted,  // every stage ran and "終了しました" was shown
+  // Completed as well, but a record file could no longer be read when its
+  // records were taken: its records are in no output, and the closing box
+  // names it.
+  kCompletedWithUnreadFiles,
   kEndedEarly,  // a box ended the run before its stages
   kFailed,      // an exception ended it; its box has been shown
 };
@@ -49,10 +53,12 @@ class ConversionRun {
   // and deletes the old import file. False when the run ends here.
   bool Prepare();
   // The stages, the summary, the saved log and the closing box. Releases
-  // the output folder's lock however it ends.
-  void Execute();
+  // the output folder's lock however it ends. kCompleted or
+  // kCompletedWithUnreadFiles; a failure propagates.
+  RunOutcome Execute();
 
-  // The file check.
+  // The file check. A file that cannot be opened or read throws FileError:
+  // only its bytes make a file no record file.
   bool IsTargetFile(const std::filesystem::path& path);
   bool IsImportRecord(std::string_view line) const;
   // The record files among files, in their order; logs the file list.
@@ -110,6 +116,7 @@ class ConversionRun {
   std::optional<quenFile::OutputFolder> output_;
   // The hidden name Prepare left the old import file's contents under.
   std::string oldImport_;
+  bool oldImportRemoved_ = false;  // Execute makes that removal durable first
   int progressPosition_ = -1;
   int progressMaximum_ = -1;
   std::vector<std::string_view> fields_;  // reused by every split

@@ -1,5 +1,6 @@
 // The file check: which files of the folder are record files.
 #include <algorithm>
+#include <optional>
 
 #include "ConversionRun.h"
 #include "quenFile.h"
@@ -10,12 +11,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Reads just enough of the file for its first lines: the check never looks
-// further, and record files run to hundreds of megabytes.
-LineList LoadFirstLines(const fs::path& path, std::size_t count) {
+// The file's first lines, or nothing when its first bytes look binary.
+// Reads just enough of the file for those lines: the check never looks
+// further, and record files run to hundreds of megabytes. Both tests take
+// the same read, so a file that cannot be read fails the check with its
+// reason instead of passing for one that is no record file.
+std::optional<LineList> LoadFirstTextLines(const fs::path& path, std::size_t count) {
   LineList lines;
   for (std::size_t want = 64 * 1024;; want *= 4) {
     std::string head = quenFile::ReadHead(path, want);
+    if (quenUtil::IsBinaryHead(head)) return std::nullopt;
     const bool whole = head.size() < want;
     lines.LoadFromBytes(std::move(head));
     // Without the whole file, the last line read may be cut short; more
@@ -35,15 +40,11 @@ bool ConversionRun::IsImportRecord(std::string_view line) const {
 }
 
 bool ConversionRun::IsTargetFile(const fs::path& path) {
-  if (quenUtil::IsBinaryFile(path)) return false;
-  LineList lines;
-  if (!quenFile::ReadIfOpens([&] { lines = LoadFirstLines(path, record::kLinesChecked); })) {
-    return false;
-  }
-  if (lines.empty()) return false;
-  const std::size_t n = std::min(lines.size(), record::kLinesChecked);
+  const std::optional<LineList> lines = LoadFirstTextLines(path, record::kLinesChecked);
+  if (!lines || lines->empty()) return false;
+  const std::size_t n = std::min(lines->size(), record::kLinesChecked);
   for (std::size_t i = 0; i < n; ++i) {
-    if (!IsImportRecord(lines[i])) return false;
+    if (!IsImportRecord((*lines)[i])) return false;
   }
   return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -19,7 +20,14 @@ constexpr std::size_t kKeyBytesGuess = 64;
 // many keys through ICU.
 constexpr std::size_t kKeysForShortcut = 20000;
 
+std::jthread StartThread(std::function<void()> work) { return std::jthread(std::move(work)); }
+std::atomic<KeyIndexList::ThreadStarter> threadStarter{&StartThread};
+
 }  // namespace
+
+void KeyIndexList::SetThreadStarter(ThreadStarter starter) {
+  threadStarter = starter != nullptr ? starter : &StartThread;
+}
 
 void KeyIndexList::Clear() {
   entries_.clear();
@@ -88,10 +96,13 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   // A share that fails keeps its exception for the caller and stops the others.
   std::vector<std::exception_ptr> errors(threads);
   std::atomic<bool> failed{false};
-  auto work = [&](std::size_t t, const KeyCollator& collator, const Progress& report) noexcept {
+  const auto bound = [&](std::size_t t) { return from + count * t / threads; };
+  // Share t collates [begin, end): its own keys, or those of the shares
+  // after it that no thread could be started for.
+  auto work = [&](std::size_t t, std::size_t begin, std::size_t end, const KeyCollator& collator,
+                  const Progress& report) noexcept {
     try {
-      CollateShare(from + count * t / threads, from + count * (t + 1) / threads, collator, report,
-                   failed, chunks[t]);
+      CollateShare(begin, end, collator, report, failed, chunks[t]);
     } catch (...) {
       errors[t] = std::current_exception();
       failed = true;
@@ -105,15 +116,27 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
     for (std::size_t t = 1; t < threads; ++t) copies.emplace_back(*collator_);
     std::vector<std::jthread> helpers;
     helpers.reserve(threads);
+    const ThreadStarter start = threadStarter.load();
+    std::size_t started = 1;
     try {
-      for (std::size_t t = 1; t < threads; ++t) {
-        helpers.emplace_back(work, t, std::cref(copies[t - 1]), Progress());
+      for (; started < threads; ++started) {
+        const std::size_t t = started;
+        helpers.push_back(start([&work, &bound, &copies, t] {
+          work(t, bound(t), bound(t + 1), copies[t - 1], Progress());
+        }));
       }
+    } catch (const std::system_error&) {
+      // No more threads to be had: the shares left are collated here.
     } catch (...) {
       failed = true;
       throw;
     }
-    work(0, *collator_, progress);
+    if (started == 1) {
+      work(0, bound(0), bound(threads), *collator_, progress);
+    } else {
+      work(0, bound(0), bound(1), *collator_, progress);
+      if (started < threads) work(started, bound(started), bound(threads), *collator_, Progress());
+    }
   }
   for (const std::exception_ptr& error : errors) {
     if (!error) continue;
@@ -165,9 +188,8 @@ long KeyIndexList::IndexOf(std::string_view key) const {
 }
 
 long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
-  auto it =
-      std::lower_bound(entries_.begin(), entries_.end(), std::string_view(wanted),
-                       [](const Entry& e, std::string_view k) { return e.sortKey < k; });
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), std::string_view(wanted),
+                             [](const Entry& e, std::string_view k) { return e.sortKey < k; });
   if (it == entries_.end() || it->sortKey != wanted) return -1;
   return static_cast<long>(it - entries_.begin());
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "KeyCollator.h"
@@ -52,8 +53,15 @@ class KeyIndexList {
   // part) has got, from 0 to 100. When a key cannot be collated (for example
   // KeyTooLongError) every thread is joined and the first share's exception
   // propagates; the new entries stay unsorted.
+  // A helper thread that cannot be started (a process out of threads or of
+  // room for a stack) leaves its share to the calling thread.
   using Progress = std::function<void(int percent)>;
   void Sort(const Progress& progress = {});
+
+  // How Sort starts a helper thread: a test can put in one that fails as
+  // std::thread fails (std::system_error). Null restores std::jthread's.
+  using ThreadStarter = std::jthread (*)(std::function<void()> work);
+  static void SetThreadStarter(ThreadStarter starter);
 
   // True when entries i and j have equal keys.
   bool SameKey(std::size_t i, std::size_t j) const {

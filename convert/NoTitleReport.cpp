@@ -1,6 +1,7 @@
 // The no-title report: each blank-title record shown in its source file with
 // the lines around it, so that it can be corrected and registered again.
 #include <algorithm>
+#include <optional>
 
 #include "ConversionRun.h"
 #include "quenFile.h"
@@ -41,26 +42,27 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   // findings in a row.
   std::string foundName;
   FileLines source;
+  std::optional<bool> opened;  // whether foundName opens, once tried
   const std::string linePrefixEnd = Sjis("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
     const std::string name = quenShow::ForLog(e.rec.FileName);
+    // The lines shown are those checked, but the file is where the operator
+    // corrects them: one that is gone or no longer opens is said so. Its
+    // records have left the import file all the same, so they are shown.
     // Names are resolved against the chosen folder, never the process's
     // current directory.
     const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
-    if (!quenFile::Exists(file)) {
-      log_.Append(" " + name + Sjis("移動か削除されています"));
-      continue;
-    }
     if (foundName != e.rec.FileName) {
-      // The lines shown are those checked, but the file is where the
-      // operator corrects them: one that no longer opens is said so.
-      if (!quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); })) {
-        log_.Append(" " + name + Sjis("開けません。処理を中断します"));
-        continue;
-      }
       source = LinesOf(merged, e.rec.FileName);
       foundName = e.rec.FileName;
+      opened.reset();
+    }
+    if (!quenFile::Exists(file)) {
+      log_.Append(" " + name + Sjis("移動か削除されています"));
+    } else {
+      if (!opened) opened = quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); });
+      if (!*opened) log_.Append(" " + name + Sjis("開けません。処理を中断します"));
     }
     const long c = e.rec.LineIndex;
     report.Add(e.key + " :" + name + ":" + std::to_string(c + 1) + Sjis("行目"));

@@ -198,6 +198,13 @@ int MemoryFileSystem::Sync(int fd) {
   return Get(fd) == nullptr ? Fail(EBADF) : 0;
 }
 
+int MemoryFileSystem::SyncFolder(int dirFd) {
+  std::lock_guard lock(mutex_);
+  const Descriptor* d = Get(dirFd);
+  if (d == nullptr) return Fail(EBADF);
+  return d->node->folder ? 0 : Fail(ENOTDIR);
+}
+
 int MemoryFileSystem::Close(int fd) {
   std::lock_guard lock(mutex_);
   return descriptors_.erase(fd) == 0 ? Fail(EBADF) : 0;

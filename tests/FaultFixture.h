@@ -11,6 +11,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -89,6 +90,13 @@ struct Outcome {
     return !threw && result == RunOutcome::kCompleted && boxes.size() == 1 &&
            (boxes[0].flags & MBox::kIconInformation) != 0;
   }
+  // Completed, but record files could not be read for their records: the
+  // closing box names them after "終了しました".
+  bool CompletedWithUnreadFiles() const {
+    return !threw && result == RunOutcome::kCompletedWithUnreadFiles && boxes.size() == 1 &&
+           (boxes[0].flags & MBox::kIconInformation) != 0 &&
+           boxes[0].text.starts_with(Sjis("終了しました\r\n読めなかったファイル: "));
+  }
   bool EndedWithErrorBox() const {
     return !threw && result == RunOutcome::kEndedEarly && boxes.size() == 1 &&
            (boxes[0].flags & MBox::kIconError) != 0;
@@ -109,12 +117,27 @@ struct Outcome {
 
 inline fs::path OutputDir(const fs::path& folder) { return folder / u8"処理後"; }
 
-// One run of the folder, with fs installed for its length only.
-inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSystem = nullptr) {
+// A host that hands each log line (UTF-8) to onLog as it is appended.
+class HookedHost : public FolderHost {
+ public:
+  HookedHost(fs::path folder, std::function<void(const std::string&)> onLog)
+      : FolderHost(std::move(folder)), onLog_(std::move(onLog)) {}
+  void LogAppended(std::string_view line) override {
+    if (onLog_) onLog_(quenText::ToUtf8(line));
+  }
+
+ private:
+  std::function<void(const std::string&)> onLog_;
+};
+
+// One run of the folder, with fs installed for its length only; onLog hears
+// each log line as the run writes it.
+inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSystem = nullptr,
+                         std::function<void(const std::string&)> onLog = {}) {
   Outcome out;
   {
     BoxRecorder boxes;
-    FolderHost host(folder);
+    HookedHost host(folder, std::move(onLog));
     RunData data;
     ConversionRun run(host, data);
     {

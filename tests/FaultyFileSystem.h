@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,13 +37,14 @@ enum class Op {
   kStat,
   kAccess,
   kChmod,
-  kLock
+  kLock,
+  kSyncFolder
 };
-constexpr std::size_t kOpCount = 13;
+constexpr std::size_t kOpCount = 14;
 inline const char* OpName(Op op) {
-  static const char* const names[kOpCount] = {"open",   "read",   "write", "sync", "close",
-                                              "rename", "unlink", "mkdir", "list", "stat",
-                                              "access", "chmod",  "lock"};
+  static const char* const names[kOpCount] = {"open",   "read",   "write", "sync",      "close",
+                                              "rename", "unlink", "mkdir", "list",      "stat",
+                                              "access", "chmod",  "lock",  "syncfolder"};
   return names[static_cast<std::size_t>(op)];
 }
 
@@ -62,6 +64,12 @@ class FaultyFileSystem : public quenFile::FileSystem {
   void VanishBeforeOpen(std::string path) { vanish_ = std::move(path); }
   // Opening the file fails with EACCES.
   void MakeUnreadable(std::string path) { unreadable_ = std::move(path); }
+  // The n-th call (from 1) of kind op on the file fails with errorNumber (0:
+  // EIO): an open of path, or a read or stat of a descriptor opened from it.
+  void FailOnFile(std::string path, Op op, long n, int errorNumber = EIO) {
+    std::lock_guard lock(mutex_);
+    onFile_ = FileFault{std::move(path), op, n, errorNumber, 0};
+  }
 
   long Count(Op op) const {
     std::lock_guard lock(mutex_);
@@ -76,7 +84,7 @@ class FaultyFileSystem : public quenFile::FileSystem {
 
   int Open(const char* path, int flags, mode_t mode) override {
     if (int e = EnterOpen(path)) return Fail(e);
-    const int fd = FileSystem::Open(path, flags, mode);
+    const int fd = FileOpened(path, FileSystem::Open(path, flags, mode));
     // Kept, so that a name in the folder can be told by its path.
     if (fd >= 0 && (flags & O_DIRECTORY)) {
       std::lock_guard lock(foldersMutex_);
@@ -85,11 +93,12 @@ class FaultyFileSystem : public quenFile::FileSystem {
     return fd;
   }
   int OpenAt(int dirFd, const char* name, int flags, mode_t mode) override {
-    if (int e = EnterOpen(PathAt(dirFd, name))) return Fail(e);
-    return FileSystem::OpenAt(dirFd, name, flags, mode);
+    const std::string path = PathAt(dirFd, name);
+    if (int e = EnterOpen(path)) return Fail(e);
+    return FileOpened(path, FileSystem::OpenAt(dirFd, name, flags, mode));
   }
   ssize_t Read(int fd, void* buffer, std::size_t size) override {
-    if (int e = Enter(Op::kRead)) return Fail(e);
+    if (int e = Enter(Op::kRead, fd)) return Fail(e);
     return FileSystem::Read(fd, buffer, size);
   }
   ssize_t Write(int fd, const void* buffer, std::size_t size) override {
@@ -101,10 +110,18 @@ class FaultyFileSystem : public quenFile::FileSystem {
     if (int e = Enter(Op::kSync)) return Fail(e);
     return FileSystem::Sync(fd);
   }
+  int SyncFolder(int dirFd) override {
+    if (int e = Enter(Op::kSyncFolder)) return Fail(e);
+    return FileSystem::SyncFolder(dirFd);
+  }
   int Close(int fd) override {
     {
       std::lock_guard lock(foldersMutex_);
       folders_.erase(fd);
+    }
+    {
+      std::lock_guard lock(mutex_);
+      onFile_.fds.erase(fd);
     }
     const int e = Enter(Op::kClose);
     const int result = FileSystem::Close(fd);
@@ -143,11 +160,11 @@ class FaultyFileSystem : public quenFile::FileSystem {
     return FileSystem::StatusAt(dirFd, name, st, follow);
   }
   int FileStatus(int fd, struct stat* st) override {
-    if (int e = Enter(Op::kStat)) return Fail(e);
+    if (int e = Enter(Op::kStat, fd)) return Fail(e);
     return FileSystem::FileStatus(fd, st);
   }
   int FileSystemStatus(int fd, struct statfs* st) override {
-    if (int e = Enter(Op::kStat)) return Fail(e);
+    if (int e = Enter(Op::kStat, fd)) return Fail(e);
     return FileSystem::FileSystemStatus(fd, st);
   }
   int AccessAt(int dirFd, const char* name, int mode) override {
@@ -178,14 +195,39 @@ class FaultyFileSystem : public quenFile::FileSystem {
   }
 
  private:
-  // Counts the call; the error number to fail it with, or 0.
-  int Enter(Op op) {
+  struct FileFault {
+    std::string path;
+    Op op = Op::kOpen;
+    long n = 0;
+    int errorNumber = EIO;
+    long seen = 0;        // calls of kind op on the file so far
+    std::set<int> fds{};  // open descriptors of the file
+  };
+
+  // Counts the call, on descriptor fd when it has one; the error number to
+  // fail it with, or 0.
+  int Enter(Op op, int fd = -1) {
     std::lock_guard lock(mutex_);
     const long n = ++counts_[static_cast<std::size_t>(op)];
+    if (fd >= 0 && op == onFile_.op && onFile_.fds.contains(fd) && ++onFile_.seen == onFile_.n) {
+      return onFile_.errorNumber;
+    }
     return op == failOp_ && n == failAt_ ? failErrno_ : 0;
+  }
+  int FileOpened(const std::string& path, int fd) {
+    std::lock_guard lock(mutex_);
+    if (fd >= 0 && path == onFile_.path) onFile_.fds.insert(fd);
+    return fd;
   }
   // Counts an open of path; the error number to fail it with, or 0.
   int EnterOpen(const std::string& path) {
+    {
+      std::lock_guard lock(mutex_);
+      if (onFile_.op == Op::kOpen && path == onFile_.path && ++onFile_.seen == onFile_.n) {
+        ++counts_[static_cast<std::size_t>(Op::kOpen)];
+        return onFile_.errorNumber;
+      }
+    }
     if (int e = Enter(Op::kOpen)) return e;
     if (!unreadable_.empty() && unreadable_ == path) return EACCES;
     if (!vanish_.empty() && vanish_ == path) {
@@ -234,6 +276,7 @@ class FaultyFileSystem : public quenFile::FileSystem {
   long long bytesWritten_ = 0;
   std::string vanish_;
   std::string unreadable_;
+  FileFault onFile_;
   bool injected_ = false;
   int injectedErrno_ = 0;
   std::map<std::string, std::vector<std::string>> committed_;

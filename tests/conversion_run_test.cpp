@@ -375,8 +375,8 @@ TEST_F(Run, NoTitleReportShowsEachFindingWithItsNeighbours) {
 TEST(NoTitleReport, NeighboursNeverComeFromTheFileBeforeOrAfter) {
   struct Case {
     const char* what;
-    int file;  // of three, each of 9 records; the middle one has no final break
-    int line;  // 0-based
+    int file;         // of three, each of 9 records; the middle one has no final break
+    int line;         // 0-based
     int first, last;  // the 1-based lines shown, 6 each side at most
   };
   const Case cases[] = {
@@ -534,6 +534,68 @@ TEST(EarlyEnd, EndsTheRunWithItsBoxAndTheReason) {
     EXPECT_FALSE(fs::exists(dir / u8"処理後" / u8"処理結果.txt"));
     EXPECT_EQ(ReadBytes(dir / "a.txt"), source);
     otherRun.reset();
+  }
+}
+
+// Choosing a run's output folder as the source would merge its import and
+// duplicates files into a new import file: such a folder is refused before
+// anything is touched. A folder that only shares the name is not.
+TEST(EarlyEnd, AnOutputFolderChosenAsTheSourceIsRefusedUntouched) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> files;  // put into the chosen "処理後"; empty: an earlier run's
+    bool refused;
+  };
+  const std::vector<Case> cases = {
+      {"an earlier run's output folder", {}, true},
+      {"only its run log left", {"処理結果.txt"}, true},
+      {"only its import file left", {"取込用.txt"}, true},
+      {"a source folder named like it", {"a.txt"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path chosen = dir / u8"処理後";
+    const std::string source =
+        Crlf({RecordLine(R("00000001", "K1")), RecordLine(R("00000002", "K1"))});
+    if (c.files.empty()) {
+      WriteBytes(dir / "a.txt", source);
+      RecordingHost host(dir.path());
+      RecordingPresenter boxes;
+      RunData data;
+      ConversionRun run(host, data);
+      ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
+    } else {
+      fs::create_directory(chosen);
+      for (const std::string& name : c.files)
+        WriteBytes(chosen / quenFile::PathFromBytes(name), source);
+    }
+    std::map<std::string, std::string> before;
+    for (const auto& e : fs::directory_iterator(chosen)) {
+      before[quenFile::PathBytes(e.path().filename())] = ReadBytes(e.path());
+    }
+    RecordingHost host(chosen);
+    RecordingPresenter boxes;
+    RunData data;
+    ConversionRun run(host, data);
+    const RunOutcome outcome = RunConversion(run);
+    if (!c.refused) {
+      EXPECT_EQ(outcome, RunOutcome::kCompleted);
+      EXPECT_TRUE(fs::exists(chosen / u8"処理後" / u8"取込用.txt"));
+      continue;
+    }
+    EXPECT_EQ(outcome, RunOutcome::kEndedEarly);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(quenText::ToUtf8(boxes.boxes[0].text),
+              "選択したフォルダーは変換結果の出力フォルダー（処理後）です\r\n"
+              "元のファイルのあるフォルダーを選択して下さい");
+    EXPECT_EQ(boxes.boxes[0].flags, unsigned{MBox::kIconError});
+    EXPECT_TRUE(host.busyChanges.empty());
+    std::map<std::string, std::string> after;
+    for (const auto& e : fs::directory_iterator(chosen)) {
+      after[quenFile::PathBytes(e.path().filename())] = ReadBytes(e.path());
+    }
+    EXPECT_EQ(after, before);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -190,14 +191,12 @@ void ExpectKnownEnd(const fs::path& folder, const Outcome& o, int errorNumber) {
   const bool asClean = o.Completed() && o.outputs == clean.outputs && o.log == clean.log;
   bool notedProblem = false;
   for (const char* p : kExpectedProblems) notedProblem = notedProblem || o.LogHas(p);
-  // A record file that cannot be opened after its binary check is judged no
-  // record file: the file list shows it with [×].
-  bool rejectedFile = false;
-  for (const std::string& l : clean.log) {
-    const std::string text = quenText::ToUtf8(l);
-    if (text.starts_with(" [○]")) rejectedFile = rejectedFile || o.LogHas(" [×]" + text.substr(6));
-  }
-  const bool completedWithNote = o.Completed() && (notedProblem || rejectedFile);
+  // A record file read by the file check but not by the error check is
+  // logged, and the closing box names it. A file that cannot be read is
+  // never silently taken for one that is no record file.
+  const bool completedWithNote =
+      (o.Completed() || (o.CompletedWithUnreadFiles() && o.LogHas(" ファイル読み込みエラー:"))) &&
+      notedProblem;
   const bool namedException = o.threw && o.boxes.empty() &&
                               o.what.find(quenFile::PathBytes(folder)) != std::string::npos &&
                               o.what.find(Reason(errorNumber)) != std::string::npos;
@@ -278,7 +277,7 @@ TEST_P(EveryFailingCall, EndsKnownWayWithoutTempFileTornOutputOrChangedSource) {
 INSTANTIATE_TEST_SUITE_P(OfKind, EveryFailingCall,
                          testing::Values(Op::kOpen, Op::kRead, Op::kWrite, Op::kSync, Op::kClose,
                                          Op::kRename, Op::kUnlink, Op::kMkdir, Op::kList, Op::kStat,
-                                         Op::kAccess, Op::kChmod, Op::kLock),
+                                         Op::kAccess, Op::kChmod, Op::kLock, Op::kSyncFolder),
                          [](const testing::TestParamInfo<Op>& info) {
                            return std::string(faulty::OpName(info.param));
                          });
@@ -341,16 +340,152 @@ TEST(SourceLostAfterListing, RunStopsWithOpenFailureNamingTheFile) {
   CountFaultPoints("lost source", std::size(cases));
 }
 
+// A record file lost after the file check passed it, before the error check
+// took its records: logged, and the run says in its closing box, and by its
+// outcome, that it did not take everything it was given.
+TEST(SourceLostBetweenTheChecks, IsLoggedAndTheClosingBoxNamesIt) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> lost;
+    std::function<void(const fs::path&, FaultyFileSystem&)> lose;
+  };
+  const Case cases[] = {
+      {"deleted", {"b.txt"}, [](const fs::path& f, FaultyFileSystem&) { fs::remove(f); }},
+      {"unreadable",
+       {"b.txt"},
+       [](const fs::path& f, FaultyFileSystem& faults) { faults.MakeUnreadable(f.string()); }},
+      {"a FIFO now",
+       {"b.txt"},
+       [](const fs::path& f, FaultyFileSystem&) {
+         fs::remove(f);
+         ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0);
+       }},
+      {"a folder now",
+       {"b.txt"},
+       [](const fs::path& f, FaultyFileSystem&) {
+         fs::remove(f);
+         fs::create_directory(f);
+       }},
+      {"two deleted",
+       {"b.txt", "c.txt"},
+       [](const fs::path& f, FaultyFileSystem&) {
+         fs::remove(f);
+         fs::remove(f.parent_path() / "c.txt");
+       }},
+  };
+  EXPECT_EQ(quenText::ToUtf8(Clean().outcome.boxes.at(0).text), "終了しました");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    MakeFolder(dir.path());
+    FaultyFileSystem faults;
+    bool lost = false;
+    const Outcome o = RunFolder(dir.path(), &faults, [&](const std::string& line) {
+      if (lost || line != "開始　エラーチェック") return;
+      lost = true;
+      c.lose(dir.path() / c.lost[0], faults);
+    });
+    ASSERT_TRUE(o.CompletedWithUnreadFiles()) << o.Describe();
+    std::string names;
+    for (const std::string& name : c.lost) {
+      names += (names.empty() ? "" : ", ") + name;
+      EXPECT_TRUE(o.LogHas(" ファイル読み込みエラー:" + name));
+      EXPECT_TRUE(o.LogHas(" " + name + "　ファイル読み込みエラー"));
+    }
+    EXPECT_EQ(quenText::ToUtf8(o.boxes[0].text), "終了しました\r\n読めなかったファイル: " + names);
+    EXPECT_TRUE(o.LogHas(" [○]b.txt"));
+    NoHiddenFiles(o);
+  }
+}
+
+// The run makes each output durable, and the folder too: its renames and
+// the old import file's removal would otherwise be lost with a crash while
+// every file's bytes survived.
+TEST(Durability, TheFolderIsSyncedAfterTheOldImportFileGoesAndAfterTheLastRename) {
+  class FolderEvents : public FaultyFileSystem {
+   public:
+    std::vector<std::string> events;
+    int RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to) override {
+      const int result = FaultyFileSystem::RenameAt(fromDirFd, from, toDirFd, to);
+      if (result == 0) events.push_back(std::string("rename ") + to);
+      return result;
+    }
+    int UnlinkAt(int dirFd, const char* name, int flags) override {
+      const int result = FaultyFileSystem::UnlinkAt(dirFd, name, flags);
+      if (result == 0) events.push_back(std::string("unlink ") + name);
+      return result;
+    }
+    int SyncFolder(int dirFd) override {
+      const int result = FaultyFileSystem::SyncFolder(dirFd);
+      if (result == 0) events.push_back("sync");
+      return result;
+    }
+  };
+  TempDir dir;
+  MakeFolder(dir.path());
+  for (const bool again : {false, true}) {
+    SCOPED_TRACE(again ? "over an earlier run" : "first run");
+    FolderEvents fs;
+    ASSERT_TRUE(RunFolder(dir.path(), &fs).Completed());
+    const auto& e = fs.events;
+    ASSERT_FALSE(e.empty());
+    EXPECT_EQ(e.back(), "sync");
+    EXPECT_EQ(e.end()[-2], "rename 処理結果.txt");
+    const auto firstRename = std::find_if(
+        e.begin(), e.end(), [](const std::string& x) { return x.starts_with("rename "); });
+    const auto removed = std::find(e.begin(), e.end(), "unlink 取込用.txt");
+    EXPECT_EQ(removed != e.end(), again);
+    if (again) {
+      // The contents kept aside go, then the folder is synced, before any
+      // new output is renamed into place.
+      ASSERT_LT(removed, firstRename);
+      EXPECT_EQ(firstRename[-1], "sync");
+      EXPECT_TRUE(firstRename[-2].starts_with("unlink .取込用.txt.tmp-")) << firstRename[-2];
+    } else {
+      EXPECT_EQ(std::count(e.begin(), e.end(), "sync"), 1);
+    }
+  }
+}
+
+// Only a file's bytes make it no record file: a file the check cannot open,
+// examine or read stops the run naming it, with the reason.
+TEST(FileCheck, AFileThatCannotBeReadFailsNamingItInsteadOfPassingForNoRecordFile) {
+  TempDir dir;
+  const fs::path file = dir.path() / "a.txt";
+  WriteBytes(file, SourceFiles().at("a.txt"));
+  for (Op op : {Op::kOpen, Op::kStat, Op::kRead}) {
+    // Each call of the kind on the file in turn, up to a second reading.
+    for (long n = 1; n <= 4; ++n) {
+      SCOPED_TRACE(std::string(faulty::OpName(op)) + " call " + std::to_string(n) + " fails");
+      FolderHost host(dir.path());
+      RunData data;
+      ConversionRun run(host, data);
+      FaultyFileSystem faults;
+      faults.FailOnFile(file.string(), op, n);
+      faulty::ScopedFileSystem installed(&faults);
+      try {
+        EXPECT_TRUE(run.IsTargetFile(file)) << "a record file judged no record file";
+        EXPECT_FALSE(faults.Injected()) << "the fault went unnoticed";
+      } catch (const quenFile::FileError& e) {
+        EXPECT_EQ(e.path(), file);
+        EXPECT_NE(std::string(e.what()).find(Reason(EIO)), std::string::npos) << e.what();
+      }
+    }
+  }
+}
+
 }  // namespace
 
-// A source that no longer opens when the report is made (another program
-// locked it after the check) is logged; the report covers the other files.
-TEST(ReportSourceLocked, IsLoggedAndTheReportCoversTheOtherFiles) {
-  class LockedAfterImport : public FaultyFileSystem {
+// A source that is gone or no longer opens when the report is made (another
+// program locked or removed it after the check) is logged once per finding;
+// its records, which have left the import file, are still shown as the run
+// read them.
+TEST(ReportSourceLost, IsLoggedAndItsRecordsAreStillShownAsRead) {
+  class LostAfterImport : public FaultyFileSystem {
    public:
-    explicit LockedAfterImport(std::string locked) : locked_(std::move(locked)) {}
+    LostAfterImport(std::string lost, bool deleted) : lost_(std::move(lost)), deleted_(deleted) {}
     int Open(const char* path, int flags, mode_t mode) override {
-      if (imported_ && path == locked_) {
+      if (imported_ && path == lost_) {
         errno = EACCES;
         return -1;
       }
@@ -358,23 +493,38 @@ TEST(ReportSourceLocked, IsLoggedAndTheReportCoversTheOtherFiles) {
     }
     int RenameAt(int fromDirFd, const char* from, int toDirFd, const char* to) override {
       const int result = FaultyFileSystem::RenameAt(fromDirFd, from, toDirFd, to);
-      if (result == 0 && std::string_view(to) == "取込用.txt") imported_ = true;
+      if (result == 0 && std::string_view(to) == "取込用.txt") {
+        imported_ = true;
+        if (deleted_) ::unlink(lost_.c_str());
+      }
       return result;
     }
 
    private:
-    std::string locked_;
+    std::string lost_;
+    bool deleted_;
     bool imported_ = false;
   };
-  TempDir dir;
-  MakeFolder(dir.path());
-  LockedAfterImport faults(quenFile::PathBytes(dir.path() / "a.txt"));
-  const Outcome o = RunFolder(dir.path(), &faults);
-  EXPECT_TRUE(o.Completed()) << o.Describe();
-  EXPECT_TRUE(o.LogHas(" a.txt開けません。処理を中断します"));
-  const std::string report = o.outputs.at("書名なし.txt");
-  EXPECT_EQ(report.find(Sjis(":a.txt:")), std::string::npos);
-  EXPECT_NE(report.find(Sjis("K022 :c.txt:2行目")), std::string::npos);
+  struct Case {
+    const char* what;
+    bool deleted;
+    const char* logLine;
+  };
+  const Case cases[] = {{"locked", false, " a.txt開けません。処理を中断します"},
+                        {"deleted", true, " a.txt移動か削除されています"}};
+  const std::string cleanReport = Clean().outcome.outputs.at("書名なし.txt");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    MakeFolder(dir.path());
+    LostAfterImport faults(quenFile::PathBytes(dir.path() / "a.txt"), c.deleted);
+    const Outcome o = RunFolder(dir.path(), &faults);
+    EXPECT_TRUE(o.Completed()) << o.Describe();
+    // a.txt has one blank title: one line.
+    EXPECT_EQ(std::count(o.log.begin(), o.log.end(), Sjis(c.logLine)), 1);
+    EXPECT_EQ(o.outputs.at("書名なし.txt"), cleanReport);
+    EXPECT_EQ(o.outputs.at("取込用.txt"), Clean().outcome.outputs.at("取込用.txt"));
+  }
 }
 
 // The no-title report is the only detailed copy of the records it lists,

@@ -3,6 +3,7 @@
 // a second run in the output folder, write-protected outputs, and the
 // Japanese reasons of failures.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -16,6 +17,7 @@
 #include <set>
 #include <system_error>
 
+#include "ConversionRun.h"
 #include "FaultyFileSystem.h"
 #include "TestSupport.h"
 #include "quenFile.h"
@@ -84,6 +86,50 @@ std::vector<std::string> HiddenFiles(const fs::path& folder) {
       names.push_back(e.path().filename().string());
   }
   return names;
+}
+
+// Runs body on a thread with a stack of stackBytes; its result.
+int OnSmallStack(std::size_t stackBytes, const std::function<int()>& body) {
+  struct Call {
+    const std::function<int()>* body;
+    int result = 98;
+  } call{&body};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  if (pthread_attr_setstacksize(&attr, stackBytes) != 0) return 97;
+  pthread_t thread;
+  const auto run = [](void* p) -> void* {
+    auto* c = static_cast<Call*>(p);
+    try {
+      c->result = (*c->body)();
+    } catch (...) {
+    }
+    return nullptr;
+  };
+  if (pthread_create(&thread, &attr, run, &call) != 0) return 96;
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+  return call.result;
+}
+
+// Reading takes little stack: a whole run fits a thread with a small stack
+// (a front end's worker, a process under a small stack limit).
+TEST(SmallStack, AWholeRunFitsAThreadWithA64KiBStack) {
+  TempDir dir;
+  WriteBytes(dir / "a.txt",
+             testing_support::Crlf({testing_support::RecordLine({"00000001", "K1"}),
+                                    testing_support::RecordLine({"00000002", "K2"})}));
+  const int status = InChild([&] {
+    return OnSmallStack(64 * 1024, [&] {
+      testing_support::RecordingHost host(dir.path());
+      testing_support::RecordingPresenter boxes;
+      RunData data;
+      ConversionRun run(host, data);
+      return run.actConvStartExecute() == RunOutcome::kCompleted ? 0 : 1;
+    });
+  });
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status);
+  EXPECT_TRUE(fs::exists(dir / u8"処理後" / u8"処理結果.txt"));
 }
 
 TEST(SpecialFile, IsRefusedAsAnOpenFailureWithoutWaitingOrReading) {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <random>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #include <unicode/normalizer2.h>
 
@@ -344,6 +346,43 @@ TEST(KeyIndexList, AKeyThatCannotBeCollatedFailsSortOnlyAfterEveryThreadIsJoined
   KeyIndexList index(collator);
   for (std::size_t i = 0; i < count; ++i) index.Add(lines[i], lines, i);
   EXPECT_THROW(index.Sort([](int) { throw std::runtime_error("stop"); }), std::runtime_error);
+}
+
+// A process out of threads (a limit on processes, no room for a stack) still
+// sorts: the shares no helper could take are collated by the caller.
+TEST(KeyIndexList, SortsOnTheCallingThreadWhenHelperThreadsCannotStart) {
+  if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core: Sort starts no helper";
+  static int allowed;
+  static int refused;
+  struct Restore {
+    ~Restore() { KeyIndexList::SetThreadStarter(nullptr); }
+  } restore;
+  const KeyCollator collator("ja");
+  const std::size_t count = 8 * KeyIndexList::kKeysPerThread;
+  LineList lines;
+  std::mt19937 random(7);
+  for (std::size_t i = 0; i < count; ++i) lines.Add("978-4-" + std::to_string(random() % count));
+  const auto sorted = [&] {
+    KeyIndexList index(collator);
+    for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+    index.Sort();
+    std::vector<std::string_view> order;
+    for (std::size_t i = 0; i < index.size(); ++i) order.push_back(index.Line(i));
+    return order;
+  };
+  const std::vector<std::string_view> expected = sorted();
+  for (const int startable : {0, 1}) {
+    SCOPED_TRACE(std::to_string(startable) + " helper(s) can start");
+    allowed = startable;
+    refused = 0;
+    KeyIndexList::SetThreadStarter([](std::function<void()> work) {
+      if (allowed-- > 0) return std::jthread(std::move(work));
+      ++refused;
+      throw std::system_error(EAGAIN, std::generic_category());
+    });
+    EXPECT_EQ(sorted(), expected);
+    if (startable == 0) EXPECT_GT(refused, 0);
+  }
 }
 
 TEST(FileNameText, IsUtf8ElseStrictCp932ElseUtf8WithReplacements) {

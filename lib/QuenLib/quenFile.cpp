@@ -151,11 +151,15 @@ std::size_t AppendTo(int dirFd, const char* name, const std::filesystem::path& s
   const std::size_t start = out.size();
   GrowForRead(out, start + expected);
   std::size_t filled = 0;
-  char probe[1 << 16];
+  // Past the size fstat gave, reads go to a probe first. On the heap, and
+  // only once needed: a reading thread's stack may be small.
+  constexpr std::size_t kProbe = 1 << 16;
+  std::unique_ptr<char[]> probe;
   while (filled < maxBytes) {
     const bool direct = filled < expected;
-    char* dest = direct ? out.data() + start + filled : probe;
-    const std::size_t want = direct ? expected - filled : std::min(sizeof probe, maxBytes - filled);
+    if (!direct && !probe) probe = std::make_unique_for_overwrite<char[]>(kProbe);
+    char* dest = direct ? out.data() + start + filled : probe.get();
+    const std::size_t want = direct ? expected - filled : std::min(kProbe, maxBytes - filled);
     const ssize_t n = System().Read(fd.get(), dest, want);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -166,7 +170,7 @@ std::size_t AppendTo(int dirFd, const char* name, const std::filesystem::path& s
     if (n == 0) break;
     if (!direct) {
       GrowForRead(out, start + filled);
-      out.append(probe, static_cast<std::size_t>(n));
+      out.append(probe.get(), static_cast<std::size_t>(n));
       expected = filled + static_cast<std::size_t>(n);
     }
     filled += static_cast<std::size_t>(n);

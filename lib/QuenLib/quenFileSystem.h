@@ -1,5 +1,5 @@
 // quenFileSystem: the one door through which the program touches the file
-// system. Every open, read, write, flush, rename, delete, directory creation,
+// system. Every open, read, write, flush, folder flush, rename, delete, directory creation,
 // status query, access check, mode change, lock, descriptor flag change and
 // listing goes through the installed FileSystem, so tests can make any single
 // call fail with a real system error.
@@ -35,6 +35,9 @@ class FileSystem {
   virtual ssize_t Read(int fd, void* buffer, std::size_t size);
   virtual ssize_t Write(int fd, const void* buffer, std::size_t size);
   virtual int Sync(int fd);
+  // fsync(2) of a folder open as dirFd: makes the renames and deletions in
+  // it durable, as Sync makes a file's bytes.
+  virtual int SyncFolder(int dirFd);
   virtual int Close(int fd);
   virtual int Rename(const char* from, const char* to);
   virtual int Unlink(const char* path);

@@ -54,6 +54,7 @@ ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t size) {
   return ::write(fd, buffer, size);
 }
 int FileSystem::Sync(int fd) { return ::fdatasync(fd); }
+int FileSystem::SyncFolder(int dirFd) { return ::fsync(dirFd); }
 int FileSystem::Close(int fd) { return ::close(fd); }
 int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }
 int FileSystem::Unlink(const char* path) { return ::unlink(path); }

@@ -394,6 +394,11 @@ ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t size) {
 
 int FileSystem::Sync(int fd) { return ::FlushFileBuffers(Table().Handle(fd)) ? 0 : Fail(); }
 
+// Nothing to do: every rename is a MoveFileExW with MOVEFILE_WRITE_THROUGH,
+// which returns only once the move is on the disk; a folder has no flush of
+// its own a program can ask for.
+int FileSystem::SyncFolder(int) { return 0; }
+
 int FileSystem::Close(int fd) {
   std::optional<OpenFile> file = Table().Take(fd);
   if (!file) {

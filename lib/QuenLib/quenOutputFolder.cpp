@@ -103,6 +103,22 @@ std::string OutputFolder::ReadAll(std::string_view name) const {
   return out;
 }
 
+void OutputFolder::Sync() const {
+  for (;;) {
+    if (System().SyncFolder(fd_) == 0) return;
+    switch (errno) {
+      case EINTR:
+        continue;
+      // Folders that take no sync (some network and FUSE file systems).
+      case EINVAL:
+      case EOPNOTSUPP:
+        return;
+      default:
+        throw FileError(FileError::Kind::kWrite, path_, errno);
+    }
+  }
+}
+
 void WriteAll(const OutputFolder& folder, std::string_view name, std::string_view bytes) {
   AtomicWriter writer(folder, name);
   writer.Write(bytes);

@@ -60,6 +60,11 @@ class OutputFolder {
   bool RemoveLater(std::string_view name, std::string& aside) const;
   // The whole file, read as quenFile::ReadAll reads. Throws FileError.
   std::string ReadAll(std::string_view name) const;
+  // Makes the renames and deletions done in the folder so far durable: the
+  // files' own bytes are synced when written, the folder's entries are not.
+  // Throws FileError (write, naming the folder); where the file system
+  // cannot sync a folder at all, nothing happens.
+  void Sync() const;
 
  private:
   bool Status(std::string_view name, struct stat& st) const;

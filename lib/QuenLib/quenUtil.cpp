@@ -36,9 +36,16 @@ std::string quenUtil::PadLeft(std::string_view text, int width, std::string_view
   return out;
 }
 
+namespace {
+constexpr std::size_t kBinarySample = 512;
+}  // namespace
+
 bool quenUtil::IsBinaryFile(const std::filesystem::path& path) {
-  constexpr std::size_t kSample = 512;
-  const std::string head = quenFile::ReadHead(path, kSample);
+  return IsBinaryHead(quenFile::ReadHead(path, kBinarySample));
+}
+
+bool quenUtil::IsBinaryHead(std::string_view head) {
+  head = head.substr(0, kBinarySample);
   // 1-based positions 1 .. n-2, zero-based 0 .. n-3. As n is at most 512,
   // the scan never reaches position 511 or 512.
   const std::size_t n = head.size();

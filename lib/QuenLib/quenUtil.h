@@ -25,6 +25,9 @@ class quenUtil {
   // first min(size, 512) bytes, the last two are never examined, nor byte
   // 512. Throws quenFile::FileError when the file cannot be opened or read.
   static bool IsBinaryFile(const std::filesystem::path& path);
+  // The same test on the first bytes of a file already read (any number of
+  // them, the whole file when shorter than 512 bytes).
+  static bool IsBinaryHead(std::string_view head);
 
   // Fills list with the fields of text. A delimiter at the very end adds no
   // empty field; empty fields elsewhere are kept. No list, nothing done.
