@@ -482,6 +482,8 @@ TEST(FindingsFileSave, EveryFailingCallLeavesTheOldFileOrTheNewOneAndNoTemporary
       faulty::ScopedFileSystem installed(counting.get());
       quenFile::SaveAs(path, bytes);
       for (std::size_t k = 0; k < faulty::kOpCount; ++k) counts[k] = counting->Count(Op(k));
+      // Without a fault, through the link into the file it leads to.
+      EXPECT_EQ(ReadBytes(dir / "old.csv"), bytes) << (unnamed ? "unnamed" : "named");
     }
     for (std::size_t k = 0; k < faulty::kOpCount; ++k) {
       for (long n = 1; n <= counts[k]; ++n) {
