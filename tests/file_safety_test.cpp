@@ -589,7 +589,7 @@ TEST(SaveAs, TreatsEachKindOfTargetAsAShellRedirectWould) {
       EXPECT_EQ(fs::is_symlink(path), wasLink) << "the link was replaced";
       struct stat st {};
       ASSERT_EQ(::stat(c.written.c_str(), &st), 0);
-      EXPECT_EQ(st.st_mode & 07777, c.mode) << std::oct << st.st_mode;
+      EXPECT_EQ(st.st_mode & 0777, c.mode) << std::oct << st.st_mode;
       EXPECT_TRUE(HiddenFiles(dir.path()).empty());
     }
   }

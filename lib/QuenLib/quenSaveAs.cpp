@@ -72,7 +72,7 @@ mode_t ModeToKeep(const std::string& target, const std::filesystem::path& shown)
   if (System().AccessAt(AT_FDCWD, target.c_str(), W_OK) != 0) {
     throw FileError(Kind::kCreate, shown, errno);
   }
-  return st.st_mode & 07777;
+  return st.st_mode & 0777;
 }
 
 // Removes the temporaries an earlier save of the same name left when its
