@@ -45,6 +45,28 @@ bool IsSummaryStart(std::string_view line) {
   return line.starts_with(start) && line.ends_with(end);
 }
 
+// The log lines by which the run notes a problem and goes on (or ends): what
+// --quiet keeps besides the summary. The file list's lines show names only.
+bool IsProblem(std::string_view line) {
+  static const auto sjis = [](std::string_view utf8) { return quenText::FromUtf8(utf8); };
+  static const std::string starts[] = {sjis(" ファイル読み込みエラー:"), sjis(" 処理後フォルダー")};
+  static const std::string ends[] = {
+      sjis("　ファイル読み込みエラー"), sjis("移動か削除されています"),
+      sjis("開けません。処理を中断します"), sjis(" 書名なし.txtが作成できませんでした"),
+      sjis(" 処理済ファイル取込用.txtを保存できませんでした")};
+  // The second line of the output folder's failure.
+  static const std::string stopped = sjis("処理を中断します。");
+  if (line.starts_with(" [")) return false;
+  if (line == stopped) return true;
+  for (const std::string& s : starts) {
+    if (line.starts_with(s)) return true;
+  }
+  for (const std::string& e : ends) {
+    if (line.ends_with(e)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void WatchedHost::LogCleared() {
@@ -57,7 +79,7 @@ void WatchedHost::LogAppended(std::string_view line) {
     summary_ = true;
     SetRunStage(RunStage::kImportWritten);
   }
-  if (!quiet_ || summary_) inner_.LogAppended(line);
+  if (!quiet_ || summary_ || IsProblem(line)) inner_.LogAppended(line);
 }
 
 void WatchedHost::ProgressChanged(int position, int maximum) {

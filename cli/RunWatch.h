@@ -1,6 +1,7 @@
 // RunWatch: what the command line adds around the run's host: it follows
 // how far the run has got, so that an interrupted run says what it left in
-// 処理後, and with --quiet it passes on only the run's closing summary.
+// 処理後, and with --quiet it passes on only the run's closing summary and
+// the lines that note a problem.
 #pragma once
 
 #include <filesystem>

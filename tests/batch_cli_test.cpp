@@ -162,6 +162,14 @@ TEST(Batch, VersionAndQuietLeaveTheRunAndItsLogAsTheyWere) {
   EXPECT_EQ(quiet.err, loud.err);
   EXPECT_EQ(ReadBytes(folder / "処理後" / "処理結果.txt"), log);
   EXPECT_EQ(RunBatch("--quiet --quiet " + Quoted(folder.path()), scratch).status, 2);
+  // A problem the run logs is kept.
+  TempDir blocked;
+  WriteBytes(blocked / "a.txt", Crlf({RecordLine(Rec{})}));
+  WriteBytes(blocked / "処理後", "a file, not a folder");
+  const Result problem = RunBatch("--quiet " + Quoted(blocked.path()), scratch);
+  EXPECT_EQ(problem.status, 1);
+  EXPECT_EQ(problem.out, " 処理後フォルダー" + blocked.path().string() +
+                             "/処理後が作成できません\n処理を中断します。\n");
 }
 
 // A findings file that would overwrite a source, an output or a folder is
