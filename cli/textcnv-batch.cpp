@@ -7,10 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "BatchOptions.h"
 #include "Console.h"
 #include "ConversionRun.h"
+#include "FindingsTarget.h"
 #include "MBox.h"
+#include "RunWatch.h"
 #include "quenFile.h"
+#include "quenSaveAs.h"
 #include "quenShow.h"
 #include "quenSignals.h"
 #include "quenText.h"
@@ -18,35 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kUsage =
-    "使い方 / usage: textcnv-batch [--findings FILE] FOLDER   (--help で説明 / for help)\n";
-
-constexpr const char* kHelp =
-    "使い方: textcnv-batch [--findings FILE] FOLDER\n"
-    "\n"
-    "FOLDER のファイルを変換します（ウィンドウでフォルダを選択して「変換スタート」を\n"
-    "押したときと同じ処理です）。結果は FOLDER/処理後 に書き出されます:\n"
-    "  取込用.txt  重複エラー.txt  書名なし.txt  処理結果.txt\n"
-    "処理ログは標準出力に、メッセージは標準エラーに UTF-8 で出力されます。\n"
-    "--findings FILE を付けると、処理結果の一覧（重複キーの全レコード、書名（ヨミ）空白、\n"
-    "ＮＤＣ桁数のレコードと、そのファイル名・行番号）を FILE に CSV（UTF-8、BOM 付き）で\n"
-    "書き出します。列: 種類,キー,書名,ヨミ,NDC,ファイル,行\n"
-    "終了コード: 0 = 終了しました、1 = エラーで中断、2 = コマンドラインの誤り。\n"
-    "  3 = 完了、ただし読めなかったファイルがあります（そのレコードはどの出力にもありません）。\n"
-    "\n"
-    "Usage: textcnv-batch [--findings FILE] FOLDER\n"
-    "\n"
-    "Converts the files of FOLDER exactly as choosing FOLDER in the TextCnv window\n"
-    "and pressing \"変換スタート\" would, writing the import file, the duplicates\n"
-    "file, the no-title report and the run log into FOLDER/処理後.\n"
-    "The run log goes to standard output, message boxes to standard error, as UTF-8.\n"
-    "With --findings FILE, the run's findings (every record of a repeated key, blank\n"
-    "titles or readings, over-long NDC numbers, each with its file and line) are\n"
-    "written to FILE as CSV (UTF-8 with a byte-order mark).\n"
-    "Exit status: 0 when the run completes, 1 when it ends with an error, 2 for a\n"
-    "wrong command line, 3 when it completes but a record file could not be read\n"
-    "(its records are in no output).\n";
 
 // What reaches a terminal has its control characters shown as escapes, so
 // that record bytes and file names cannot drive it; files and pipes get the
@@ -139,67 +114,60 @@ fs::path ChosenFolder(const fs::path& arg) {
   return folder;
 }
 
-struct Arguments {
-  const std::string* folder = nullptr;
-  const std::string* findings = nullptr;
-};
-
-// False for a wrong command line.
-bool Parse(const std::vector<std::string>& argv, Arguments& args) {
-  for (std::size_t i = 0; i < argv.size(); ++i) {
-    const std::string& arg = argv[i];
-    if (arg == "--findings" && i + 1 < argv.size() && args.findings == nullptr &&
-        !argv[i + 1].empty()) {
-      args.findings = &argv[++i];
-    } else if (!arg.empty() && (arg[0] != '-' || arg == "-") && args.folder == nullptr) {
-      args.folder = &argv[i];
-    } else {
-      return false;
-    }
-  }
-  return args.folder != nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   PrepareConsoleStreams();
   const std::vector<std::string> argList = ProgramArguments(argc, argv);
-  if (argList.size() == 1 && (argList[0] == "--help" || argList[0] == "-h")) {
-    std::fputs(kHelp, stdout);
+  Arguments args;
+  const bool parsed = Parse(argList, args);
+  if (args.help || args.version) {
+    std::fputs(args.help ? kHelp : VersionLine().c_str(), stdout);
     return 0;
   }
   // A reader of standard output that goes away, a file-size limit or a
   // terminating signal must not leave half-written temporary files.
   quenFile::InstallSignalHandling();
-  Arguments args;
-  if (!Parse(argList, args)) {
+  if (!parsed) {
     std::fputs(kUsage, stderr);
     return 2;
   }
 
-  ConsoleHost host;
-  ConsolePresenter presenter(host);
+  ConsoleHost console;
+  WatchedHost host(console, args.quiet);
+  ConsolePresenter presenter(console);
   MBox::SetPresenter(&presenter);
   int status = 1;
   try {
     // The folder and the collating locale can fail before the run starts;
     // those failures are shown like the run's own.
-    host.SetFolder(ChosenFolder(quenFile::PathFromBytes(*args.folder)));
+    const fs::path folder = ChosenFolder(quenFile::PathFromBytes(*args.folder));
+    console.SetFolder(folder);
+    if (args.findings != nullptr) {
+      const std::string refusal =
+          FindingsTargetRefusal(folder, quenFile::PathFromBytes(*args.findings));
+      if (!refusal.empty()) {
+        std::fputs((refusal + "\n").c_str(), stderr);
+        MBox::SetPresenter(nullptr);
+        return 2;
+      }
+    }
+    WatchInterruptions(folder, IsTerminal(stderr), args.findings != nullptr);
     RunData data;
     ConversionRun run(host, data);
     const RunOutcome outcome = RunConversion(run);
     status = outcome == RunOutcome::kCompleted                  ? 0
              : outcome == RunOutcome::kCompletedWithUnreadFiles ? 3
                                                                 : 1;
-    if ((status == 0 || status == 3) && args.findings != nullptr) {
-      quenFile::WriteAll(quenFile::PathFromBytes(*args.findings), FindingsCsv(data.RunFindings));
+    if (status != 1) SetRunStage(RunStage::kEnded);
+    if (status != 1 && args.findings != nullptr) {
+      quenFile::SaveAs(quenFile::PathFromBytes(*args.findings), FindingsCsv(data.RunFindings));
     }
   } catch (const std::exception& e) {
     ShowException(e);
     status = 1;
   }
-  host.ClearProgress();
+  console.ClearProgress();
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     // The run log is saved in the output folder all the same.
     std::fputs("標準出力に書き込めませんでした。処理ログは 処理後/処理結果.txt にあります。\n",

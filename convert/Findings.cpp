@@ -31,6 +31,19 @@ void AppendCsvField(std::string& out, std::string_view field) {
   out += '"';
 }
 
+// The 行 column: a number the run counted, never record bytes.
+constexpr std::size_t kLineColumn = kFindingColumns - 1;
+
+// A spreadsheet takes a cell that starts with one of these for a formula
+// (or for the start of one); a leading apostrophe makes it text. Record
+// fields and file names come from the suppliers.
+std::string Inert(std::string_view cell) {
+  if (!cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos) {
+    return "'" + std::string(cell);
+  }
+  return std::string(cell);
+}
+
 }  // namespace
 
 const std::array<std::string_view, kFindingColumns>& FindingHeader() {
@@ -60,14 +73,14 @@ FindingRow RowOf(const Finding& finding) {
 
 std::string FindingsCsv(const Findings& findings) {
   std::string out = "\xEF\xBB\xBF";
-  const auto appendRow = [&out](const auto& row) {
+  const auto appendRow = [&out](const auto& row, bool fromRecords) {
     for (std::size_t c = 0; c < row.size(); ++c) {
       if (c > 0) out += ',';
-      AppendCsvField(out, row[c]);
+      AppendCsvField(out, fromRecords && c != kLineColumn ? Inert(row[c]) : std::string(row[c]));
     }
     out += "\r\n";
   };
-  appendRow(FindingHeader());
-  for (const Finding& f : findings) appendRow(RowOf(f));
+  appendRow(FindingHeader(), false);
+  for (const Finding& f : findings) appendRow(RowOf(f), true);
   return out;
 }

@@ -38,4 +38,6 @@ FindingRow RowOf(const Finding& finding);
 
 // The table as CSV for spreadsheet programs: UTF-8 with a byte-order mark,
 // the header row first, CR LF after each row, fields quoted where needed.
+// A cell of a finding (all but 行) that starts with =, +, -, @, TAB or CR
+// gets a leading ' so that no spreadsheet evaluates it as a formula.
 std::string FindingsCsv(const Findings& findings);

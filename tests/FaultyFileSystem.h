@@ -2,7 +2,8 @@
 // and can make chosen ones fail with a real error number, as a failing disk,
 // a full disk or another program touching the folder would. A call in a
 // folder descriptor (openat, renameat...) counts as its kind (open, rename...),
-// a status query of an open file as a stat.
+// a status query of an open file or of a link as a stat, opening a file
+// without a name as an open and linking it in as a rename.
 #pragma once
 
 #include "quenOs.h"
@@ -178,6 +179,21 @@ class FaultyFileSystem : public quenFile::FileSystem {
   int Lock(int fd, int operation) override {
     if (int e = Enter(Op::kLock)) return Fail(e);
     return FileSystem::Lock(fd, operation);
+  }
+  int OpenUnnamed(const char* folder, mode_t mode) override {
+    if (int e = EnterOpen(folder)) return Fail(e);
+    return FileSystem::OpenUnnamed(folder, mode);
+  }
+  // Putting a file in place, as a rename does.
+  int LinkUnnamed(int fd, const char* path) override {
+    if (int e = Enter(Op::kRename)) return Fail(e);
+    const int result = FileSystem::LinkUnnamed(fd, path);
+    if (result == 0) RecordCommit(path);
+    return result;
+  }
+  int ReadLink(const char* path, std::string& target) override {
+    if (int e = Enter(Op::kStat)) return Fail(e);
+    return FileSystem::ReadLink(path, target);
   }
   int List(const char* path, std::vector<quenFile::DirEntry>& entries) override {
     if (int e = Enter(Op::kList)) {

@@ -2,7 +2,10 @@
 // error for the ways a run can end.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -125,4 +128,208 @@ TEST(Batch, TerminalGetsNoControlCharactersFromTheRecords) {
   std::string rest = shown;
   for (std::size_t at; (at = rest.find("\r\x1b[K")) != std::string::npos;) rest.erase(at, 4);
   EXPECT_EQ(rest.find('\x1b'), std::string::npos) << shown;
+}
+
+TEST(Batch, VersionAndQuietLeaveTheRunAndItsLogAsTheyWere) {
+  TempDir scratch;
+  const Result version = RunBatch("--version", scratch);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("textcnv-batch ") + TEXTCNV_VERSION + "\n");
+  // Both halves of the help, Japanese and English, tell of each option.
+  const std::string help = RunBatch("--help", scratch).out;
+  const std::size_t english = help.find("Usage:");
+  ASSERT_NE(english, std::string::npos);
+  for (const char* option : {"--quiet", "--version", "--findings", "'", "130"}) {
+    EXPECT_LT(help.find(option), english) << option;
+    EXPECT_NE(help.find(option, english), std::string::npos) << option;
+  }
+
+  TempDir folder;
+  WriteBytes(folder / "a.txt", Crlf({RecordLine(Rec{}), RecordLine(Rec{}), RecordLine([] {
+                                       Rec blank;
+                                       blank.key = "K2";
+                                       blank.title = "";
+                                       return blank;
+                                     }())}));
+  const Result loud = RunBatch(Quoted(folder.path()), scratch);
+  const std::string log = ReadBytes(folder / "処理後" / "処理結果.txt");
+  const Result quiet = RunBatch("--quiet " + Quoted(folder.path()), scratch);
+  ASSERT_EQ(quiet.status, 0) << quiet.err;
+  const std::size_t summary = loud.out.find("取込用.txtに");
+  ASSERT_NE(summary, std::string::npos) << loud.out;
+  EXPECT_EQ(quiet.out, loud.out.substr(summary));
+  EXPECT_NE(quiet.out.find("書名なし.txtを参考にして下さい"), std::string::npos);
+  EXPECT_EQ(quiet.err, loud.err);
+  EXPECT_EQ(ReadBytes(folder / "処理後" / "処理結果.txt"), log);
+  EXPECT_EQ(RunBatch("--quiet --quiet " + Quoted(folder.path()), scratch).status, 2);
+  // A problem the run logs is kept.
+  TempDir blocked;
+  WriteBytes(blocked / "a.txt", Crlf({RecordLine(Rec{})}));
+  WriteBytes(blocked / "処理後", "a file, not a folder");
+  const Result problem = RunBatch("--quiet " + Quoted(blocked.path()), scratch);
+  EXPECT_EQ(problem.status, 1);
+  EXPECT_EQ(problem.out, " 処理後フォルダー" + blocked.path().string() +
+                             "/処理後が作成できません\n処理を中断します。\n");
+}
+
+// A findings file that would overwrite a source, an output or a folder is
+// refused before the run touches anything.
+TEST(Batch, FindingsFileThatIsASourceAnOutputOrAFolderIsRefused) {
+  TempDir scratch;
+  TempDir folder;
+  const std::string source = Crlf({RecordLine(Rec{})});
+  WriteBytes(folder / "a.txt", source);
+  fs::create_directory(folder / "処理後");
+  WriteBytes(folder / "処理後" / "取込用.txt", "old import");
+  fs::create_directory_symlink(folder.path(), scratch / "spelt");
+  fs::create_hard_link(folder / "a.txt", scratch / "hard.txt");
+  fs::create_directory_symlink(folder / "処理後", scratch / "out");
+  struct Case {
+    const char* what;
+    fs::path file;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {"a source", folder / "a.txt", "変換するフォルダーのファイル"},
+      {"a source spelt otherwise", scratch / "spelt" / "." / "a.txt",
+       "変換するフォルダーのファイル"},
+      {"a hard link to a source", scratch / "hard.txt", "変換するフォルダーのファイル"},
+      {"the import file", folder / "処理後" / "取込用.txt", "処理後 の中"},
+      {"a new file in the output folder", folder / "処理後" / "new.csv", "処理後 の中"},
+      {"the output folder through a link", scratch / "out" / "new.csv", "処理後 の中"},
+      {"a folder", scratch.path(), "はフォルダーです"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Result r =
+        RunBatch("--findings " + Quoted(c.file) + " " + Quoted(folder.path()), scratch);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(folder / "a.txt"), source);
+    EXPECT_EQ(ReadBytes(folder / "処理後" / "取込用.txt"), "old import");
+    EXPECT_FALSE(fs::exists(folder / "処理後" / "new.csv"));
+  }
+  const Result beside =
+      RunBatch("--findings " + Quoted(scratch / "f.csv") + " " + Quoted(folder.path()), scratch);
+  EXPECT_EQ(beside.status, 0) << beside.err;
+  EXPECT_TRUE(ReadBytes(scratch / "f.csv").starts_with("\xEF\xBB\xBF種類"));
+}
+
+namespace {
+
+// A pipe that holds at most one page and is filled but for room bytes: a
+// child writing more into it waits.
+struct FullPipe {
+  explicit FullPipe(std::size_t room) {
+    EXPECT_EQ(::pipe(fds), 0);
+    EXPECT_EQ(::fcntl(fds[1], F_SETPIPE_SZ, 4096), 4096);
+    const std::string fill(4096 - room, '#');
+    EXPECT_EQ(::write(fds[1], fill.data(), fill.size()), static_cast<ssize_t>(fill.size()));
+  }
+  // Everything in it until every writer is gone.
+  std::string Drain() {
+    ::close(fds[1]);
+    std::string got;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, n);
+    ::close(fds[0]);
+    return got;
+  }
+  int fds[2] = {-1, -1};
+};
+
+// Waits until the process waits in a pipe write; false after ten seconds.
+bool WaitsInPipeWrite(pid_t pid) {
+  for (int i = 0; i < 1000; ++i) {
+    if (ReadBytes("/proc/" + std::to_string(pid) + "/wchan").find("pipe_write") !=
+        std::string::npos) {
+      return true;
+    }
+    ::usleep(10000);
+  }
+  return false;
+}
+
+pid_t StartBatch(const fs::path& folder, int out, int err) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::execl(TEXTCNV_BATCH, TEXTCNV_BATCH, folder.c_str(), nullptr);
+    ::_exit(127);
+  }
+  return pid;
+}
+
+}  // namespace
+
+// Interrupted, the command line says what it left in 処理後, and ends by the
+// signal as before.
+TEST(Batch, InterruptedRunSaysWhatItLeftInTheOutputFolder) {
+  TempDir scratch;
+  TempDir folder;
+  WriteBytes(folder / "a.txt", Crlf({RecordLine(Rec{}), RecordLine([] {
+                                       Rec blank;
+                                       blank.key = "K2";
+                                       blank.title = "";
+                                       return blank;
+                                     }())}));
+  const std::string log = RunBatch(Quoted(folder.path()), scratch).out;
+  const std::size_t first = log.find('\n') + 1;
+  const std::size_t summary = log.find('\n', log.find("取込用.txtに")) + 1;
+  ASSERT_LT(summary, 4096u);
+  const fs::path errFile = scratch / "stderr";
+
+  struct Case {
+    const char* what;
+    int sig;
+    std::string says;
+    bool importThere;
+  };
+  const std::vector<Case> cases = {
+      {"another run holds the folder", SIGINT, "処理後 の出力ファイルは前回のままです", true},
+      {"the old import file is gone", SIGTERM, "処理後/取込用.txt はありません", false},
+      {"the import file is written", SIGHUP, "処理後/取込用.txt は今回の変換結果ですが", true},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.what);
+    WriteBytes(folder / "処理後" / "取込用.txt", "old import");
+    std::string err;
+    pid_t pid = -1;
+    if (i == 0) {
+      // The box that says so waits on a full standard error.
+      const int lock = ::open((folder / "処理後").c_str(), O_RDONLY | O_DIRECTORY);
+      ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+      FullPipe errPipe(0);
+      const int out = ::open((scratch / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      pid = StartBatch(folder.path(), out, errPipe.fds[1]);
+      ::close(out);
+      ASSERT_TRUE(WaitsInPipeWrite(pid));
+      ::kill(pid, c.sig);
+      err = errPipe.Drain();
+      ::close(lock);
+    } else {
+      // The run waits on a full standard output after the first line, or
+      // after the import file's line.
+      FullPipe outPipe(i == 1 ? first : summary);
+      const int errFd = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      pid = StartBatch(folder.path(), outPipe.fds[1], errFd);
+      ::close(errFd);
+      ASSERT_TRUE(WaitsInPipeWrite(pid));
+      ::kill(pid, c.sig);
+      outPipe.Drain();
+      err = ReadBytes(errFile);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << status;
+    EXPECT_NE(err.find("中断しました。"), std::string::npos) << err;
+    EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    EXPECT_EQ(fs::exists(folder / "処理後" / "取込用.txt"), c.importThere);
+    for (const auto& e : fs::directory_iterator(folder / "処理後")) {
+      EXPECT_FALSE(e.path().filename().string().starts_with('.')) << e.path();
+    }
+  }
 }

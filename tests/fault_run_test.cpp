@@ -12,10 +12,13 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
+#include <numeric>
 #include <set>
 
 #include "FaultFixture.h"
 #include "SourceFolder.h"
+#include "quenSaveAs.h"
 
 namespace faulty {
 void PrintTo(Op op, std::ostream* os) { *os << OpName(op); }
@@ -597,3 +600,68 @@ TEST(UnreadableFolder, IsReportedAsUnreadableWithTheReasonNotAsEmpty) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: another failure, 2: listed as empty, 3: no user";
 }
 #endif
+
+// The findings file of the command line, saved over an older one through a
+// link: whichever call fails, the old file or the new one is there, whole,
+// and nothing beside it.
+TEST(FindingsFileSave, EveryFailingCallLeavesTheOldFileOrTheNewOneAndNoTemporary) {
+  class WithoutUnnamedFiles : public FaultyFileSystem {
+   public:
+    int OpenUnnamed(const char*, mode_t) override { return errno = EOPNOTSUPP, -1; }
+  };
+  const std::string bytes(3 << 20, 'n');  // more than one write's worth
+  for (const bool unnamed : {true, false}) {
+    const auto arrange = [](const fs::path& dir) {
+      WriteBytes(dir / "old.csv", "old");
+#ifndef _WIN32
+      fs::create_symlink("old.csv", dir / "link.csv");
+      return dir / "link.csv";
+#else
+      return dir / "old.csv";
+#endif
+    };
+    const auto fileSystem = [unnamed]() -> std::unique_ptr<FaultyFileSystem> {
+      if (unnamed) return std::make_unique<FaultyFileSystem>();
+      return std::make_unique<WithoutUnnamedFiles>();
+    };
+    std::array<long, faulty::kOpCount> counts{};
+    {
+      TempDir dir;
+      const fs::path path = arrange(dir.path());
+      const auto counting = fileSystem();
+      faulty::ScopedFileSystem installed(counting.get());
+      quenFile::SaveAs(path, bytes);
+      for (std::size_t k = 0; k < faulty::kOpCount; ++k) counts[k] = counting->Count(Op(k));
+      // Without a fault, through the link into the file it leads to.
+      EXPECT_EQ(ReadBytes(dir / "old.csv"), bytes) << (unnamed ? "unnamed" : "named");
+    }
+    for (std::size_t k = 0; k < faulty::kOpCount; ++k) {
+      for (long n = 1; n <= counts[k]; ++n) {
+        SCOPED_TRACE(std::string(unnamed ? "unnamed, " : "named, ") + faulty::OpName(Op(k)) +
+                     " call " + std::to_string(n) + " fails");
+        TempDir dir;
+        const fs::path path = arrange(dir.path());
+        const auto faults = fileSystem();
+        faults->FailNth(Op(k), n);
+        bool threw = false;
+        {
+          faulty::ScopedFileSystem installed(faults.get());
+          try {
+            quenFile::SaveAs(path, bytes);
+          } catch (const quenFile::FileError& e) {
+            threw = true;
+            EXPECT_EQ(e.errorNumber(), faults->InjectedErrno()) << e.what();
+          }
+        }
+        ASSERT_TRUE(faults->Injected());
+        const std::string now = ReadBytes(dir / "old.csv");
+        EXPECT_TRUE(now == bytes || (threw && now == "old")) << now.size() << " bytes";
+        for (const auto& e : fs::directory_iterator(dir.path())) {
+          EXPECT_FALSE(e.path().filename().string().starts_with('.')) << e.path();
+        }
+      }
+    }
+    CountFaultPoints(unnamed ? "findings file" : "findings file, named temporary",
+                     std::accumulate(counts.begin(), counts.end(), 0L));
+  }
+}

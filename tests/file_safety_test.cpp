@@ -3,12 +3,15 @@
 // a second run in the output folder, write-protected outputs, and the
 // Japanese reasons of failures.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pthread.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,12 +19,14 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "ConversionRun.h"
 #include "FaultyFileSystem.h"
 #include "TestSupport.h"
 #include "quenFile.h"
 #include "quenOutputFolder.h"
+#include "quenSaveAs.h"
 #include "quenSignals.h"
 #include "quenUtil.h"
 
@@ -534,3 +539,192 @@ TEST(Replacing, ATargetThatCannotBeWrittenIsRefusedAndLeftAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// The file system without files that have no name, as on Windows or a file
+// system without O_TMPFILE.
+class WithoutUnnamedFiles : public faulty::FaultyFileSystem {
+ public:
+  int OpenUnnamed(const char*, mode_t) override { return errno = EOPNOTSUPP, -1; }
+};
+
+// A FIFO's reader, on a thread of its own: what reached it. Open before any
+// writer, and giving up after two quiet seconds, so that a FIFO replaced by
+// a file fails the test instead of hanging it.
+class FifoReader {
+ public:
+  explicit FifoReader(const fs::path& fifo)
+      : fd_(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK)), thread_([this] {
+          pollfd p{fd_, POLLIN, 0};
+          char buffer[4096];
+          while (::poll(&p, 1, 2000) > 0) {
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n > 0) got_.append(buffer, n);
+            if (n == 0 && !got_.empty()) break;
+          }
+        }) {}
+  std::string Got() {
+    thread_.join();
+    ::close(fd_);
+    return got_;
+  }
+
+ private:
+  int fd_;
+  std::string got_;
+  std::thread thread_;
+};
+
+}  // namespace
+
+// A shell's ">" writes into what is there, following links; only a regular
+// file (or none) is replaced, and then whole.
+TEST(SaveAs, TreatsEachKindOfTargetAsAShellRedirectWould) {
+  const mode_t oldMask = ::umask(022);
+  for (const bool unnamed : {true, false}) {
+    WithoutUnnamedFiles without;
+    std::optional<faulty::ScopedFileSystem> installed;
+    if (!unnamed) installed.emplace(&without);
+    SCOPED_TRACE(unnamed ? "unnamed temporary" : "named temporary");
+    TempDir dir;
+    const std::string longName = std::string(251, 'n') + ".csv";
+    struct Case {
+      const char* what;
+      std::function<fs::path()> arrange;  // returns the path to save as
+      fs::path written;                   // where the bytes must end up
+      mode_t mode;                        // of written, for a regular file
+    };
+    const std::vector<Case> cases = {
+        {"new file", [&] { return dir / "new.csv"; }, dir / "new.csv", 0644},
+        {"replaced file keeps its mode",
+         [&] {
+           WriteBytes(dir / "old.csv", "old");
+           ::chmod((dir / "old.csv").c_str(), 0640);
+           return dir / "old.csv";
+         },
+         dir / "old.csv", 0640},
+        {"link chain to a file",
+         [&] {
+           WriteBytes(dir / "real.csv", "old");
+           fs::create_symlink("real.csv", dir / "second");
+           fs::create_symlink(dir / "second", dir / "first");
+           return dir / "first";
+         },
+         dir / "real.csv", 0644},
+        {"dangling link",
+         [&] {
+           fs::create_symlink("made.csv", dir / "dangling");
+           return dir / "dangling";
+         },
+         dir / "made.csv", 0644},
+        {"name of 255 bytes, new", [&] { return dir / longName; }, dir / longName, 0644},
+        {"name of 255 bytes, replaced",
+         [&] {
+           WriteBytes(dir / longName, "old");
+           return dir / longName;
+         },
+         dir / longName, 0644},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      const fs::path path = c.arrange();
+      const bool wasLink = fs::is_symlink(path);
+      quenFile::SaveAs(path, "new\r\n");
+      EXPECT_EQ(ReadBytes(c.written), "new\r\n");
+      EXPECT_EQ(fs::is_symlink(path), wasLink) << "the link was replaced";
+      struct stat st {};
+      ASSERT_EQ(::stat(c.written.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, c.mode) << std::oct << st.st_mode;
+      EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+    }
+  }
+  ::umask(oldMask);
+}
+
+TEST(SaveAs, WritesIntoAFifoOrATerminalInPlace) {
+  TempDir dir;
+  const fs::path fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink(fifo, dir / "to-fifo");
+  for (const fs::path& path : {fifo, dir / "to-fifo"}) {
+    FifoReader reader(fifo);
+    quenFile::SaveAs(path, "rows\r\n");
+    EXPECT_EQ(reader.Got(), "rows\r\n") << path;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+  }
+
+  int master = -1;
+  int slave = -1;
+  char name[256];
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  termios raw{};
+  ::tcgetattr(slave, &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(slave, TCSANOW, &raw);
+  quenFile::SaveAs(name, "rows\r\n");
+  char got[16] = {};
+  EXPECT_EQ(::read(master, got, sizeof got), 6);
+  EXPECT_EQ(std::string(got), "rows\r\n");
+  EXPECT_TRUE(fs::is_character_file(name));
+  ::close(slave);
+  ::close(master);
+  EXPECT_TRUE(HiddenFiles(dir.path()).empty());
+
+  try {
+    quenFile::SaveAs(dir.path(), "rows");
+    ADD_FAILURE() << "a folder was written";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.errorNumber(), EISDIR);
+  }
+}
+
+// A save killed half-way leaves nothing beside the file where files without
+// a name exist; elsewhere its temporary goes with the next save of the name.
+TEST(SaveAs, AKilledSaveLeavesNoTemporaryForLong) {
+  for (const bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed temporary" : "named temporary");
+    TempDir dir;
+    const fs::path target = dir / "findings.csv";
+    WriteBytes(target, "old");
+    Ready ready;
+    const pid_t pid = StartChild([&] {
+      class HangsInWrite : public WithoutUnnamedFiles {
+       public:
+        explicit HangsInWrite(bool unnamed, Ready& ready) : unnamed_(unnamed), ready_(ready) {}
+        int OpenUnnamed(const char* folder, mode_t mode) override {
+          return unnamed_ ? FileSystem::OpenUnnamed(folder, mode)
+                          : WithoutUnnamedFiles::OpenUnnamed(folder, mode);
+        }
+        ssize_t Write(int fd, const void* buffer, std::size_t size) override {
+          FileSystem::Write(fd, buffer, size / 2);
+          ready_.Tell();
+          for (;;) ::pause();
+        }
+
+       private:
+        bool unnamed_;
+        Ready& ready_;
+      } hangs(unnamed, ready);
+      quenFile::SetSystem(&hangs);
+      quenFile::SaveAs(target, std::string(1 << 20, 'x'));
+      return 0;
+    });
+    ready.Await();
+    ::kill(pid, SIGKILL);
+    WaitFor(pid);
+    EXPECT_EQ(HiddenFiles(dir.path()).size(), unnamed ? 0u : 1u);
+    EXPECT_EQ(ReadBytes(target), "old");
+    // Another file's temporary and one of a running process stay.
+    const std::vector<std::string> kept = {".other.csv.tmp-1-0", ".findings.csv.tmp-1-0",
+                                           ".findings.csv.tmp-1-0.tmp-99999999-0"};
+    for (const std::string& name : kept) WriteBytes(dir / name, "keep");
+    quenFile::SaveAs(target, "new");
+    EXPECT_EQ(ReadBytes(target), "new");
+    std::vector<std::string> left = HiddenFiles(dir.path());
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+  }
+}

@@ -73,3 +73,38 @@ TEST(Findings, CsvHasAByteOrderMarkAHeaderAndQuotesWhatNeedsIt) {
             "\xEF\xBB\xBF種類,キー,書名,ヨミ,NDC,ファイル,行\r\n"
             "重複キー（2件）,\"K,1\",\"書名 \"\"上\"\"\",ショメイ,913.6,名簿.txt,12\r\n");
 }
+
+// Record fields and file names come from suppliers: a cell a spreadsheet
+// would evaluate must reach it as text.
+TEST(Findings, CsvCellsFromRecordsNeverStartAFormula) {
+  struct Case {
+    const char* what;
+    std::string key, title, reading, ndc, file;
+    std::string row;  // the CSV row after the kind
+  };
+  const std::vector<Case> cases = {
+      {"formula key", "=1+1", "書名", "ヨミ", "913.6", "a.txt", "'=1+1,書名,ヨミ,913.6,a.txt,5"},
+      {"plus, minus, at", "K", "+SUM(A1)", "-2", "@cmd", "a.txt", "K,'+SUM(A1),'-2,'@cmd,a.txt,5"},
+      // TAB parts the fields of a record: only a file name can start with one.
+      {"tab and CR", "K", "\rT", "ヨミ", "913.6", "\tb.txt", "K,\"'\rT\",ヨミ,913.6,'\tb.txt,5"},
+      {"file name", "K", "書名", "ヨミ", "913.6", "=HYPERLINK(x).txt",
+       "K,書名,ヨミ,913.6,'=HYPERLINK(x).txt,5"},
+      {"quoted and neutralised", "=A,B", "書名", "ヨミ", "913.6", "a.txt",
+       "\"'=A,B\",書名,ヨミ,913.6,a.txt,5"},
+      {"inside a cell is harmless", "K=1", "a-b", "ヨミ@", "913.6", "a.txt",
+       "K=1,a-b,ヨミ@,913.6,a.txt,5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rec rec;
+    rec.key = c.key;
+    rec.title = c.title;
+    rec.reading = c.reading;
+    rec.ndc = c.ndc;
+    const Finding f{FindingKind::kTitleBlank, Cp932(c.key), c.file, 5, RecordLine(rec), 0, 0};
+    EXPECT_EQ(FindingsCsv({f}),
+              "\xEF\xBB\xBF種類,キー,書名,ヨミ,NDC,ファイル,行\r\n"
+              "書名（ヨミ）空白," +
+                  c.row + "\r\n");
+  }
+}

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -191,10 +193,23 @@ std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path&
   return AppendTo(dirFd, name, shown, maxBytes, out);
 }
 
+std::string TemporaryStemFor(std::string_view fileName) {
+  // Room for ".", ".tmp-", a process id and a counter of ten digits each.
+  constexpr std::size_t kLongest = 255 - 1 - 5 - 21;
+  if (fileName.size() <= kLongest) return "." + std::string(fileName) + ".tmp-";
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (unsigned char c : fileName) hash = (hash ^ c) * 1099511628211ull;
+  char mark[18];
+  std::snprintf(mark, sizeof mark, "~%016llx", static_cast<unsigned long long>(hash));
+  std::size_t keep = kLongest - 17;
+  // Never half a UTF-8 character: Windows names are UTF-8.
+  while (keep > 0 && (static_cast<unsigned char>(fileName[keep]) & 0xC0) == 0x80) --keep;
+  return "." + std::string(fileName.substr(0, keep)) + mark + ".tmp-";
+}
+
 std::string TemporaryNameFor(std::string_view fileName) {
   static std::atomic<unsigned> counter{0};
-  return "." + std::string(fileName) + ".tmp-" + std::to_string(::getpid()) + "-" +
-         std::to_string(counter++);
+  return TemporaryStemFor(fileName) + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
 bool IsTemporaryName(std::string_view name) {

@@ -42,8 +42,11 @@ std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path&
 std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
                        std::size_t maxBytes, ByteBuffer& out);
 
-// ".<fileName>.tmp-<pid>-<n>", unique within the process.
+// ".<fileName>.tmp-<pid>-<n>", unique within the process; a name too long
+// for that to fit in NAME_MAX bytes is cut and a hash of it added.
 std::string TemporaryNameFor(std::string_view fileName);
+// What every such name for fileName starts with: ".<fileName>.tmp-".
+std::string TemporaryStemFor(std::string_view fileName);
 // Whether name has that form.
 bool IsTemporaryName(std::string_view name);
 
@@ -55,5 +58,8 @@ void ForgetTemporary(int slot);
 // Hands every noted temporary file to remove, for good: for a process about
 // to end. Safe in a signal handler when remove is.
 void RemoveRememberedTemporaries(void (*remove)(int dirFd, const char* name));
+// The text SetTerminationNotice asks for, or nullptr; safe in a signal
+// handler when the notice is.
+const char* TerminationNoticeText();
 
 }  // namespace quenFile::internal

@@ -69,6 +69,17 @@ class FileSystem {
   virtual int Lock(int fd, int operation);
   // fcntl(2) with an int argument (F_GETFL, F_SETFL).
   virtual int Control(int fd, int command, int argument);
+
+  // A file without a name in folder, open for writing (open(2) with
+  // O_TMPFILE): nothing is left of it should the process die. -1 with
+  // EOPNOTSUPP, EISDIR or EINVAL where the system or file system has none.
+  virtual int OpenUnnamed(const char* folder, mode_t mode);
+  // Gives the unnamed file open as fd the name path (linkat(2)); EEXIST when
+  // something is there already.
+  virtual int LinkUnnamed(int fd, const char* path);
+  // readlink(2): what the symbolic link at path holds; EINVAL for anything
+  // but a link.
+  virtual int ReadLink(const char* path, std::string& target);
 };
 
 // Whether a file system (from FileSystemStatus) is a kernel interface

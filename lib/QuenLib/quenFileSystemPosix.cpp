@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <linux/magic.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "quenFileSystem.h"
@@ -101,6 +102,27 @@ int FileSystem::ChangeMode(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int FileSystem::Lock(int fd, int operation) { return ::flock(fd, operation); }
 int FileSystem::Control(int fd, int command, int argument) {
   return ::fcntl(fd, command, argument);
+}
+
+int FileSystem::OpenUnnamed(const char* folder, mode_t mode) {
+  return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+}
+int FileSystem::LinkUnnamed(int fd, const char* path) {
+  // Through /proc needs no privilege; AT_EMPTY_PATH does where /proc is not
+  // mounted.
+  char self[32];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  if (::linkat(AT_FDCWD, self, AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return -1;
+  return ::linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH);
+}
+int FileSystem::ReadLink(const char* path, std::string& target) {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink(path, buffer, sizeof buffer);
+  if (n < 0) return -1;
+  if (static_cast<std::size_t>(n) == sizeof buffer) return errno = ENAMETOOLONG, -1;
+  target.assign(buffer, static_cast<std::size_t>(n));
+  return 0;
 }
 
 bool OnKernelFileSystem(const struct statfs& st) {

@@ -509,6 +509,43 @@ int FileSystem::Control(int fd, int command, int) {
   return command == F_GETFL ? flags : 0;
 }
 
+// Windows has no unnamed files: writers fall back to a hidden temporary.
+int FileSystem::OpenUnnamed(const char*, mode_t) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+int FileSystem::LinkUnnamed(int, const char*) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+
+// A link's final target, as the system resolves it: Windows keeps no
+// relative text worth reading back.
+int FileSystem::ReadLink(const char* path, std::string& target) {
+  const std::wstring link = LongForm(path);
+  const DWORD attributes = ::GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Fail();
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return errno = EINVAL, -1;
+  const HANDLE handle =
+      ::CreateFileW(link.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Fail();
+  std::wstring resolved(32768, L'\0');
+  const DWORD n = ::GetFinalPathNameByHandleW(
+      handle, resolved.data(), static_cast<DWORD>(resolved.size()), FILE_NAME_NORMALIZED);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(handle);
+  if (n == 0 || n >= resolved.size()) return Fail(error);
+  resolved.resize(n);
+  if (resolved.starts_with(L"\\\\?\\UNC\\")) {
+    resolved = L"\\\\" + resolved.substr(8);
+  } else if (resolved.starts_with(L"\\\\?\\")) {
+    resolved = resolved.substr(4);
+  }
+  target = Narrow(resolved);
+  return 0;
+}
+
 bool OnKernelFileSystem(const struct statfs&) { return false; }
 
 }  // namespace quenFile

@@ -16,4 +16,8 @@ std::string ProgramFileName();
 // Windows); "" when none is set.
 std::string UserLocaleName();
 
+// Whether a process with this id is running (or may be: one that cannot be
+// asked counts as running).
+bool ProcessExists(long id);
+
 }  // namespace quenPlatform

@@ -1,3 +1,6 @@
+#include <signal.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -18,6 +21,11 @@ std::string UserLocaleName() {
     if (value != nullptr && *value != '\0') return value;
   }
   return {};
+}
+
+bool ProcessExists(long id) {
+  if (id <= 0) return true;
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno != ESRCH;
 }
 
 }  // namespace quenPlatform

@@ -30,4 +30,15 @@ std::string UserLocaleName() {
   return quenFile::PathBytes(std::filesystem::path(std::wstring(name, n - 1)));
 }
 
+bool ProcessExists(long id) {
+  if (id <= 0) return true;
+  const HANDLE process =
+      ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  const bool running = !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+  ::CloseHandle(process);
+  return running;
+}
+
 }  // namespace quenPlatform

@@ -7,6 +7,7 @@
 
 #include "quenFileInternal.h"
 #include "quenOs.h"
+#include "quenSignals.h"
 
 namespace quenFile {
 namespace {
@@ -27,9 +28,19 @@ static_assert(std::atomic<int>::is_always_lock_free);
 constexpr int kSlots = 16;
 Slot slots[kSlots];
 
+std::atomic<TerminationNotice> notice{nullptr};
+static_assert(std::atomic<TerminationNotice>::is_always_lock_free);
+
 }  // namespace
 
+void SetTerminationNotice(TerminationNotice text) { notice.store(text); }
+
 namespace internal {
+
+const char* TerminationNoticeText() {
+  const TerminationNotice text = notice.load();
+  return text != nullptr ? text() : nullptr;
+}
 
 void RemoveRememberedTemporaries(void (*remove)(int dirFd, const char* name)) {
   for (Slot& slot : slots) {

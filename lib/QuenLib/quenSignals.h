@@ -15,4 +15,11 @@ namespace quenFile {
 //   stays ignored.
 void InstallSignalHandling();
 
+// What such a signal says on standard error once the temporary files are
+// gone, just before the process ends: the text notice returns (NUL-ended;
+// nullptr for none). notice runs in the signal handler, so it may only read
+// memory and call async-signal-safe functions. nullptr: say nothing.
+using TerminationNotice = const char* (*)();
+void SetTerminationNotice(TerminationNotice notice);
+
 }  // namespace quenFile

@@ -1,6 +1,8 @@
 // How a POSIX process meets signals (quenSignals.h).
 #include <signal.h>
 
+#include <cstring>
+
 #include "quenFileInternal.h"
 #include "quenOs.h"
 #include "quenSignals.h"
@@ -15,6 +17,14 @@ void Unlink(int dirFd, const char* name) { ::unlinkat(dirFd, name, 0); }
 
 void RemoveTemporariesAndDie(int sig) {
   internal::RemoveRememberedTemporaries(Unlink);
+  if (const char* text = internal::TerminationNoticeText()) {
+    for (std::size_t left = std::strlen(text); left > 0;) {
+      const ssize_t n = ::write(STDERR_FILENO, text, left);
+      if (n <= 0) break;
+      text += n;
+      left -= static_cast<std::size_t>(n);
+    }
+  }
   // The signal stays blocked until the handler returns; then the default
   // action ends the process, and its parent sees the signal.
   ::signal(sig, SIG_DFL);

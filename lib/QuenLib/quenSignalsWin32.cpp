@@ -4,6 +4,8 @@
 // its own, which removes the temporary files before the process ends.
 #include <windows.h>
 
+#include <cstring>
+
 #include "quenFileInternal.h"
 #include "quenSignals.h"
 
@@ -20,6 +22,11 @@ BOOL WINAPI RemoveTemporariesAndEnd(DWORD event) {
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
       internal::RemoveRememberedTemporaries(Unlink);
+      if (const char* text = internal::TerminationNoticeText()) {
+        DWORD written = 0;
+        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)),
+                    &written, nullptr);
+      }
       break;
     default:
       break;
