@@ -16,14 +16,18 @@ if [ ! -f "$prefix/stamps/qtbase-install.done" ] || [ ! -f "$prefix/stamps/icu-w
 fi
 triple=x86_64-w64-mingw32
 
+# The programs share one file of the ICU data they use, laid out beside them.
+icu_data=$build/icu-data
+bash "$here/icu-data.sh" "$prefix" "$icu_data"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$root/scripts/windows/mingw-w64-x86_64.cmake" \
-  -DTEXTCNV_WINDOWS_PREFIX="$prefix" -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=OFF >/dev/null
+  -DTEXTCNV_WINDOWS_PREFIX="$prefix" -DICU_DATA_LIBRARY_RELEASE="$icu_data/libicudt-file.a" \
+  -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target TextCnv textcnv-batch
 
 rm -rf "$dist"
 mkdir -p "$dist/platforms" "$dist/styles"
-cp "$build/app/TextCnv.exe" "$build/cli/textcnv-batch.exe" "$dist/"
+cp "$build/app/TextCnv.exe" "$build/cli/textcnv-batch.exe" "$icu_data"/icudt*.dat "$dist/"
 for dll in Qt6Core Qt6Gui Qt6Widgets; do cp "$prefix/qt/bin/$dll.dll" "$dist/"; done
 cp "$prefix/qt/plugins/platforms/qwindows.dll" "$dist/platforms/"
 cp "$prefix/qt/plugins/styles/"*.dll "$dist/styles/"

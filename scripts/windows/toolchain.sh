@@ -33,6 +33,8 @@ packages=(
   # make windows: the ICU data trimmed (icupkg, genccode), Qt's Japanese
   # words, and the installer (wixl)
   icu-devtools qt6-translations-l10n wixl
+  # a ja_JP.UTF-8 locale of its own, for a Japanese user under wine
+  locales
 )
 
 icu_common_options=(--disable-tests --disable-samples --disable-extras)
