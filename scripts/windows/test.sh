@@ -5,8 +5,14 @@
 #    convert the same folders (samples/basic and 10,000 generated records):
 #    every output file, standard output and standard error must be the same
 #    bytes.
-# 3. The single-instance guard between TextCnv.exe processes.
-# 4. A picture of TextCnv.exe after a run under wine and Xvfb.
+#    The engine tests and textcnv-batch.exe run with the programs' trimmed
+#    ICU data, which must collate every locale as the whole data does.
+# 3. The installer: installed per machine, its files, shortcut and
+#    Add/Remove Programs entry; the installed textcnv-batch.exe compared
+#    the same way; uninstalled, the prefix as before.
+# 4. The single-instance guard between TextCnv.exe processes.
+# 5. A picture of TextCnv.exe after a run under wine and Xvfb, whose log's
+#    context menu must be in Japanese.
 #   test.sh LINUX_BUILD   the Linux build folder (textcnv-batch and
 #                         textcnv-make-folder built there)
 set -euo pipefail
@@ -59,7 +65,7 @@ mkdir -p "$work"
 # Wine takes the user's Windows locale from LC_ALL: C.UTF-8 gives en-US; a
 # ja_JP.UTF-8 of our own (the host may have none) gives ja-JP. Both name the
 # host's files in UTF-8.
-export LOCPATH=$textcnv_wine_tmp/locales
+export LOCPATH=$textcnv_wine_tmp/host-locales
 mkdir -p "$LOCPATH"
 localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" >/dev/null 2>&1 || true
 [ -d "$LOCPATH/ja_JP.UTF-8" ] || { echo "windows-test: cannot make the ja_JP.UTF-8 locale" >&2; exit 1; }
@@ -111,6 +117,52 @@ copy=$work/配布
 cp -r "$dist" "$copy"
 compare "$copy/textcnv-batch.exe" C.UTF-8 "$root/samples/basic" "$work/gen10000"
 compare "$copy/textcnv-batch.exe" ja_JP.UTF-8 "$work/gen10000"
+
+echo "== the installer under wine"
+msi=$(ls "$root"/dist/TextCnv-*-x64.msi)
+version=$(sed -n 's/^project(TextCnv VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+drive=$WINEPREFIX/drive_c
+installed="$drive/Program Files/TextCnv"
+# What the prefix holds, less what Windows itself keeps changing (Windows
+# Installer's own cache, temporary files).
+snapshot() {
+  (cd "$drive" && find . \( -path ./windows/Installer -o -path ./windows/temp \
+    -o -path './users/*/AppData/Local/Temp' \) -prune -o -print | sort)
+}
+# uninstall_entry FILE: the product's Add/Remove Programs entries, as text.
+uninstall_entry() {
+  wine reg export 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
+    "$(textcnv_wine_path "$1.reg")" /y >/dev/null 2>&1 || true
+  iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' >"$1"
+}
+msi_fail() {
+  echo "windows-test: the installer: $*" >&2
+  failed=1
+}
+snapshot >"$work/before-install"
+LC_ALL=C.UTF-8 wine msiexec /i "$(textcnv_wine_path "$msi")" /qn \
+  /l*v "$(textcnv_wine_path "$work/install.log")" || msi_fail "msiexec /i ended with $?"
+wineserver -w
+grep -aq 'Property(S): ALLUSERS = 1' "$work/install.log" || msi_fail "not installed per machine"
+diff -r "$dist" "$installed" >&2 || msi_fail "Program Files\\TextCnv differs from dist/windows"
+shortcut=$(find "$drive" -path '*/Start Menu/Programs/Velmoraテキストユーティリティ.lnk')
+[ -n "$shortcut" ] || msi_fail "no Start-menu shortcut 「Velmoraテキストユーティリティ」"
+uninstall_entry "$work/installed.reg"
+grep -qx '"DisplayName"="Velmoraテキストユーティリティ"' "$work/installed.reg" ||
+  msi_fail "no Add/Remove Programs entry named 「Velmoraテキストユーティリティ」"
+grep -qx "\"DisplayVersion\"=\"$version\"" "$work/installed.reg" ||
+  msi_fail "Add/Remove Programs does not show version $version"
+compare "$installed/textcnv-batch.exe" C.UTF-8 "$work/gen10000"
+LC_ALL=C.UTF-8 wine msiexec /x "$(textcnv_wine_path "$msi")" /qn || msi_fail "msiexec /x ended with $?"
+wineserver -w
+snapshot >"$work/after-uninstall"
+diff "$work/before-install" "$work/after-uninstall" >&2 ||
+  msi_fail "uninstalling did not leave the prefix as it was"
+uninstall_entry "$work/uninstalled.reg"
+grep -q 'Velmora' "$work/uninstalled.reg" && msi_fail "the Add/Remove Programs entry is left"
+wine reg query 'HKLM\Software\Velmora' >/dev/null 2>&1 && msi_fail "HKLM\\Software\\Velmora is left"
+[ "$failed" = 1 ] || echo "$(basename "$msi"): installed per machine with its shortcut and entry, ran, and uninstalled without a trace"
+
 if [ "$failed" = 1 ]; then
   trap - EXIT  # keep the folders for a look
   exit 1
@@ -122,4 +174,11 @@ echo "== single-instance guard"
 bash "$here/instance-test.sh" "$dist"
 
 echo "== the window under wine"
-bash "$here/screenshot.sh" "$dist" "$root/samples/basic" "$root/build-windows-test/windows.png"
+shown=$(TEXTCNV_LOG_MENU_FOR_TEST=1 bash "$here/screenshot.sh" "$dist" "$root/samples/basic" \
+  "$root/build-windows-test/windows.png")
+echo "$shown"
+# Qt's Japanese words are found beside the program.
+if ! grep -q '^log menu: .*コピー' <<<"$shown"; then
+  echo "windows-test: the log's context menu is not in Japanese" >&2
+  exit 1
+fi
