@@ -43,8 +43,8 @@ esac
 mkdir -p "$dist/translations"
 cp /usr/share/qt6/translations/qtbase_ja.qm "$dist/translations/"
 printf '[Paths]\r\nPrefix=.\r\nPlugins=.\r\nTranslations=translations\r\n' >"$dist/qt.conf"
-# The operator's guide, as text Notepad opens (a BOM, CR LF).
-{ printf '\xef\xbb\xbf'; sed 's/$/\r/' "$root/docs/使い方.md"; } >"$dist/使い方.txt"
+# The operator's guide, as a page with its pictures.
+python3 "$here/guide-html.py" "$root/docs/使い方.md" "$dist/使い方.html" "$dist/使い方"
 # The C++ runtime of the compiler that built Qt and the programs.
 gcc_dir=$(dirname "$("$triple-g++-posix" -print-libgcc-file-name)")
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll; do cp "$gcc_dir/$dll" "$dist/"; done
