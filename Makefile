@@ -90,12 +90,13 @@ windows-toolchain:
 	@bash scripts/windows/toolchain.sh
 
 # TextCnv.exe and textcnv-batch.exe with what they need in dist/windows/,
-# and a zip of it in dist/.
+# a zip of it and an installer (TextCnv-<version>-x64.msi) in dist/.
 windows:
 	@bash scripts/windows/build.sh
 
 # The engine tests under wine, the command line compared byte for byte with
-# the Linux build, the single-instance guard, and a picture of the window.
+# the Linux build, the installer, the single-instance guard, and a picture
+# of the window.
 windows-test: build windows
 	@bash scripts/windows/test.sh $(BUILD)
 
