@@ -10,6 +10,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${1:-$root/build-windows}
 dist=${2:-$root/dist/windows}
+# A cache made before the packaging tools joined the toolchain's packages
+# still serves: they are installed where missing.
+bash "$here/toolchain.sh" --packages
 prefix=$(bash "$here/toolchain.sh" --print-dir)
 if [ ! -f "$prefix/stamps/qtbase-install.done" ] || [ ! -f "$prefix/stamps/icu-windows.done" ]; then
   echo "The Windows toolchain is not built yet: run 'make windows-toolchain' first (about an hour)." >&2

@@ -9,6 +9,7 @@
 #   toolchain.sh              build what is missing (a complete cache: one line)
 #   toolchain.sh --print-dir  print the cache folder for this key, build nothing
 #   toolchain.sh --until STAGE  stop after that stage (see stage_order)
+#   toolchain.sh --packages   install the toolchain's packages that are missing
 #   toolchain.sh --unpack FOLDER  where FOLDER holds a packed cache for the key
 #                             this machine gets (FOLDER/<key>.tar.xz), install
 #                             the packages and unpack it instead of building;
@@ -195,8 +196,9 @@ case "${1:-}" in
   --print-dir) print_only=yes ;;
   --until) until_stage=${2:?--until needs a stage} ;;
   --unpack) archives=${2:?--unpack needs a folder} ;;
+  --packages) install_missing_packages; exit 0 ;;
   "") ;;
-  *) echo "usage: $0 [--print-dir | --until STAGE | --unpack FOLDER]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--print-dir | --until STAGE | --packages | --unpack FOLDER]" >&2; exit 2 ;;
 esac
 
 [ $print_only = yes ] || [ -n "$archives" ] || install_missing_packages
