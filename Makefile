@@ -90,23 +90,33 @@ windows-toolchain:
 	@bash scripts/windows/toolchain.sh
 
 # TextCnv.exe and textcnv-batch.exe with what they need in dist/windows/,
-# and a zip of it in dist/.
+# a zip of it and an installer (TextCnv-<version>-x64.msi) in dist/.
 windows:
 	@bash scripts/windows/build.sh
 
 # The engine tests under wine, the command line compared byte for byte with
-# the Linux build, the single-instance guard, and a picture of the window.
+# the Linux build, the installer, the single-instance guard, and a picture
+# of the window.
 windows-test: build windows
 	@bash scripts/windows/test.sh $(BUILD)
 
 # The Windows toolchain takes about an hour to build: the suite checks the
-# Windows build only where it is already there.
+# Windows build where it is already there, or where a packed one for this
+# machine's key lies in WINDOWS_TOOLCHAIN_ARCHIVES (its packages installed,
+# then unpacked in a few seconds).
+WINDOWS_TOOLCHAIN_ARCHIVES ?= $(CURDIR)/../shared/windows-toolchain
 windows-test-if-cached:
 	@dir=$$(bash scripts/windows/toolchain.sh --print-dir 2>/dev/null); \
 	if [ -n "$$dir" ] && [ -f "$$dir/stamps/check.done" ]; then \
 	  $(MAKE) --no-print-directory windows-test; \
 	else \
-	  echo "Windows build not checked: no Windows toolchain here ('make windows-toolchain' builds it, about an hour)."; \
+	  status=0; \
+	  bash scripts/windows/toolchain.sh --unpack "$(WINDOWS_TOOLCHAIN_ARCHIVES)" || status=$$?; \
+	  case $$status in \
+	    0) $(MAKE) --no-print-directory windows-test ;; \
+	    3) echo "Windows build not checked: no Windows toolchain here ('make windows-toolchain' builds it, about an hour)." ;; \
+	    *) exit $$status ;; \
+	  esac; \
 	fi
 
 format:

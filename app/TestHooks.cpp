@@ -1,11 +1,14 @@
 #include "TestHooks.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include <QAction>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
 
@@ -54,6 +57,15 @@ void ConvertForTest(TfmMain& window) {
   const QString picture = qEnvironmentVariable("TEXTCNV_PICTURE_FOR_TEST");
   QObject::connect(&window, &TfmMain::RunEnded, &window, [&window, picture] {
     PrintLine(QStringLiteral("run ended"));
+    if (!qEnvironmentVariableIsEmpty("TEXTCNV_LOG_MENU_FOR_TEST")) {
+      // Qt's own words, as the log's context menu shows them.
+      const std::unique_ptr<QMenu> menu(window.Memo1->createStandardContextMenu());
+      QStringList words;
+      for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) words << action->text();
+      }
+      PrintLine(QStringLiteral("log menu: ") + words.join(QLatin1Char('|')));
+    }
     if (picture.isEmpty()) return;
     // Once the last log lines and the progress bar have been painted.
     QTimer::singleShot(1000, &window, [&window, picture] {

@@ -17,7 +17,8 @@
 //   browser, converts it and prints "run ended". With
 //   TEXTCNV_PICTURE_FOR_TEST=FILE.png it then saves what the screen shows of
 //   the window, frame and all, to FILE.png, prints "picture saved" (or "not
-//   saved") and closes.
+//   saved") and closes. With TEXTCNV_LOG_MENU_FOR_TEST=1 it first prints
+//   "log menu: " and the texts of the log's context menu, "|" between them.
 // TEXTCNV_ANSWER_BOXES=1:
 //   every message box, once up, is printed as "box ICON TEXT" (ICON the
 //   number of its QMessageBox::Icon, line breaks as "|") and answered OK.

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,8 +16,8 @@
 #include "EditActions.h"
 #include "FileListBox.h"
 #include "FolderBrowser.h"
-#include "LogMemo.h"
 #include "FolderDrop.h"
+#include "LogMemo.h"
 #include "TopLevel.h"
 #include "ViewMenu.h"
 #include "fmain.h"
@@ -55,10 +56,13 @@ QAction* NewAction(QWidget* window, const char* name, const QString& caption) {
 }
 
 // A button that triggers an action and follows its enabling, as
-// action-linked buttons do. Its caption is the action's with a mnemonic
-// (Alt+key); Enter on the focused button presses it too.
-void LinkButton(QPushButton* button, QAction* action, const QString& caption) {
-  button->setText(caption);
+// action-linked buttons do. Alt+key presses it as a mnemonic would, but the
+// caption stays the action's own: "(&R)" after it would not fit the button
+// in the Windows font. Enter on the focused button presses it too.
+void LinkButton(QPushButton* button, QAction* action, Qt::Key mnemonic) {
+  button->setText(action->text());
+  // After the caption: setText sets the shortcut from the caption's "&".
+  button->setShortcut(QKeySequence(Qt::ALT | mnemonic));
   button->setAutoDefault(true);
   QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
   QObject::connect(action, &QAction::changed, button,
@@ -115,7 +119,7 @@ void TfmMain::CreateControls() {
   edtSrcFolder->setAttribute(Qt::WA_InputMethodEnabled, false);
 
   btnSrcOpen = Place(new QPushButton(this), "btnSrcOpen", 387, 129, 101, 25);
-  LinkButton(btnSrcOpen, actSrcFolderSelect, QStringLiteral("フォルダの選択(&S)"));
+  LinkButton(btnSrcOpen, actSrcFolderSelect, Qt::Key_S);
 
   Label2 = AutoSizeLabel(this, "Label2", QStringLiteral("変換対象ファイル："), 28, 159);
 
@@ -126,7 +130,7 @@ void TfmMain::CreateControls() {
   Label3 = AutoSizeLabel(this, "Label3", QStringLiteral("２．変換をする"), 10, 299);
 
   cxButton3 = Place(new QPushButton(this), "cxButton3", 28, 325, 84, 25);
-  LinkButton(cxButton3, actConvStart, QStringLiteral("変換スタート(&R)"));
+  LinkButton(cxButton3, actConvStart, Qt::Key_R);
 
   progBar = Place(new QProgressBar(this), "progBar", 121, 329, 192, 17);
   progBar->setRange(0, 100);

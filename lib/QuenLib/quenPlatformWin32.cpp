@@ -1,25 +1,58 @@
 #include <windows.h>
 
+#include <unicode/udata.h>
+#include <unicode/utypes.h>
+
 #include <filesystem>
 #include <string>
 
 #include "quenFile.h"
 #include "quenPlatform.h"
 
-namespace quenPlatform {
+namespace {
 
-std::string ProgramFileName() {
+std::filesystem::path ProgramPath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (n == 0) return {};
     if (n < path.size()) {
       path.resize(n);
-      break;
+      return path;
     }
     path.resize(path.size() * 2);
   }
-  return quenFile::PathBytes(std::filesystem::path(path).filename());
+}
+
+// The programs share one file of the ICU data they use, beside them, rather
+// than each carrying all of ICU's; with none there (the tests) the data built
+// in serves. It is mapped and handed to ICU before main, as ICU wants it
+// before any data is opened, and stays mapped while the program runs.
+void UseIcuDataBesideProgram() {
+  const std::filesystem::path file = ProgramPath().parent_path() / (U_ICUDATA_NAME ".dat");
+  const HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  const HANDLE mapping = ::CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  ::CloseHandle(handle);
+  if (mapping == nullptr) return;
+  // The view outlives the handle.
+  const void* data = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  ::CloseHandle(mapping);
+  if (data == nullptr) return;
+  UErrorCode err = U_ZERO_ERROR;
+  udata_setCommonData(data, &err);
+}
+
+[[maybe_unused]] const bool kIcuDataBesideProgram = (UseIcuDataBesideProgram(), true);
+
+}  // namespace
+
+namespace quenPlatform {
+
+std::string ProgramFileName() {
+  const std::filesystem::path path = ProgramPath();
+  return path.empty() ? std::string() : quenFile::PathBytes(path.filename());
 }
 
 // The user's own setting, not LANG: Windows programs collate by it.

@@ -57,4 +57,6 @@ if ! textcnv_has_line "$log" "picture saved"; then
   exit 1
 fi
 cp "$picture" "$output"
+# What a test hook printed of the window (TEXTCNV_LOG_MENU_FOR_TEST).
+tr -d '\r' <"$log" | grep -a '^log menu: ' || true
 echo "screenshot: $output"

@@ -9,6 +9,11 @@
 #   toolchain.sh              build what is missing (a complete cache: one line)
 #   toolchain.sh --print-dir  print the cache folder for this key, build nothing
 #   toolchain.sh --until STAGE  stop after that stage (see stage_order)
+#   toolchain.sh --packages   install the toolchain's packages that are missing
+#   toolchain.sh --unpack FOLDER  where FOLDER holds a packed cache for the key
+#                             this machine gets (FOLDER/<key>.tar.xz), install
+#                             the packages and unpack it instead of building;
+#                             exit 3 when there is none (nothing installed)
 set -euo pipefail
 
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,6 +31,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   # Its version names the ICU source to build.
   libicu72
+  # make windows: the ICU data trimmed (icupkg, genccode), Qt's Japanese
+  # words, and the installer (wixl)
+  icu-devtools qt6-translations-l10n wixl
+  # a ja_JP.UTF-8 locale of its own, for a Japanese user under wine
+  locales
 )
 
 icu_common_options=(--disable-tests --disable-samples --disable-extras)
@@ -73,6 +83,33 @@ installed_version() {
 
 source_version() {
   dpkg-query -W -f='${source:Version}' "$1"
+}
+
+# The version apt would install where a package is not there yet, so the key
+# is known before anything is installed.
+candidate_version() {
+  local v
+  v=$(apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { print $2 }')
+  if [ -z "$v" ] && [ $apt_updated = no ]; then
+    apt_update
+    v=$(apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { print $2 }')
+  fi
+  echo "$v"
+}
+prospective=no
+key_version() {
+  local v
+  v=$(installed_version "$1")
+  [ -n "$v" ] || [ $prospective = no ] || v=$(candidate_version "$1")
+  echo "$v"
+}
+key_source_version() {
+  if [ -n "$(installed_version "$1")" ] || [ $prospective = no ]; then
+    source_version "$1"
+  else
+    # A binary package built from its own source carries the same version.
+    candidate_version "$1"
+  fi
 }
 
 as_root() {
@@ -154,19 +191,23 @@ fetch_source() { # package version folder
 
 print_only=no
 until_stage=
+archives=
 case "${1:-}" in
   --print-dir) print_only=yes ;;
   --until) until_stage=${2:?--until needs a stage} ;;
+  --unpack) archives=${2:?--unpack needs a folder} ;;
+  --packages) install_missing_packages; exit 0 ;;
   "") ;;
-  *) echo "usage: $0 [--print-dir | --until STAGE]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--print-dir | --until STAGE | --packages | --unpack FOLDER]" >&2; exit 2 ;;
 esac
 
-[ $print_only = yes ] || install_missing_packages
+[ $print_only = yes ] || [ -n "$archives" ] || install_missing_packages
 
-icu_version=$(source_version libicu72)
-qt_version=$(source_version qt6-base-dev-tools)
+compute_key() {
+icu_version=$(key_source_version libicu72)
+qt_version=$(key_source_version qt6-base-dev-tools)
 key_text="$(for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev; do
-  echo "$p $(installed_version $p)"; done)
+  echo "$p $(key_version $p)"; done)
 icu $icu_version
 qt6-base $qt_version
 icu native: ${icu_native_compilers[*]} ${icu_common_options[*]}
@@ -175,6 +216,53 @@ qtbase: ${qt_options[*]}
 $qt_build_toolchain"
 key=$(printf '%s\n' "$key_text" | sha256sum | cut -c1-12)
 dir=$cache_root/$key
+}
+
+# --unpack: the packages, then the packed cache in place of the stages.
+unpack_archive() {
+  prospective=yes
+  compute_key
+  local archive=$archives/$key.tar.xz start tmp
+  if [ -f "$dir/stamps/check.done" ]; then
+    say "up to date in $dir, nothing to unpack"
+    return 0
+  fi
+  # No packed cache for this machine: the caller says so.
+  [ -f "$archive" ] || exit 3
+  # Qt's installed CMake files name the folder the cache was made in.
+  if [ "$cache_root" != /var/cache/textcnv-windows ]; then
+    say "$archive is laid out for /var/cache/textcnv-windows, not $cache_root"
+    exit 3
+  fi
+  install_missing_packages
+  prospective=no
+  compute_key
+  if [ "$archives/$key.tar.xz" != "$archive" ]; then
+    say "the installed packages give key $key, not that of $archive"
+    exit 1
+  fi
+  start=$(date +%s)
+  mkdir -p "$cache_root"
+  tmp=$(mktemp -d "$cache_root/.unpack.XXXXXX")
+  tar -xJf "$archive" -C "$tmp"
+  if [ ! -f "$tmp/$key/stamps/check.done" ]; then
+    rm -rf "$tmp"
+    say "$archive holds no complete cache for $key"
+    exit 1
+  fi
+  # An unfinished build of the same key gives way to the complete one.
+  rm -rf "$dir"
+  mv "$tmp/$key" "$dir"
+  rmdir "$tmp"
+  say "unpacked $archive into $dir in $(($(date +%s) - start)) s"
+}
+
+if [ -n "$archives" ]; then
+  unpack_archive
+  exit 0
+fi
+
+compute_key
 
 if [ $print_only = yes ]; then
   echo "$dir"

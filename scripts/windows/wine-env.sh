@@ -24,7 +24,8 @@ textcnv_wine_setup() {
   export WINEPATH="$gcc_dlls;/usr/x86_64-w64-mingw32/lib;$cache/qt/bin"
   wineboot --init >/dev/null 2>&1
   wineserver -w
-  for font in /usr/share/fonts/opentype/ipafont-*/*.ttf; do
+  # Marlett draws the title bar's buttons; wine finds it only in the prefix.
+  for font in /usr/share/fonts/opentype/ipafont-*/*.ttf /usr/share/wine/fonts/marlett.ttf; do
     [ -e "$font" ] && ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
   done
 }

@@ -86,7 +86,7 @@ void WindowLayoutTest::controlIsAsLaidOut_data() {
   QTest::newRow("folder") << "edtSrcFolder" << "QLineEdit" << none << QRect(28, 131, 355, 20)
                           << 12 << kGothic;
   QTest::newRow("choose") << "btnSrcOpen" << "QPushButton"
-                          << QStringLiteral("フォルダの選択(&S)") << QRect(387, 129, 101, 25) << 12
+                          << QStringLiteral("フォルダの選択") << QRect(387, 129, 101, 25) << 12
                           << kGothic;
   QTest::newRow("files label") << "Label2" << "QLabel" << QStringLiteral("変換対象ファイル：")
                                << QRect(28, 159, 0, 0) << 12 << kGothic;
@@ -94,7 +94,7 @@ void WindowLayoutTest::controlIsAsLaidOut_data() {
                              << QRect(28, 175, 460, 107) << 13 << kGothic;
   QTest::newRow("step 2") << "Label3" << "QLabel" << QStringLiteral("２．変換をする")
                           << QRect(10, 299, 0, 0) << 12 << kGothic;
-  QTest::newRow("start") << "cxButton3" << "QPushButton" << QStringLiteral("変換スタート(&R)")
+  QTest::newRow("start") << "cxButton3" << "QPushButton" << QStringLiteral("変換スタート")
                          << QRect(28, 325, 84, 25) << 12 << kGothic;
   QTest::newRow("progress") << "progBar" << "QProgressBar" << none << QRect(121, 329, 192, 17)
                             << 12 << kGothic;
