@@ -49,12 +49,18 @@ SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
 SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
   SourceBytes sources;
   sources.bytes.reserve(ExpectedSize(files));
-  for (const fs::path& path : files) {
-    log_.Append(Sjis("開始　エラーチェック"));
-    log_.Append(" " + quenShow::ForLog(quenFile::PathBytes(path.filename())));
-    CheckRecordErrors(path, sources);
-    log_.Append(Sjis("終了　エラーチェック"));
-    log_.Append("");
+  try {
+    for (const fs::path& path : files) {
+      log_.Append(Sjis("開始　エラーチェック"));
+      log_.Append(" " + quenShow::ForLog(quenFile::PathBytes(path.filename())));
+      CheckRecordErrors(path, sources);
+      log_.Append(Sjis("終了　エラーチェック"));
+      log_.Append("");
+    }
+  } catch (...) {
+    // The findings so far name these bytes, which go with the exception.
+    data_.RunFindings.KeepOrDrop(sources.bytes.view());
+    throw;
   }
   return sources;
 }
@@ -75,6 +81,9 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   std::size_t titleBlank = 0;
   std::size_t ndcLength = 0;
   const std::string ndcNote = " :" + ErrorKindNames()[ekNdcLength];
+  const std::size_t fileNumber = data_.RunFindings.FileNumber(nameNative);
+  // A finding names where its line starts in all the sources' bytes.
+  const auto at = [&](const char* begin) { return checked.start + (begin - bytes.data()); };
   std::size_t next = 0;
   LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
     const std::size_t b = next++;
@@ -91,14 +100,12 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
           quenUtil::IsBlank(fields_[field::kReading])) {
         ++titleBlank;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekTitleBlank, {}});
-        data_.RunFindings.push_back(Finding{FindingKind::kTitleBlank, std::string(key), nameNative,
-                                            b + 1, std::string(line)});
+        data_.RunFindings.Refer(FindingKind::kTitleBlank, at(begin), fileNumber, b + 1);
       }
       if (fields_[field::kNdc].size() > record::kMaxNdcBytes) {
         ++ndcLength;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekNdcLength, {}});
-        data_.RunFindings.push_back(Finding{FindingKind::kNdcLength, std::string(key), nameNative,
-                                            b + 1, std::string(line)});
+        data_.RunFindings.Refer(FindingKind::kNdcLength, at(begin), fileNumber, b + 1);
         log_.Append(" " + std::string(key) + ndcNote);
       }
     }

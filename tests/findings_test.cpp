@@ -57,19 +57,13 @@ TEST(Findings, NameEveryCopyOfARepeatedKeyAndEachErrorWithItsFileAndLine) {
   EXPECT_EQ(rows, expected);
   ASSERT_EQ(data.RunFindings.size(), expected.size());
   EXPECT_EQ(data.RunFindings[1].text, RecordLine(R("N1", "書名", "913.6123456789")));
-  EXPECT_EQ(data.RunFindings[2].group, data.RunFindings[3].group);
-  EXPECT_NE(data.RunFindings[3].group, data.RunFindings[4].group);
+  EXPECT_EQ(data.RunFindings[5].text, RecordLine(R("DUP2")));
 }
 
 TEST(Findings, CsvHasAByteOrderMarkAHeaderAndQuotesWhatNeedsIt) {
-  Finding f{FindingKind::kDuplicateKey,
-            Cp932("K,1"),
-            "名簿.txt",
-            12,
-            RecordLine(R("K,1", "書名 \"上\"")),
-            3,
-            2};
-  EXPECT_EQ(FindingsCsv({f}),
+  Findings f;
+  f.Add(FindingKind::kDuplicateKey, "名簿.txt", 12, RecordLine(R("K,1", "書名 \"上\"")), 2);
+  EXPECT_EQ(FindingsCsv(f),
             "\xEF\xBB\xBF種類,キー,書名,ヨミ,NDC,ファイル,行\r\n"
             "重複キー（2件）,\"K,1\",\"書名 \"\"上\"\"\",ショメイ,913.6,名簿.txt,12\r\n");
 }
