@@ -10,9 +10,13 @@
 namespace {
 
 // The line that starts at at: up to its line break, or the end of bytes.
+// Looked for byte by byte: a search for LF alone, or CR alone, would run
+// through the rest of a file broken by the other one, once per finding.
 std::string_view LineAt(std::string_view bytes, uint64_t at) {
   const std::string_view rest = bytes.substr(at);
-  return rest.substr(0, std::min(rest.find('\n'), rest.find('\r')));
+  const auto end =
+      std::find_if(rest.begin(), rest.end(), [](char c) { return c == '\n' || c == '\r'; });
+  return rest.substr(0, static_cast<std::size_t>(end - rest.begin()));
 }
 
 // Field 2 as Split cuts it, or empty when the line has no field 2.
