@@ -1,5 +1,6 @@
 // The error check: blank titles or readings and over-long NDC numbers. It
 // reads each record file once and keeps its bytes for the merge.
+#include <exception>
 #include <stdexcept>
 
 #include "ConversionRun.h"
@@ -49,18 +50,22 @@ SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
 SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
   SourceBytes sources;
   sources.bytes.reserve(ExpectedSize(files));
-  try {
-    for (const fs::path& path : files) {
-      log_.Append(Sjis("開始　エラーチェック"));
-      log_.Append(" " + quenShow::ForLog(quenFile::PathBytes(path.filename())));
-      CheckRecordErrors(path, sources);
-      log_.Append(Sjis("終了　エラーチェック"));
-      log_.Append("");
+  // The findings so far name these bytes: a failure keeps their lines
+  // before the bytes go with the exception.
+  struct KeepOnFailure {
+    Findings& findings;
+    const quenFile::ByteBuffer& bytes;
+    int failures = std::uncaught_exceptions();
+    ~KeepOnFailure() {
+      if (std::uncaught_exceptions() > failures) findings.KeepOrDrop(bytes.view());
     }
-  } catch (...) {
-    // The findings so far name these bytes, which go with the exception.
-    data_.RunFindings.KeepOrDrop(sources.bytes.view());
-    throw;
+  } keep{data_.RunFindings, sources.bytes};
+  for (const fs::path& path : files) {
+    log_.Append(Sjis("開始　エラーチェック"));
+    log_.Append(" " + quenShow::ForLog(quenFile::PathBytes(path.filename())));
+    CheckRecordErrors(path, sources);
+    log_.Append(Sjis("終了　エラーチェック"));
+    log_.Append("");
   }
   return sources;
 }
