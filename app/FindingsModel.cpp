@@ -97,16 +97,16 @@ void TFindingsFilter::Refilter() {
 
 Findings TFindingsFilter::ShownFindings() const {
   Findings shown;
-  shown.reserve(std::size_t(rowCount()));
+  shown.Reserve(std::size_t(rowCount()));
   for (int row = 0; row < rowCount(); ++row) {
-    shown.push_back(Source()->FindingAt(mapToSource(index(row, 0)).row()));
+    shown.AddFrom(Source()->AllFindings(), std::size_t(mapToSource(index(row, 0)).row()));
   }
   return shown;
 }
 
 bool TFindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
   const TFindingsModel* model = Source();
-  if (kind_ && model->FindingAt(sourceRow).kind != *kind_) return false;
+  if (kind_ && model->AllFindings().Kind(std::size_t(sourceRow)) != *kind_) return false;
   return text_.isEmpty() || model->Joined(sourceRow).contains(text_, Qt::CaseInsensitive);
 }
 
@@ -116,13 +116,16 @@ bool TFindingsFilter::lessThan(const QModelIndex& left, const QModelIndex& right
   const int r = right.row();
   const auto compare = [](auto a, auto b) { return a < b ? -1 : (a > b ? 1 : 0); };
   int order = 0;
+  const Findings& findings = model->AllFindings();
+  const auto a = std::size_t(l);
+  const auto b = std::size_t(r);
   if (left.column() == TFindingsModel::kLineColumn) {
-    order = compare(model->FindingAt(l).line, model->FindingAt(r).line);
+    order = compare(findings.Line(a), findings.Line(b));
   } else if (left.column() == TFindingsModel::kKindColumn) {
     // By kind, then by the number of copies as a number: "（10件）" after "（9件）".
-    const Finding& a = model->FindingAt(l);
-    const Finding& b = model->FindingAt(r);
-    order = a.kind != b.kind ? compare(int(a.kind), int(b.kind)) : compare(a.copies, b.copies);
+    order = findings.Kind(a) != findings.Kind(b)
+                ? compare(int(findings.Kind(a)), int(findings.Kind(b)))
+                : compare(findings.Copies(a), findings.Copies(b));
   } else {
     order =
         model->Cell(l, left.column()).compare(model->Cell(r, left.column()), Qt::CaseInsensitive);

@@ -35,7 +35,7 @@ class TFindingsModel : public QAbstractTableModel {
   explicit TFindingsModel(QObject* parent = nullptr);
 
   void SetFindings(const Findings& findings);
-  const Finding& FindingAt(int row) const { return findings_[std::size_t(row)]; }
+  const Findings& AllFindings() const { return findings_; }
   QStringView Cell(int row, int column) const;
   // The row's cells joined, for a search that does not care which column.
   QStringView Joined(int row) const { return rows_[std::size_t(row)].joined; }

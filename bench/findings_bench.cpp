@@ -35,7 +35,7 @@ std::string Line(std::size_t n, const std::string& key, const std::string& title
 // two a blank title, one a long NDC number.
 Findings Synthetic(std::size_t count) {
   Findings findings;
-  findings.reserve(count);
+  findings.Reserve(count);
   std::size_t group = 0;
   while (findings.size() < count) {
     const std::size_t n = findings.size();
@@ -45,16 +45,14 @@ Findings Synthetic(std::size_t count) {
       const std::size_t copies = std::min<std::size_t>(2 + group % 4, count - n);
       ++group;
       for (std::size_t c = 0; c < copies; ++c) {
-        findings.push_back({FindingKind::kDuplicateKey, key, file, (n * 7 + c) % 50000 + 1,
-                            Line(n + c, key, "書名その" + std::to_string(n), "913.6"), group,
-                            copies});
+        findings.Add(FindingKind::kDuplicateKey, file, (n * 7 + c) % 50000 + 1,
+                     Line(n + c, key, "書名その" + std::to_string(n), "913.6"), copies);
       }
     } else if (n % 10 < 9) {
-      findings.push_back(
-          {FindingKind::kTitleBlank, key, file, n % 50000 + 1, Line(n, key, "", "913.6"), 0, 0});
+      findings.Add(FindingKind::kTitleBlank, file, n % 50000 + 1, Line(n, key, "", "913.6"));
     } else {
-      findings.push_back({FindingKind::kNdcLength, key, file, n % 50000 + 1,
-                          Line(n, key, "分類の長い本", "913.612345678"), 0, 0});
+      findings.Add(FindingKind::kNdcLength, file, n % 50000 + 1,
+                   Line(n, key, "分類の長い本", "913.612345678"));
     }
   }
   return findings;

@@ -1,7 +1,9 @@
 // The benchmark behind `make bench`: whole runs of textcnv-batch over
 // generated folders of 10,000 to 1,000,000 records, against the cost of just
-// reading and writing the same bytes, and one run over a hostile file: a few
-// records followed by 100,000,000 empty lines, where memory per line counts.
+// reading and writing the same bytes, and runs over two hostile files, where
+// memory per line counts: a few records followed by 100,000,000 empty lines,
+// and a few records followed by 10,000,000 lines "a", each a copy of the
+// empty key and so a finding of its own.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "RecordGenerator.h"
@@ -27,6 +30,9 @@ constexpr int kRepeats = 3;
 constexpr int kGeneratorVersion = 2;
 constexpr std::size_t kRecordLines = 4;  // as many as the file check reads
 constexpr std::size_t kHostileEmptyLines = 100000000;
+constexpr std::size_t kTinyLines = 10000000;
+// What a tiny repeated line may cost at most, peak memory over lines.
+constexpr double kTinyLineBytes = 64;
 
 struct Measure {
   double seconds;
@@ -69,28 +75,29 @@ std::uintmax_t PrepareFolder(const fs::path& folder, std::size_t records) {
 }
 
 // A record file that passes the file check on its first lines and then holds
-// nothing but empty lines: what a line costs, not what a byte costs.
-std::uintmax_t PrepareHostileFolder(const fs::path& folder) {
+// nothing but count copies of the line break-ended line: what a line costs,
+// not what a byte costs.
+std::uintmax_t PrepareHostileFolder(const fs::path& folder, std::string_view line,
+                                    std::size_t count) {
   const fs::path stamp = folder.string() + ".stamp";
   const std::string expected = std::to_string(kGeneratorVersion) + " hostile " +
-                               std::to_string(kRecordLines) + "+" +
-                               std::to_string(kHostileEmptyLines);
+                               std::to_string(kRecordLines) + "+" + std::to_string(count) + " " +
+                               std::to_string(line.size());
   std::string found;
   std::getline(std::ifstream(stamp), found);
   const fs::path file = folder / "batch01.txt";
   if (found != expected || !fs::exists(file)) {
-    std::fprintf(stderr, "generating %zu empty lines in %s ...\n", kHostileEmptyLines,
-                 folder.c_str());
+    std::fprintf(stderr, "generating %zu lines in %s ...\n", count, folder.c_str());
     GenerateRecordFolder(folder, GeneratorOptions{kRecordLines, 1, 20261209});
     // The generated file ends without a break after its last record.
     std::ofstream out(file, std::ios::binary | std::ios::app);
     out << "\r\n";
     std::string block;
-    for (std::size_t i = 0; i < 1024 * 1024; ++i) block += "\r\n";
-    const std::size_t perBlock = block.size() / 2;
-    for (std::size_t left = kHostileEmptyLines; left > 0;) {
+    for (std::size_t i = 0; i < 1024 * 1024; ++i) block += line;
+    const std::size_t perBlock = block.size() / line.size();
+    for (std::size_t left = count; left > 0;) {
       const std::size_t n = std::min(left, perBlock);
-      out.write(block.data(), static_cast<std::streamsize>(2 * n));
+      out.write(block.data(), static_cast<std::streamsize>(line.size() * n));
       left -= n;
     }
     out.close();
@@ -182,10 +189,11 @@ double IoFloor(const fs::path& folder, bool onDisk = false) {
   return seconds;
 }
 
-// Arguments name record counts and "hostile"; none means all of them.
+// Arguments name record counts, "hostile" and "tiny"; none means all of them.
 struct Selection {
   std::vector<std::size_t> sizes;
   bool hostile = false;
+  bool tiny = false;
 };
 
 Selection Select(int argc, char** argv) {
@@ -193,17 +201,20 @@ Selection Select(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) == "hostile") {
       s.hostile = true;
+    } else if (std::string(argv[i]) == "tiny") {
+      s.tiny = true;
     } else {
       s.sizes.push_back(std::stoul(argv[i]));
     }
   }
-  if (argc <= 1) s = Selection{{10000, 100000, 1000000}, true};
+  if (argc <= 1) s = Selection{{10000, 100000, 1000000}, true, true};
   return s;
 }
 
 Measure RunHostile(const fs::path& dataDir) {
   const fs::path folder = dataDir / "hostile";
-  const double inputMb = static_cast<double>(PrepareHostileFolder(folder)) / 1e6;
+  const double inputMb =
+      static_cast<double>(PrepareHostileFolder(folder, "\r\n", kHostileEmptyLines)) / 1e6;
   // Reading the file once puts it in the page cache; one run is long enough
   // to measure on its own.
   const double floor = IoFloor(folder);
@@ -213,6 +224,23 @@ Measure RunHostile(const fs::path& dataDir) {
       "peak %.1f MB (%.1f bytes a line)\n",
       kRecordLines, kHostileEmptyLines, inputMb, m.seconds, floor, m.peakMb,
       m.peakMb * 1e6 / static_cast<double>(kHostileEmptyLines + kRecordLines));
+  return m;
+}
+
+// Every line "a" has the empty key, so each is a copy of a repeated key:
+// a finding, an index entry and a line of the duplicates file.
+Measure RunTiny(const fs::path& dataDir) {
+  const fs::path folder = dataDir / "tiny";
+  const double inputMb = static_cast<double>(PrepareHostileFolder(folder, "a\n", kTinyLines)) / 1e6;
+  IoFloor(folder);  // into the page cache
+  const Measure m = RunBatch(folder);
+  const double perLine = m.peakMb * 1e6 / static_cast<double>(kTinyLines + kRecordLines);
+  std::printf(
+      "tiny: %zu records + %zu lines \"a\", %.1f MB: run %.3f s, peak %.1f MB "
+      "(%.1f bytes a line)\n",
+      kRecordLines, kTinyLines, inputMb, m.seconds, m.peakMb, perLine);
+  std::printf("  peak <= %.0f bytes a line: %s\n", kTinyLineBytes,
+              perLine <= kTinyLineBytes ? "holds" : "FAILS");
   return m;
 }
 
@@ -277,6 +305,8 @@ int main(int argc, char** argv) {
 
   Measure hostile{};
   if (selection.hostile) hostile = RunHostile(dataDir);
+  Measure tiny{};
+  if (selection.tiny) tiny = RunTiny(dataDir);
 
   std::ofstream json(fs::path(TEXTCNV_SOURCE_DIR) / "bench" / "results.json");
   json << "{\n  \"runs\": [\n";
@@ -295,6 +325,10 @@ int main(int argc, char** argv) {
   if (selection.hostile) {
     json << ",\n  \"hostile\": {\"empty_lines\": " << kHostileEmptyLines
          << ", \"run_seconds\": " << hostile.seconds << ", \"peak_mb\": " << hostile.peakMb << "}";
+  }
+  if (selection.tiny) {
+    json << ",\n  \"tiny\": {\"lines\": " << kTinyLines << ", \"run_seconds\": " << tiny.seconds
+         << ", \"peak_mb\": " << tiny.peakMb << "}";
   }
   json << "\n}\n";
   return 0;

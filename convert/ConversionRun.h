@@ -102,10 +102,10 @@ class ConversionRun {
   bool OpenOutputFolder();
   // Saves lines, each followed by CR LF, as the output name.
   void SaveLines(const LineList& lines, std::string_view name);
-  // Adds every copy of the key group [begin, end) of the index to the
-  // findings, with its file and line.
-  void AddDuplicateFindings(const KeyIndexList& index, std::size_t begin, std::size_t end,
-                            const MergedLines& merged);
+  // Walks the index by key: every copy of a repeated key becomes a finding,
+  // with its file and line; the other lines go to kept with their errors.
+  // Returns the number of copies of repeated keys.
+  std::size_t SortOutByKey(const KeyIndexList& index, UniqueRecords& kept);
 
   RunHost& host_;
   RunData& data_;

@@ -1,5 +1,6 @@
 // The error check: blank titles or readings and over-long NDC numbers. It
 // reads each record file once and keeps its bytes for the merge.
+#include <exception>
 #include <stdexcept>
 
 #include "ConversionRun.h"
@@ -49,6 +50,16 @@ SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
 SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
   SourceBytes sources;
   sources.bytes.reserve(ExpectedSize(files));
+  // The findings so far name these bytes: a failure keeps their lines
+  // before the bytes go with the exception.
+  struct KeepOnFailure {
+    Findings& findings;
+    const quenFile::ByteBuffer& bytes;
+    int failures = std::uncaught_exceptions();
+    ~KeepOnFailure() {
+      if (std::uncaught_exceptions() > failures) findings.KeepOrDrop(bytes.view());
+    }
+  } keep{data_.RunFindings, sources.bytes};
   for (const fs::path& path : files) {
     log_.Append(Sjis("開始　エラーチェック"));
     log_.Append(" " + quenShow::ForLog(quenFile::PathBytes(path.filename())));
@@ -75,6 +86,9 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   std::size_t titleBlank = 0;
   std::size_t ndcLength = 0;
   const std::string ndcNote = " :" + ErrorKindNames()[ekNdcLength];
+  const std::size_t fileNumber = data_.RunFindings.FileNumber(nameNative);
+  // A finding names where its line starts in all the sources' bytes.
+  const auto at = [&](const char* begin) { return checked.start + (begin - bytes.data()); };
   std::size_t next = 0;
   LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
     const std::size_t b = next++;
@@ -91,14 +105,12 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
           quenUtil::IsBlank(fields_[field::kReading])) {
         ++titleBlank;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekTitleBlank, {}});
-        data_.RunFindings.push_back(Finding{FindingKind::kTitleBlank, std::string(key), nameNative,
-                                            b + 1, std::string(line)});
+        data_.RunFindings.Refer(FindingKind::kTitleBlank, at(begin), fileNumber, b + 1);
       }
       if (fields_[field::kNdc].size() > record::kMaxNdcBytes) {
         ++ndcLength;
         data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekNdcLength, {}});
-        data_.RunFindings.push_back(Finding{FindingKind::kNdcLength, std::string(key), nameNative,
-                                            b + 1, std::string(line)});
+        data_.RunFindings.Refer(FindingKind::kNdcLength, at(begin), fileNumber, b + 1);
         log_.Append(" " + std::string(key) + ndcNote);
       }
     }

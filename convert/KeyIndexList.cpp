@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -30,27 +31,39 @@ void KeyIndexList::SetThreadStarter(ThreadStarter starter) {
 }
 
 void KeyIndexList::Clear() {
-  entries_.clear();
-  lines_.Clear();
+  entries_ = std::vector<Entry>();
+  keys_ = std::vector<std::string_view>();
+  lines_ = nullptr;
   sortKeys_.clear();
   unsortedFrom_ = 0;
+  lastKey_ = {};
+  lastSortKey_ = {};
 }
 
 void KeyIndexList::Reserve(std::size_t n) {
   entries_.reserve(entries_.size() + n);
-  lines_.Reserve(lines_.size() + n);
+  keys_.reserve(keys_.size() + n);
   if (n >= kKeysForShortcut) collator_->LearnShortcut();
 }
 
 void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t i) {
-  const auto line = static_cast<uint32_t>(lines_.size());
-  lines_.AddFrom(lines, i);
-  Entry& entry = entries_.emplace_back(Entry{key, {}, 0, line});
+  if (lines_ == nullptr) lines_ = &lines;
+  if (lines_ != &lines) throw std::logic_error("KeyIndexList: lines of another list");
+  if (i > UINT32_MAX) throw std::length_error("KeyIndexList: too many lines");
+  Entry& entry = entries_.emplace_back();
+  entry.line = static_cast<uint32_t>(i);
+  keys_.push_back(key);
+  if (!lastSortKey_.empty() && key == lastKey_) {
+    entry.SetSortKey(lastSortKey_);
+    return;
+  }
   scratch_.clear();
   if (collator_->AppendShortcutSortKey(key, scratch_)) {
     // A small index gets a small chunk: room for the keys reserved.
     const std::size_t coming = entries_.capacity() - entries_.size() + 1;
-    entry.sortKey = Store(scratch_, std::min(kChunkBytes, coming * kKeyBytesGuess), sortKeys_);
+    entry.SetSortKey(Store(scratch_, std::min(kChunkBytes, coming * kKeyBytesGuess), sortKeys_));
+    lastKey_ = key;
+    lastSortKey_ = entry.SortKey();
   }
 }
 
@@ -71,12 +84,20 @@ void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCol
                                 const Progress& report, const std::atomic<bool>& failed,
                                 Chunks& chunks) {
   std::string key;
+  std::string_view lastKey;
+  std::string_view lastSortKey;
   for (std::size_t i = begin; i < end && !failed.load(std::memory_order_relaxed); ++i) {
     // Add wrote the sort keys the shortcut covers; every sort key has bytes.
-    if (entries_[i].sortKey.empty()) {
-      key.clear();
-      collator.AppendSortKey(entries_[i].key, key);
-      entries_[i].sortKey = Store(key, std::min(kChunkBytes, (end - i) * kKeyBytesGuess), chunks);
+    if (entries_[i].sortKey == nullptr) {
+      const std::string_view k = keys_[i - unsortedFrom_];
+      // Equal keys in a row, as in a file of repeated lines, share one.
+      if (lastSortKey.empty() || k != lastKey) {
+        key.clear();
+        collator.AppendSortKey(k, key);
+        lastKey = k;
+        lastSortKey = Store(key, std::min(kChunkBytes, (end - i) * kKeyBytesGuess), chunks);
+      }
+      entries_[i].SetSortKey(lastSortKey);
     }
     // The shares are equal, so this thread's share tells for all.
     if (report && (i - begin) % kKeysPerReport == 0) {
@@ -141,7 +162,7 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   for (const std::exception_ptr& error : errors) {
     if (!error) continue;
     // The chunks go with the exception: no entry may keep a view into them.
-    for (std::size_t i = from; i < entries_.size(); ++i) entries_[i].sortKey = {};
+    for (std::size_t i = from; i < entries_.size(); ++i) entries_[i].SetSortKey({});
     std::rethrow_exception(error);
   }
   for (Chunks& share : chunks) {
@@ -152,33 +173,39 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
 void KeyIndexList::Sort(const Progress& progress) {
   ComputeSortKeys(unsortedFrom_, progress);
   unsortedFrom_ = entries_.size();
+  keys_ = std::vector<std::string_view>();
+  lastKey_ = {};
+  lastSortKey_ = {};
   if (entries_.empty()) return;
 
   // Keys such as ISBNs share a long start; the heads are taken after it.
-  std::size_t shared = entries_.front().sortKey.size();
+  const std::string_view first = entries_.front().SortKey();
+  std::size_t shared = first.size();
   for (const Entry& e : entries_) {
-    const std::string_view first = entries_.front().sortKey;
-    const auto limit = std::min(shared, e.sortKey.size());
+    const std::string_view k = e.SortKey();
+    if (k.data() == first.data()) continue;
+    const auto limit = std::min(shared, k.size());
     shared =
-        std::mismatch(first.begin(), first.begin() + static_cast<long>(limit), e.sortKey.begin())
-            .first -
+        std::mismatch(first.begin(), first.begin() + static_cast<long>(limit), k.begin()).first -
         first.begin();
   }
   for (Entry& e : entries_) {
     // Zero bytes pad a short key: sort keys hold no zero, so a key that
     // ends first still sorts first.
+    const std::string_view k = e.SortKey();
     e.head = 0;
     for (std::size_t b = 0; b < 8; ++b) {
       const std::size_t at = shared + b;
-      e.head =
-          (e.head << 8) | (at < e.sortKey.size() ? static_cast<unsigned char>(e.sortKey[at]) : 0);
+      e.head = (e.head << 8) | (at < k.size() ? static_cast<unsigned char>(k[at]) : 0);
     }
   }
   // Lines are added in file order, so among equal keys the later line (the
   // higher line number) goes first.
   std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
     if (a.head != b.head) return a.head < b.head;
-    const int c = a.sortKey.compare(b.sortKey);
+    // Equal keys in a row share their sort key's bytes.
+    const bool shared = a.sortKey == b.sortKey && a.sortKeySize == b.sortKeySize;
+    const int c = shared ? 0 : a.SortKey().compare(b.SortKey());
     return c != 0 ? c < 0 : a.line > b.line;
   });
 }
@@ -189,7 +216,7 @@ long KeyIndexList::IndexOf(std::string_view key) const {
 
 long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
   auto it = std::lower_bound(entries_.begin(), entries_.end(), std::string_view(wanted),
-                             [](const Entry& e, std::string_view k) { return e.sortKey < k; });
-  if (it == entries_.end() || it->sortKey != wanted) return -1;
+                             [](const Entry& e, std::string_view k) { return e.SortKey() < k; });
+  if (it == entries_.end() || it->SortKey() != wanted) return -1;
   return static_cast<long>(it - entries_.begin());
 }

@@ -2,6 +2,11 @@
 // list that accepts equal keys leaves them: a new key goes in front of the
 // equal keys already there, so equal keys stand newest first. Built by one
 // sort, not by inserting line by line: Add the lines in file order, then Sort.
+//
+// Memory: an entry is 24 bytes, whatever its line holds, because files of
+// tiny lines run to tens of millions of entries. The index keeps no copy of
+// the lines, not even their 8-byte list entries: it names lines of the list
+// they were added from, which must outlive it and stay where it is.
 #pragma once
 
 #include <atomic>
@@ -28,14 +33,15 @@ class KeyIndexList {
 
   std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
-  std::string_view Key(std::size_t i) const { return entries_[i].key; }
   // The whole record line. A key-index record has no file name, line index
   // -1 and kind ekNone, so the line is all it carries.
-  std::string_view Line(std::size_t i) const { return lines_[entries_[i].line]; }
+  std::string_view Line(std::size_t i) const { return (*lines_)[entries_[i].line]; }
+  // Where entry i's line stands in the list it was added from.
+  std::size_t LineIndex(std::size_t i) const { return entries_[i].line; }
   // Appends the line of entry i to to, sharing its bytes.
-  void AppendLineTo(std::size_t i, LineList& to) const { to.AddFrom(lines_, entries_[i].line); }
+  void AppendLineTo(std::size_t i, LineList& to) const { to.AddFrom(*lines_, entries_[i].line); }
   // The collation sort key of entry i's key.
-  std::string_view SortKey(std::size_t i) const { return entries_[i].sortKey; }
+  std::string_view SortKey(std::size_t i) const { return entries_[i].SortKey(); }
 
   void Clear();
   // Makes room for n more entries at once: growing by doubling would copy
@@ -43,8 +49,8 @@ class KeyIndexList {
   // keys to come it also learns the collator's shortcut, so that Add can
   // write the sort keys the shortcut covers.
   void Reserve(std::size_t n);
-  // Adds line i of lines (sharing its bytes) under key, a view into that
-  // line. Writes the key's sort key at once when the collator's learned
+  // Adds line i of lines under key, a view into that line. Every line added
+  // comes from the same list. Writes the key's sort key at once when the collator's learned
   // shortcut covers it: the key's bytes are in the cache now, and would
   // have to be fetched from memory again by Sort.
   void Add(std::string_view key, const LineList& lines, std::size_t i);
@@ -67,7 +73,20 @@ class KeyIndexList {
   bool SameKey(std::size_t i, std::size_t j) const {
     // The heads sit in the entries: keys that differ there are told apart
     // without reaching for their sort keys' scattered bytes.
-    return entries_[i].head == entries_[j].head && entries_[i].sortKey == entries_[j].sortKey;
+    const Entry& a = entries_[i];
+    const Entry& b = entries_[j];
+    return a.head == b.head && a.SortKey() == b.SortKey();
+  }
+  // Calls visit(begin, end) for each run [begin, end) of entries with equal
+  // keys, in order.
+  template <typename Visit>
+  void ForEachGroup(Visit&& visit) const {
+    for (std::size_t i = 0; i < size();) {
+      std::size_t end = i + 1;
+      while (end < size() && SameKey(i, end)) ++end;
+      visit(i, end);
+      i = end;
+    }
   }
   // The first of the entries whose key equals key, or -1.
   long IndexOf(std::string_view key) const;
@@ -76,12 +95,17 @@ class KeyIndexList {
 
  private:
   struct Entry {
-    std::string_view key;
-    std::string_view sortKey;  // into sortKeys_, set by Sort
     // Eight bytes of the sort key after the part all keys share, big-endian:
     // most comparisons end here without touching the key bytes.
     uint64_t head = 0;
-    uint32_t line;  // in lines_
+    const char* sortKey = nullptr;  // into sortKeys_; none until Sort
+    uint32_t sortKeySize = 0;
+    uint32_t line = 0;  // in lines_
+    std::string_view SortKey() const { return {sortKey, sortKeySize}; }
+    void SetSortKey(std::string_view k) {
+      sortKey = k.data();
+      sortKeySize = static_cast<uint32_t>(k.size());
+    }
   };
   using Chunks = std::vector<std::unique_ptr<std::string>>;
   // Stores a sort key in the last of chunks, or a new one when it is full;
@@ -92,10 +116,17 @@ class KeyIndexList {
                     const Progress& report, const std::atomic<bool>& failed, Chunks& chunks);
 
   const KeyCollator* collator_;
-  LineList lines_;
+  const LineList* lines_ = nullptr;
   std::vector<Entry> entries_;
+  // The keys of the entries from unsortedFrom_ on, in order, until Sort has
+  // their sort keys; then let go.
+  std::vector<std::string_view> keys_;
   std::size_t unsortedFrom_ = 0;
   // Chunks of sort-key bytes; each is filled once and never grows after.
   Chunks sortKeys_;
   std::string scratch_;  // Add's sort key before it is stored
+  // The last key Add stored a sort key for, and where: a run of equal keys
+  // shares one sort key.
+  std::string_view lastKey_;
+  std::string_view lastSortKey_;
 };

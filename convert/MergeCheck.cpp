@@ -13,6 +13,23 @@ namespace {
 
 std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 4, " "); }
 
+// Writes every copy of a repeated key, in key order, as "重複エラー.txt".
+void WriteDuplicates(const KeyIndexList& index, quenFile::OutputFolder& folder) {
+  quenFile::AtomicWriter out(folder, kDuplicatesFileName);
+  // Lines in key order lie scattered over the merged bytes: the bytes of a
+  // line a few lines ahead are asked for while this one is copied.
+  constexpr std::size_t kAhead = 8;
+  index.ForEachGroup([&](std::size_t begin, std::size_t end) {
+    if (end - begin < 2) return;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (i + kAhead < end) __builtin_prefetch(index.Line(i + kAhead).data());
+      out.Write(index.Line(i));
+      out.Write("\r\n");
+    }
+  });
+  out.Commit();
+}
+
 }  // namespace
 
 SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
@@ -65,35 +82,31 @@ std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
 UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   UniqueRecords kept;
   LineList& lines = kept.merged.lines;
+  const std::size_t size = merged.bytes.size();
   lines.LoadFromBytes(std::move(merged.bytes));
   kept.merged.files = std::move(merged.files);
-  const KeyIndexList index = BuildKeyIndex(lines);
-  const std::vector<std::pair<std::size_t, long>> errorAt = ErrorsInIndex(index);
-  auto nextError = errorAt.begin();
-  LineList duplicateLines;
-  for (std::size_t i = 0; i < index.size();) {
-    std::size_t end = i + 1;
-    while (end < index.size() && index.SameKey(i, end)) ++end;
-    while (nextError != errorAt.end() && nextError->first < i) ++nextError;
-    if (end - i > 1) {
-      AddDuplicateFindings(index, i, end, kept.merged);
-      for (; i < end; ++i) index.AppendLineTo(i, duplicateLines);
-    } else {
-      if (nextError != errorAt.end() && nextError->first == i) {
-        kept.errors.emplace_back(kept.lines.size(), nextError->second);
-      }
-      index.AppendLineTo(i++, kept.lines);
-    }
+  // The run's bytes, where the findings name their lines until they keep them.
+  const std::string_view bytes =
+      lines.empty() ? std::string_view() : std::string_view(lines[0].data(), size);
+  std::size_t duplicates = 0;
+  try {
+    const KeyIndexList index = BuildKeyIndex(lines);
+    duplicates = SortOutByKey(index, kept);
+    if (duplicates > 0) WriteDuplicates(index, *output_);
+  } catch (...) {
+    data_.RunFindings.KeepOrDrop(bytes);
+    throw;
   }
-
-  if (duplicateLines.empty()) {
+  // Once, with the key index gone: the flagged lines, and nothing else of
+  // the run's bytes, outlive the run.
+  data_.RunFindings.Keep(bytes);
+  if (duplicates == 0) {
     // A file left by an earlier run would send the operator after records
     // that are fine.
     output_->Remove(kDuplicatesFileName);
     log_.Append(Sjis(" 重複エラーなし"));
     return kept;
   }
-  SaveLines(duplicateLines, kDuplicatesFileName);
-  log_.Append(Sjis(" 重複エラー:" + std::to_string(duplicateLines.size()) + "件"));
+  log_.Append(Sjis(" 重複エラー:" + std::to_string(duplicates) + "件"));
   return kept;
 }

@@ -57,19 +57,13 @@ TEST(Findings, NameEveryCopyOfARepeatedKeyAndEachErrorWithItsFileAndLine) {
   EXPECT_EQ(rows, expected);
   ASSERT_EQ(data.RunFindings.size(), expected.size());
   EXPECT_EQ(data.RunFindings[1].text, RecordLine(R("N1", "書名", "913.6123456789")));
-  EXPECT_EQ(data.RunFindings[2].group, data.RunFindings[3].group);
-  EXPECT_NE(data.RunFindings[3].group, data.RunFindings[4].group);
+  EXPECT_EQ(data.RunFindings[5].text, RecordLine(R("DUP2")));
 }
 
 TEST(Findings, CsvHasAByteOrderMarkAHeaderAndQuotesWhatNeedsIt) {
-  Finding f{FindingKind::kDuplicateKey,
-            Cp932("K,1"),
-            "名簿.txt",
-            12,
-            RecordLine(R("K,1", "書名 \"上\"")),
-            3,
-            2};
-  EXPECT_EQ(FindingsCsv({f}),
+  Findings f;
+  f.Add(FindingKind::kDuplicateKey, "名簿.txt", 12, RecordLine(R("K,1", "書名 \"上\"")), 2);
+  EXPECT_EQ(FindingsCsv(f),
             "\xEF\xBB\xBF種類,キー,書名,ヨミ,NDC,ファイル,行\r\n"
             "重複キー（2件）,\"K,1\",\"書名 \"\"上\"\"\",ショメイ,913.6,名簿.txt,12\r\n");
 }
@@ -101,10 +95,41 @@ TEST(Findings, CsvCellsFromRecordsNeverStartAFormula) {
     rec.title = c.title;
     rec.reading = c.reading;
     rec.ndc = c.ndc;
-    const Finding f{FindingKind::kTitleBlank, Cp932(c.key), c.file, 5, RecordLine(rec), 0, 0};
-    EXPECT_EQ(FindingsCsv({f}),
+    Findings f;
+    f.Add(FindingKind::kTitleBlank, c.file, 5, RecordLine(rec), 0);
+    EXPECT_EQ(FindingsCsv(f),
               "\xEF\xBB\xBF種類,キー,書名,ヨミ,NDC,ファイル,行\r\n"
               "書名（ヨミ）空白," +
                   c.row + "\r\n");
   }
+}
+
+TEST(Findings, NameTheRunsBytesWhileItWorksAndKeepOnlyTheFlaggedLinesAfter) {
+  TempDir dir;
+  std::vector<std::string> lines;
+  for (int i = 0; i < 200; ++i) lines.push_back(RecordLine(R("K" + std::to_string(i))));
+  const std::string blank = RecordLine(R("T1", ""));
+  lines.push_back(blank);
+  for (int i = 0; i < 3; ++i) lines.push_back("a");  // tiny lines: three copies of the empty key
+  WriteBytes(dir / "a.txt", Crlf(lines));
+
+  RecordingHost host(dir.path());
+  RecordingPresenter boxes;
+  RunData data;
+  ConversionRun run(host, data);
+  const SourceBytes sources = run.CheckErrors({dir / "a.txt"});
+  // The error check's finding names its line where the run read it, and
+  // copies nothing of it.
+  EXPECT_EQ(data.RunFindings.Pending(), 1u);
+  EXPECT_EQ(data.RunFindings.size(), 0u);
+  EXPECT_LT(data.RunFindings.OwnBytes(), blank.size());
+
+  ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
+  ASSERT_EQ(data.RunFindings.size(), 4u);
+  EXPECT_EQ(data.RunFindings.Pending(), 0u);
+  // After the run the findings hold their own lines, and nothing else of
+  // the run's bytes: the blank-title line, three "a" and the file name.
+  EXPECT_EQ(data.RunFindings[0].text, blank);
+  EXPECT_EQ(data.RunFindings[3].text, "a");
+  EXPECT_LE(data.RunFindings.OwnBytes(), blank.size() + 1 + 3 * 2 + 2 * 16);
 }

@@ -309,7 +309,7 @@ TEST(KeyCollator, LookupsTellCompatibilityIdeographsApart) {
   KeyIndexList index(collator);
   for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
   index.Sort();
-  EXPECT_EQ(index.Key(0), unified);
+  EXPECT_EQ(index.Line(0), unified);
   EXPECT_FALSE(index.SameKey(0, 1));
   EXPECT_TRUE(index.SameKey(1, 2));
   EXPECT_EQ(index.IndexOf(unified), 0);

@@ -8,32 +8,29 @@
 
 namespace {
 
-Finding Duplicate(const char* key, std::size_t line, std::size_t group, std::size_t copies,
-                  const char* title = "本") {
-  return {FindingKind::kDuplicateKey,
-          key,
-          "a.txt",
-          line,
-          RecordLine(int(line), key, title, "ホン"),
-          group,
-          copies};
+void Duplicate(Findings& to, const char* key, std::size_t line, std::size_t copies,
+               const char* title = "本") {
+  to.Add(FindingKind::kDuplicateKey, "a.txt", line, RecordLine(int(line), key, title, "ホン"),
+         copies);
 }
 
-Finding Other(FindingKind kind, const char* key, const char* file, std::size_t line,
-              const char* title, const char* reading, const char* ndc = "913.6") {
-  return {kind, key, file, line, RecordLine(int(line), key, title, reading, ndc), 0, 0};
+void Other(Findings& to, FindingKind kind, const char* key, const char* file, std::size_t line,
+           const char* title, const char* reading, const char* ndc = "913.6") {
+  to.Add(kind, file, line, RecordLine(int(line), key, title, reading, ndc));
 }
 
 // Two groups of copies (one with keys differing in case), a blank title and
 // a long NDC number.
 Findings Sample() {
-  return {Duplicate("K-2", 100, 1, 3),
-          Duplicate("k-2", 9, 1, 3, "Abc"),
-          Duplicate("K-2", 12, 1, 3),
-          Other(FindingKind::kTitleBlank, "B-1", "b.txt", 10, "", "ヨミ"),
-          Duplicate("A-1", 2, 2, 2),
-          Duplicate("A-1", 30, 2, 2),
-          Other(FindingKind::kNdcLength, "N-1", "メモ.txt", 7, "分類", "ブンルイ", "123456789012")};
+  Findings f;
+  Duplicate(f, "K-2", 100, 3);
+  Duplicate(f, "k-2", 9, 3, "Abc");
+  Duplicate(f, "K-2", 12, 3);
+  Other(f, FindingKind::kTitleBlank, "B-1", "b.txt", 10, "", "ヨミ");
+  Duplicate(f, "A-1", 2, 2);
+  Duplicate(f, "A-1", 30, 2);
+  Other(f, FindingKind::kNdcLength, "N-1", "メモ.txt", 7, "分類", "ブンルイ", "123456789012");
+  return f;
 }
 
 QStringList Column(const QAbstractItemModel& model, int column) {
@@ -157,7 +154,7 @@ void FindingsModelTest::shownFindingsFollowTheFilterAndTheSort() {
   QStringList lines;
   for (const Finding& f : filter.ShownFindings()) lines << QString::number(f.line);
   QCOMPARE(lines, QStringList({"2", "9", "12", "30", "100"}));
-  QCOMPARE(filter.ShownFindings().front().text, Sample()[4].text);
+  QCOMPARE(std::string(filter.ShownFindings()[0].text), std::string(Sample()[4].text));
 }
 
 QTEST_MAIN(FindingsModelTest)
