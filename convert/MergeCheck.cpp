@@ -18,7 +18,7 @@ std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 
 SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
   std::size_t total = 0;
   for (SourceFile& file : sources.files) {
-    const std::string name = quenShow::ForLog(quenFile::PathBytes(file.path.filename()));
+    const quenShow::LogText name = quenShow::LogName(quenFile::PathBytes(file.path.filename()));
     if (!file.read) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;

@@ -44,7 +44,7 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   const std::string linePrefixEnd = Sjis("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
-    const std::string name = quenShow::ForLog(e.rec.FileName);
+    const quenShow::LogText name = quenShow::LogName(e.rec.FileName);
     // Names are resolved against the chosen folder, never the process's
     // current directory.
     const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
@@ -63,7 +63,7 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
       foundName = e.rec.FileName;
     }
     const long c = e.rec.LineIndex;
-    report.Add(e.key + " :" + name + ":" + std::to_string(c + 1) + Sjis("行目"));
+    report.Add(e.key + " :" + name.Cp932() + ":" + std::to_string(c + 1) + Sjis("行目"));
     const long radius = data_.ContextRadius;
     const long first = std::max(0L, c - radius);
     const long last = std::min(c + radius, static_cast<long>(source.count) - 1);

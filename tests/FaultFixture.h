@@ -83,6 +83,7 @@ struct Outcome {
   std::string what;
   std::vector<MessageBoxRequest> boxes;
   std::vector<std::string> log;
+  std::vector<std::string> shown;  // the log as the window and the terminal show it, UTF-8
   std::map<std::string, std::string> outputs;
 
   bool Completed() const {
@@ -131,6 +132,7 @@ inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSyste
     }
     out.boxes = boxes.boxes;
     out.log = run.Log().Lines();
+    out.shown = host.shown;
   }
   out.outputs = FilesIn(OutputDir(folder));
   return out;
