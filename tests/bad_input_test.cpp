@@ -243,8 +243,9 @@ TEST(NamesCp932CannotHold, AreShownInFullWhileTheLogFileKeepsItsQuestionMarks) {
                                              "が作成できません\r\n処理を中断します。\r\n"
                                              "同じ名前のファイルがあります。");
   EXPECT_EQ(refused.shown.at(0), " 処理後フォルダー" + path + "が作成できません");
-  EXPECT_EQ(quenText::ToUtf8(refused.log.at(0)),
-            " 処理後フォルダー" + (dir.path() / "na?ve" / u8"処理後").string() + "が作成できません");
+  EXPECT_EQ(
+      quenText::ToUtf8(refused.log.at(0)),
+      " 処理後フォルダー" + (dir.path() / "na?ve" / u8"処理後").string() + "が作成できません");
 }
 
 TEST(EntriesThatAreNotFiles, AreLeftOutOfTheListAndTheRunDoesNotHang) {

@@ -565,10 +565,16 @@ TEST_F(Run, NulBytesInsideRecordsAreCarriedThrough) {
 
 TEST_F(Run, ExceptionBoxAddsAFullStopOnlyAfterCharactersThatSortAfterIt) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"abc", "abc."},           {"abc.", "abc."},
-      {"(x)", "(x)"},            {"エラー", Cp932("エラー.")},
-      {"", ""},                  {"失敗。", Cp932("失敗。")},
-      {"失敗．", Cp932("失敗．")}, {"ｼｯﾊﾟｲ｡", Cp932("ｼｯﾊﾟｲ｡")}};
+      {"abc", "abc."},
+      {"abc.", "abc."},
+      {"(x)", "(x)"},
+      {"エラー", Cp932("エラー.")},
+      {"", ""},
+      // Already ended by a full stop: no second one.
+      {"失敗。", Cp932("失敗。")},
+      {"失敗．", Cp932("失敗．")},
+      {"ｼｯﾊﾟｲ｡", Cp932("ｼｯﾊﾟｲ｡")},
+  };
   for (const auto& [message, box] : cases) EXPECT_EQ(ExceptionBoxText(message), box) << message;
   RecordingPresenter shown;
   ShowException(std::runtime_error("abc"));
