@@ -183,7 +183,6 @@ TEST(ControlCharactersInKeys, ReachNoLogLineButStayInTheDataFiles) {
   ASSERT_TRUE(o.Completed()) << o.Describe();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.logged);
-    const std::string line = " " + c.logged + Sjis("(ＮＤＣ桁数)");
     EXPECT_EQ(std::count_if(o.log.begin(), o.log.end(),
                             [&](const std::string& l) { return l.rfind(" " + c.logged, 0) == 0; }),
               1);
@@ -233,7 +232,6 @@ TEST(NamesCp932CannotHold, AreShownInFullWhileTheLogFileKeepsItsQuestionMarks) {
   }
 
   // A box names the folder in full too; its log line keeps the "?".
-  WriteBytes(folder / u8"処理後" / "x", "");
   fs::remove_all(folder / u8"処理後");
   WriteBytes(folder / u8"処理後", "a file");
   const Outcome refused = RunFolder(folder);
