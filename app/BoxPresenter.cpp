@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <future>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QWidget>
@@ -13,8 +16,9 @@
 
 namespace {
 
-QString Shown(std::string_view cp932) {
-  QString text = QString::fromStdString(quenText::ToUtf8(cp932));
+QString Decoded(std::string_view cp932) { return QString::fromStdString(quenText::ToUtf8(cp932)); }
+
+QString Shown(QString text) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
 }
@@ -47,8 +51,13 @@ QStringList BreakLine(const QString& line, const QFontMetrics& metrics, int maxW
   return parts;
 }
 
+// Room beside a caption in a title bar: the window manager's icon and its
+// buttons. A box narrower than its caption and these gets it elided.
+constexpr int kTitleBarExtras = 160;
+
 // Makes the box as wide as its widest line, up to two thirds of the screen,
-// so that Qt's own wrapping (anywhere in Japanese text) has nothing to do.
+// so that Qt's own wrapping (anywhere in Japanese text) has nothing to do;
+// and never so narrow that its caption cannot be read in full.
 void FitText(QMessageBox& box) {
   auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
   if (label == nullptr) return;
@@ -62,7 +71,22 @@ void FitText(QMessageBox& box) {
   int widest = 0;
   for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
   box.setText(lines.join(QLatin1Char('\n')));
-  label->setMinimumWidth(std::min(widest + 1, maxWidth));
+  const int caption = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
+                          .horizontalAdvance(box.windowTitle());
+  // What the box has beside its label (its icon, margins) counts towards it.
+  const int besides = std::max(0, box.sizeHint().width() - label->sizeHint().width());
+  label->setMinimumWidth(
+      std::min(std::max(widest + 1, caption + kTitleBarExtras - besides), maxWidth));
+}
+
+// A 「コピー」 button that puts text on the clipboard (and closes the box,
+// as every button of a box does).
+void OfferCopy(QMessageBox& box, const std::string& utf8) {
+  QPushButton* copy = box.addButton(QStringLiteral("コピー"), QMessageBox::ActionRole);
+  copy->setObjectName(QStringLiteral("copyButton"));
+  QObject::connect(copy, &QPushButton::clicked, &box, [text = QString::fromStdString(utf8)] {
+    QGuiApplication::clipboard()->setText(text);
+  });
 }
 
 }  // namespace
@@ -109,11 +133,14 @@ QMessageBox::Icon IconOf(unsigned flags) {
 }
 
 int ShowMessageBox(QWidget* parent, const MessageBoxRequest& box) {
-  QMessageBox message(IconOf(box.flags), Shown(box.caption), Shown(box.text), QMessageBox::Ok,
-                      parent);
+  QMessageBox message(IconOf(box.flags), Shown(Decoded(box.caption)),
+                      Shown(QString::fromStdString(box.Utf8Text())), QMessageBox::Ok, parent);
   message.setTextFormat(Qt::PlainText);
-  // A path in an error can be selected and copied.
-  message.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A path in an error can be selected and copied, with the mouse or the
+  // keyboard (Ctrl+A, Ctrl+C).
+  message.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  if (!box.copyText.empty()) OfferCopy(message, box.copyText);
+  message.setDefaultButton(QMessageBox::Ok);
   FitText(message);
   if (box.flags & MBox::kTopmost) message.setWindowFlag(Qt::WindowStaysOnTopHint);
   AnswerBoxForTest(message);

@@ -46,7 +46,9 @@ class TBoxPresenter : public QObject, public MessagePresenter {
 
 // The icon of the classic flags (stop, question, warning, information).
 QMessageBox::Icon IconOf(unsigned flags);
-// A modal box with one OK button; texts are CP932, CR LF breaks lines. The
-// box is as wide as its lines, up to two thirds of the screen; longer lines
-// break after 、 。 or a space. Its text can be selected and copied.
+// A modal box with one OK button (and 「コピー」 when the request has a text
+// to copy); it shows the request's UTF-8 text, CR LF breaks lines. The box
+// is as wide as its lines, up to two thirds of the screen, and wide enough
+// for its caption; longer lines break after 、 。 or a space. Its text can
+// be selected and copied with the mouse or the keyboard.
 int ShowMessageBox(QWidget* parent, const MessageBoxRequest& box);

@@ -1,13 +1,13 @@
 #include "ViewMenu.h"
 
-#include <stdexcept>
-
 #include <QAction>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QMenuBar>
 
+#include "ConversionRun.h"
 #include "FindingsWindow.h"
+#include "MBox.h"
 #include "PathText.h"
 #include "TopLevel.h"
 #include "fmain.h"
@@ -91,9 +91,13 @@ void TViewMenu::actOpenOutputFolderExecute() {
   if (!actOpenOutputFolder->isEnabled()) return;
   const fs::path folder = OutputFolder();
   ShowFailures([&] {
-    if (!opener_(QUrl::fromLocalFile(ToQString(folder)))) {
-      throw std::runtime_error("出力フォルダを開けませんでした：" +
-                               quenShow::ForDisplay(quenFile::PathBytes(folder)));
-    }
+    if (opener_(QUrl::fromLocalFile(ToQString(folder)))) return;
+    // Nothing on this desktop opens folders: the operator gets the path to
+    // open by other means.
+    const quenShow::LogText path = quenShow::LogName(quenFile::PathBytes(folder));
+    MBox::ErrorOfferingCopy(Sjis("出力フォルダを開けるファイルマネージャーがありません。\r\n") +
+                                path +
+                                Sjis("\r\n「コピー」でこのパスをクリップボードにコピーできます。"),
+                            ToQString(folder).toStdString());
   });
 }

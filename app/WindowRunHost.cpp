@@ -3,8 +3,6 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "quenText.h"
-
 namespace {
 
 // Long enough to deliver hundreds of lines, short enough not to be felt.
@@ -41,8 +39,10 @@ void TWindowRunHost::LogCleared() {
   Post([this] { emit logCleared(); });
 }
 
-void TWindowRunHost::LogAppended(std::string_view line) {
-  Post([this, text = QString::fromStdString(quenText::ToUtf8(line))] { emit logAppended(text); });
+void TWindowRunHost::LogAppended(std::string_view /*line*/, std::string_view shown) {
+  Post([this, text = QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()))] {
+    emit logAppended(text);
+  });
 }
 
 void TWindowRunHost::ProgressChanged(int position, int maximum) {

@@ -33,8 +33,9 @@ class TWindowRunHost : public QObject, public RunHost {
   void FolderRead(const std::filesystem::path& folder,
                   const std::vector<std::filesystem::path>& files) override;
   void LogCleared() override;
-  // Decoded here, on the run's thread, so the GUI thread only appends.
-  void LogAppended(std::string_view line) override;
+  // Shows the line's UTF-8 form, taken into a QString here, on the run's
+  // thread, so the GUI thread only appends.
+  void LogAppended(std::string_view line, std::string_view shown) override;
   void ProgressChanged(int position, int maximum) override;
   void BusyChanged(bool busy) override;
 

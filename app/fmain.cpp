@@ -1,6 +1,8 @@
 // The main window's life, its folder handling and its small actions.
 #include "fmain.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
@@ -129,7 +131,15 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
+  // A box here could outlive the run and have its end box stacked on it.
+  // The close is kept instead: the window closes once the run has ended
+  // and its end box has been answered.
   event->ignore();
-  ShowFailures(
-      [] { MBox::Info(Sjis("変換処理中は終了できません。\r\n処理が終わってから閉じて下さい。")); });
+  closeAfterRun_ = true;
+}
+
+void TfmMain::CloseIfAsked(bool completed) {
+  const bool asked = std::exchange(closeAfterRun_, false);
+  // A failed run's log was not saved: the window stays to show it.
+  if (asked && completed) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }

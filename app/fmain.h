@@ -4,7 +4,8 @@
 //
 // The run's preparation (which may end it with a box) runs on the GUI
 // thread, its stages on a worker thread; the window stays responsive but
-// refuses a second run, a new folder and closing until the run has ended.
+// refuses a second run and a new folder until the run has ended; closing it
+// meanwhile closes it once a completed run's end box has been answered.
 // The log keeps painting while the run works: the run would pause it, but
 // only a window frozen by its run needs that.
 #pragma once
@@ -111,6 +112,8 @@ class TfmMain : public QWidget {
   void StagesFinished();
   void UpdateRunActions();
   void SetBusy(bool busy);
+  // Closes the window after a run the operator tried to close during.
+  void CloseIfAsked(bool completed);
   void ShowProgress(int position, int maximum);
   void ClearLog();
   void AppendLog(const QString& line);
@@ -128,6 +131,8 @@ class TfmMain : public QWidget {
   bool hasTargets_ = false;
   bool working_ = false;
   bool busy_ = false;
+  // The operator closed the window while a run worked.
+  bool closeAfterRun_ = false;
   // Lines in Memo1: an empty first line leaves the document empty, so the
   // count decides whether a line needs a new block.
   int logLineCount_ = 0;

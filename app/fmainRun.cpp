@@ -33,6 +33,7 @@ void TfmMain::actConvStartExecute() {
   hasTargets_ = !data_.TargetFiles.empty();
   UpdateRunActions();
   emit RunEnded();
+  CloseIfAsked(true);
 }
 
 void TfmMain::StartStages() {
@@ -46,10 +47,10 @@ void TfmMain::StagesFinished() {
   SetBusy(false);
   hasTargets_ = !data_.TargetFiles.empty();
   UpdateRunActions();
-  if (std::exception_ptr error = worker_.TakeError()) {
-    ShowFailures([&] { std::rethrow_exception(error); });
-  }
+  std::exception_ptr error = worker_.TakeError();
+  if (error) ShowFailures([&] { std::rethrow_exception(error); });
   emit RunEnded();
+  CloseIfAsked(error == nullptr);
 }
 
 void TfmMain::SetBusy(bool busy) {

@@ -74,12 +74,12 @@ void WatchedHost::LogCleared() {
   inner_.LogCleared();
 }
 
-void WatchedHost::LogAppended(std::string_view line) {
+void WatchedHost::LogAppended(std::string_view line, std::string_view shown) {
   if (!summary_ && IsSummaryStart(line)) {
     summary_ = true;
     SetRunStage(RunStage::kImportWritten);
   }
-  if (!quiet_ || summary_ || IsProblem(line)) inner_.LogAppended(line);
+  if (!quiet_ || summary_ || IsProblem(line)) inner_.LogAppended(line, shown);
 }
 
 void WatchedHost::ProgressChanged(int position, int maximum) {

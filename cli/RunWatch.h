@@ -27,7 +27,7 @@ class WatchedHost : public RunHost {
     inner_.FolderRead(folder, files);
   }
   void LogCleared() override;
-  void LogAppended(std::string_view line) override;
+  void LogAppended(std::string_view line, std::string_view shown) override;
   void LogPaintingSuspended(bool suspended) override { inner_.LogPaintingSuspended(suspended); }
   void ProgressChanged(int position, int maximum) override;
   void BusyChanged(bool busy) override { inner_.BusyChanged(busy); }

@@ -23,11 +23,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What reaches a terminal has its control characters shown as escapes, so
-// that record bytes and file names cannot drive it; files and pipes get the
-// bytes as they are.
-std::string ForStream(std::string text, bool terminal) {
-  return terminal ? quenShow::EscapeControls(text, /*keepTab=*/true) : text;
+// What is printed has its control characters shown as escapes, so that
+// record bytes and file names cannot drive a terminal: a pipe into tee or
+// less reaches one too.
+std::string ForStream(std::string_view utf8) {
+  return quenShow::EscapeControls(utf8, /*keepTab=*/true);
 }
 
 // Prints what the window would show: log lines on stdout, progress on a
@@ -37,9 +37,10 @@ class ConsoleHost : public RunHost {
   void SetFolder(fs::path folder) { folder_ = std::move(folder); }
   fs::path ConfirmedFolder() const override { return folder_; }
 
-  void LogAppended(std::string_view line) override {
+  // The run log has escaped the line's controls already.
+  void LogAppended(std::string_view /*line*/, std::string_view shown) override {
     ClearProgress();
-    std::string text = ForStream(quenText::ToUtf8(line), stdoutTerminal_);
+    std::string text(shown);
     text += '\n';
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -60,7 +61,6 @@ class ConsoleHost : public RunHost {
 
  private:
   fs::path folder_;
-  bool stdoutTerminal_ = IsTerminal(stdout);
   bool showProgress_ = IsTerminal(stderr);
   bool progressShown_ = false;
 };
@@ -73,21 +73,21 @@ class ConsolePresenter : public MessagePresenter {
   int Present(const MessageBoxRequest& box) override {
     host_.ClearProgress();
     // One line per box: its own line breaks become spaces.
-    std::string_view rest = box.text;
+    const std::string utf8 = box.Utf8Text();
+    std::string_view rest = utf8;
     std::string oneLine;
     for (std::size_t at; (at = rest.find("\r\n")) != std::string_view::npos;) {
       oneLine.append(rest.substr(0, at)).append(" ");
       rest.remove_prefix(at + 2);
     }
     oneLine.append(rest);
-    const std::string text = ForStream(quenText::ToUtf8(oneLine), terminal_) + "\n";
+    const std::string text = ForStream(oneLine) + "\n";
     std::fwrite(text.data(), 1, text.size(), stderr);
     return MBox::kIdOk;
   }
 
  private:
   ConsoleHost& host_;
-  bool terminal_ = IsTerminal(stderr);
 };
 
 // FOLDER as the system resolves it: a ".." after a symbolic link leads to

@@ -41,18 +41,18 @@ class CleanupGuard {
 
 // "終了しました", and when record files could not be read for their records,
 // a line naming them: the run did not take all it was given.
-std::string EndBoxText(const std::vector<fs::path>& unread) {
-  std::string text = Sjis("終了しました");
+quenShow::LogText EndBoxText(const std::vector<fs::path>& unread) {
+  quenShow::LogText text = Sjis("終了しました");
   if (unread.empty()) return text;
   // A box has room for a few names; the log names every file.
   constexpr std::size_t kNamed = 10;
-  text += Sjis("\r\n読めなかったファイル: ");
+  text = text + Sjis("\r\n読めなかったファイル: ");
   for (std::size_t i = 0; i < unread.size() && i < kNamed; ++i) {
-    if (i > 0) text += ", ";
-    text += quenShow::ForLog(quenFile::PathBytes(unread[i].filename()));
+    if (i > 0) text = text + ", ";
+    text = text + quenShow::LogName(quenFile::PathBytes(unread[i].filename()));
   }
   if (unread.size() > kNamed) {
-    text += Sjis(" ほか" + std::to_string(unread.size() - kNamed) + "個");
+    text = text + Sjis(" ほか" + std::to_string(unread.size() - kNamed) + "個");
   }
   return text;
 }
@@ -149,8 +149,8 @@ bool ConversionRun::OpenOutputFolder() {
   try {
     output_.emplace(quenFile::PathFromBytes(folder));
   } catch (const quenFile::FileError& e) {
-    const std::string message = Sjis(" 処理後フォルダー") + quenShow::ForLog(folder) +
-                                Sjis("が作成できません\r\n処理を中断します。");
+    const quenShow::LogText message = Sjis(" 処理後フォルダー") + quenShow::LogName(folder) +
+                                      Sjis("が作成できません\r\n処理を中断します。");
     MBox::Error(message + reason(e.errorNumber()));
     log_.Append(message);
     return false;
@@ -166,7 +166,7 @@ bool ConversionRun::OpenOutputFolder() {
        {kImportFileName, kDuplicatesFileName, kNoTitleFileName, kResultLogFileName}) {
     // Written through, a link would put the output wherever it points.
     if (output_->IsSymlink(name)) {
-      MBox::Error(Sjis(" ") + quenShow::ForLog(quenFile::PathBytes(output_->PathOf(name))) +
+      MBox::Error(Sjis(" ") + quenShow::LogName(quenFile::PathBytes(output_->PathOf(name))) +
                   Sjis("はシンボリックリンクのため書き込めません\r\n処理を中断します。"));
       return false;
     }
@@ -271,7 +271,7 @@ void ConversionRun::LogRegistrationSummary(bool reportFailed) {
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
     log_.Append(e.key + " :" + ErrorKindNames()[ekTitleBlank] + ":" +
-                quenShow::ForLog(e.rec.FileName));
+                quenShow::LogName(e.rec.FileName));
   }
 }
 
@@ -296,10 +296,21 @@ std::string ExceptionBoxText(std::string_view utf8Message) {
     const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
     if (lead && i + 1 < text.size()) ++i;
   }
-  if (!text.empty() && static_cast<unsigned char>(text[last]) > '.') text += '.';
+  // A message that already ends in a full stop (the system's reasons end in
+  // 。) gets no second one.
+  const std::string_view end = std::string_view(text).substr(last);
+  const bool stopped = end == "\x81\x42" || end == "\x81\x44" || end == "\xA1";  // 。．｡
+  if (!text.empty() && !stopped && static_cast<unsigned char>(text[last]) > '.') text += '.';
   return text;
 }
 
 void ShowException(const std::exception& e) {
-  MBox::ShowRaw(ExceptionBoxText(e.what()), MBox::ApplicationTitle(), MBox::kIconError);
+  // The box shows the message's names in full; the stop is the CP932 rule's.
+  const std::string_view message = e.what();
+  std::string text = ExceptionBoxText(message);
+  std::string shown =
+      quenText::IsValidUtf8(message) ? std::string(message) : quenText::ToUtf8(Sjis(message));
+  if (text.size() > Sjis(message).size()) shown += '.';
+  MBox::ShowRaw(quenShow::LogText(std::move(text), std::move(shown)), MBox::ApplicationTitle(),
+                MBox::kIconError);
 }

@@ -62,7 +62,7 @@ SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
   } keep{data_.RunFindings, sources.bytes};
   for (const fs::path& path : files) {
     log_.Append(Sjis("開始　エラーチェック"));
-    log_.Append(" " + quenShow::ForLog(quenFile::PathBytes(path.filename())));
+    log_.Append(" " + quenShow::LogName(quenFile::PathBytes(path.filename())));
     CheckRecordErrors(path, sources);
     log_.Append(Sjis("終了　エラーチェック"));
     log_.Append("");
@@ -74,7 +74,7 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   const std::string nameNative = quenFile::PathBytes(path.filename());
   SourceFile& checked = AppendSourceFile(path, sources);
   if (!checked.read) {
-    log_.Append(Sjis(" ファイル読み込みエラー:") + quenShow::ForLog(nameNative));
+    log_.Append(Sjis(" ファイル読み込みエラー:") + quenShow::LogName(nameNative));
     return;
   }
   // The lines are only read here: walked where they lie, not copied.

@@ -58,9 +58,9 @@ std::vector<fs::path> ConversionRun::FileCheck(const std::vector<fs::path>& file
   }
   log_.Append(Sjis(" ファイルリスト（[×]は処理対象外ファイル）"));
   for (const fs::path& path : okFiles)
-    log_.Append(Sjis(" [○]") + quenShow::ForLog(quenFile::PathBytes(path.filename())));
+    log_.Append(Sjis(" [○]") + quenShow::LogName(quenFile::PathBytes(path.filename())));
   for (const fs::path& path : ngFiles)
-    log_.Append(Sjis(" [×]") + quenShow::ForLog(quenFile::PathBytes(path.filename())));
+    log_.Append(Sjis(" [×]") + quenShow::LogName(quenFile::PathBytes(path.filename())));
   log_.Append(Sjis(" 全ファイル数:" + std::to_string(files.size()) + "個"));
   log_.Append(Sjis("  [○]ファイル数:" + std::to_string(okFiles.size()) + "個"));
   log_.Append(Sjis("  [×]ファイル数:" + std::to_string(ngFiles.size()) + "個"));

@@ -35,7 +35,7 @@ void WriteDuplicates(const KeyIndexList& index, quenFile::OutputFolder& folder) 
 SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
   std::size_t total = 0;
   for (SourceFile& file : sources.files) {
-    const std::string name = quenShow::ForLog(quenFile::PathBytes(file.path.filename()));
+    const quenShow::LogText name = quenShow::LogName(quenFile::PathBytes(file.path.filename()));
     if (!file.read) {
       log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
       continue;

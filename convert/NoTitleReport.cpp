@@ -46,7 +46,7 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   const std::string linePrefixEnd = Sjis("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (e.rec.Kind != ekTitleBlank) continue;
-    const std::string name = quenShow::ForLog(e.rec.FileName);
+    const quenShow::LogText name = quenShow::LogName(e.rec.FileName);
     // The lines shown are those checked, but the file is where the operator
     // corrects them: one that is gone or no longer opens is said so. Its
     // records have left the import file all the same, so they are shown.
@@ -65,7 +65,7 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
       if (!*opened) log_.Append(" " + name + Sjis("開けません。処理を中断します"));
     }
     const long c = e.rec.LineIndex;
-    report.Add(e.key + " :" + name + ":" + std::to_string(c + 1) + Sjis("行目"));
+    report.Add(e.key + " :" + name.Cp932() + ":" + std::to_string(c + 1) + Sjis("行目"));
     const long radius = data_.ContextRadius;
     const long first = std::max(0L, c - radius);
     const long last = std::min(c + radius, static_cast<long>(source.count) - 1);

@@ -22,9 +22,10 @@ class RunHost {
   virtual void FolderRead(const std::filesystem::path& /*folder*/,
                           const std::vector<std::filesystem::path>& /*files*/) {}
 
-  // The run log was cleared, or got one more line (CP932).
+  // The run log was cleared, or got one more line: as saved (CP932) and as
+  // shown (UTF-8, names in full). Neither holds a control character but TAB.
   virtual void LogCleared() {}
-  virtual void LogAppended(std::string_view /*line*/) {}
+  virtual void LogAppended(std::string_view /*line*/, std::string_view /*shown*/) {}
   // Repainting of the log may pause for the length of the stages.
   virtual void LogPaintingSuspended(bool /*suspended*/) {}
 

@@ -1,5 +1,8 @@
 // RunLog: the lines of the run log, as the log pane shows them and as they
 // are saved to "処理結果.txt". A logged text holding CR LF becomes two lines.
+// No line carries a control character but TAB: the others become visible
+// escapes here, once, so the pane, the terminal and the file agree whatever
+// a record or a name held.
 #pragma once
 
 #include <filesystem>
@@ -8,6 +11,7 @@
 #include <vector>
 
 #include "quenOutputFolder.h"
+#include "quenShow.h"
 
 class RunHost;
 
@@ -16,7 +20,8 @@ class RunLog {
   explicit RunLog(RunHost& host) : host_(host) {}
 
   void Clear();
-  void Append(std::string_view text);  // CP932
+  // CP932, or a text with names (quenShow::LogName) in it.
+  void Append(const quenShow::LogText& text);
   const std::vector<std::string>& Lines() const { return lines_; }
   // Every line followed by CR LF, replacing the file name in folder whole.
   // Throws quenFile::FileError.

@@ -84,6 +84,7 @@ struct Outcome {
   std::string what;
   std::vector<MessageBoxRequest> boxes;
   std::vector<std::string> log;
+  std::vector<std::string> shown;  // the log as the window and the terminal show it, UTF-8
   std::map<std::string, std::string> outputs;
 
   bool Completed() const {
@@ -122,8 +123,9 @@ class HookedHost : public FolderHost {
  public:
   HookedHost(fs::path folder, std::function<void(const std::string&)> onLog)
       : FolderHost(std::move(folder)), onLog_(std::move(onLog)) {}
-  void LogAppended(std::string_view line) override {
-    if (onLog_) onLog_(quenText::ToUtf8(line));
+  void LogAppended(std::string_view line, std::string_view shown) override {
+    FolderHost::LogAppended(line, shown);
+    if (onLog_) onLog_(std::string(shown));
   }
 
  private:
@@ -154,6 +156,7 @@ inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSyste
     }
     out.boxes = boxes.boxes;
     out.log = run.Log().Lines();
+    out.shown = host.shown;
   }
   out.outputs = FilesIn(OutputDir(folder));
   return out;

@@ -145,6 +145,107 @@ TEST(OddFileNames, AreLoggedOnOneLineWithVisibleEscapesAndReadByRealPath) {
   }
 }
 
+bool HasControl(std::string_view line) {
+  return std::any_of(line.begin(), line.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b < 0x20 && b != '\t') || b == 0x7F;
+  });
+}
+
+TEST(ControlCharactersInKeys, ReachNoLogLineButStayInTheDataFiles) {
+  struct Case {
+    std::string key;     // CP932 bytes as the record holds them
+    std::string logged;  // CP932, as every log line shows it
+  };
+  const std::vector<Case> cases = {
+      // Bytes below 8 or 0xFF would make the file look binary, and LF
+      // ends a line.
+      {"T\x1b]0;owned\x1b\\", "T\\x1B]0;owned\\x1B\\"},
+      {"C\x1b[2J\x1b[32m", "C\\x1B[2J\\x1B[32m"},
+      {"D\x7f\x1c\x1a", "D\\x7F\\x1C\\x1A"},
+      // Bytes CP932 cannot decode round-trip; a lead byte never swallows
+      // a control.
+      {"B\x81\x1b\xfe\xfd\x80", "B\x81\\x1B\xfe\xfd\x80"},
+      {Sjis("表") + "\x1b", Sjis("表") + "\\x1B"},
+  };
+  TempDir dir;
+  std::vector<std::string> records;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    // An over-long NDC number has the key logged by the error check.
+    // Built around a placeholder: the key's bytes are not UTF-8.
+    std::string record =
+        RecordLine("0000000" + std::to_string(i), "@KEY@", "書名", "ショメイ", "913.6123456789");
+    record.replace(record.find("@KEY@"), 5, cases[i].key);
+    records.push_back(record);
+  }
+  WriteBytes(dir.path() / "a.txt", Crlf(records));
+  const Outcome o = RunFolder(dir.path());
+  ASSERT_TRUE(o.Completed()) << o.Describe();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.logged);
+    EXPECT_EQ(std::count_if(o.log.begin(), o.log.end(),
+                            [&](const std::string& l) { return l.rfind(" " + c.logged, 0) == 0; }),
+              1);
+    EXPECT_EQ(std::count_if(o.shown.begin(), o.shown.end(),
+                            [&](const std::string& l) {
+                              return l.rfind(" " + quenText::ToUtf8(c.logged), 0) == 0;
+                            }),
+              1);
+  }
+  for (const std::string& l : o.log) EXPECT_FALSE(HasControl(l)) << l;
+  for (const std::string& l : o.shown) EXPECT_FALSE(HasControl(l)) << l;
+  std::string saved;
+  for (const std::string& l : o.log) saved += l + "\r\n";
+  EXPECT_EQ(o.outputs.at("処理結果.txt"), saved);
+  // The import file keeps the records' own bytes.
+  const std::vector<std::string> imported = ImportLines(o);
+  EXPECT_EQ(std::set<std::string>(imported.begin(), imported.end()),
+            std::set<std::string>(records.begin(), records.end()));
+}
+
+TEST(NamesCp932CannotHold, AreShownInFullWhileTheLogFileKeepsItsQuestionMarks) {
+  TempDir dir;
+  const fs::path folder = dir.path() / "naïve";
+  fs::create_directory(folder);
+  WriteBytes(folder / "naïve.txt", Crlf({RecordLine("00000001", "K1")}));
+  WriteBytes(folder / "naive?.txt", Crlf({RecordLine("00000002", "K2")}));
+  WriteBytes(folder / "文件😀.txt", Crlf({RecordLine("00000003", "K3", "")}));
+  const Outcome o = RunFolder(folder);
+  ASSERT_TRUE(o.Completed()) << o.Describe();
+  const auto shown = [&](const std::string& line) {
+    return std::count(o.shown.begin(), o.shown.end(), line);
+  };
+  for (const char* name : {"naïve.txt", "naive?.txt", "文件😀.txt"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(shown(std::string(" [○]") + name), 1);
+    EXPECT_EQ(shown(std::string(" ") + name), 1) << "error check";
+    EXPECT_EQ(shown(std::string("    1件(") + name + ")"), 1) << "merge";
+  }
+  EXPECT_EQ(shown("K3 :書名（ヨミ）空白:文件😀.txt"), 1);
+  // The CP932 log and its file keep the "?" of what CP932 cannot hold.
+  EXPECT_EQ(CountLines(o, " [○]na?ve.txt"), 1u);
+  EXPECT_EQ(CountLines(o, " [○]naive?.txt"), 1u);
+  EXPECT_NE(o.outputs.at("処理結果.txt").find(Sjis(" [○]na?ve.txt\r\n")), std::string::npos);
+  EXPECT_NE(o.outputs.at("書名なし.txt").find(Sjis("K3 :文件?.txt:1行目")), std::string::npos);
+  for (std::size_t i = 0; i < o.log.size(); ++i) {
+    EXPECT_EQ(Sjis(o.shown[i]), o.log[i]) << "the two forms differ beyond the names";
+  }
+
+  // A box names the folder in full too; its log line keeps the "?".
+  fs::remove_all(folder / u8"処理後");
+  WriteBytes(folder / u8"処理後", "a file");
+  const Outcome refused = RunFolder(folder);
+  ASSERT_TRUE(refused.EndedWithErrorBox()) << refused.Describe();
+  const std::string path = (folder / u8"処理後").string();
+  EXPECT_EQ(refused.boxes[0].Utf8Text(), " 処理後フォルダー" + path +
+                                             "が作成できません\r\n処理を中断します。\r\n"
+                                             "同じ名前のファイルがあります。");
+  EXPECT_EQ(refused.shown.at(0), " 処理後フォルダー" + path + "が作成できません");
+  EXPECT_EQ(
+      quenText::ToUtf8(refused.log.at(0)),
+      " 処理後フォルダー" + (dir.path() / "na?ve" / u8"処理後").string() + "が作成できません");
+}
+
 TEST(EntriesThatAreNotFiles, AreLeftOutOfTheListAndTheRunDoesNotHang) {
   struct Case {
     const char* name;

@@ -333,3 +333,25 @@ TEST(Batch, InterruptedRunSaysWhatItLeftInTheOutputFolder) {
     }
   }
 }
+
+TEST(Batch, PipesAndFilesGetNoControlCharactersEither) {
+  TempDir folder;
+  TempDir scratch;
+  Rec rec;
+  rec.key = "K\x1b]0;title\x1b\\\x1b[2J";
+  rec.ndc = "913.6123456789";  // an over-long NDC number has its key logged
+  WriteBytes(folder / "clear\x1b[2J.txt", Crlf({RecordLine(rec), RecordLine(rec)}));
+  for (const char* pipe : {"", "| cat "}) {
+    SCOPED_TRACE(pipe);
+    const std::string out = (scratch / "piped").string();
+    const std::string command = std::string(TEXTCNV_BATCH) + " " + Quoted(folder.path()) +
+                                " </dev/null 2>&1 " + pipe + ">'" + out + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string shown = ReadBytes(out);
+    EXPECT_NE(shown.find("K\\x1B]0;title\\x1B\\\\x1B[2J"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("clear\\x1B[2J.txt"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+  }
+  EXPECT_EQ(ReadBytes(folder / u8"処理後" / u8"処理結果.txt").find('\x1b'), std::string::npos);
+  EXPECT_NE(ReadBytes(folder / u8"処理後" / u8"重複エラー.txt").find(rec.key), std::string::npos);
+}

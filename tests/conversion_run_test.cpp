@@ -472,11 +472,11 @@ TEST(EarlyEnd, EndsTheRunWithItsBoxAndTheReason) {
   std::optional<quenFile::OutputFolder> otherRun;
   const std::vector<Case> cases = {
       {"a file in the way", [](const fs::path& f) { WriteBytes(f / u8"処理後", "a file"); },
-       cannotMake + "\r\n" + quenFile::ReasonText(ENOTDIR), true},
+       cannotMake + "\r\n同じ名前のファイルがあります。", true},
 #ifndef _WIN32  // links need a privilege there
       {"a link in the way",
        [](const fs::path& f) { fs::create_directory_symlink(".", f / u8"処理後"); },
-       cannotMake + "\r\n" + quenFile::ReasonText(ENOTDIR), true},
+       cannotMake + "\r\nシンボリックリンクのため書き込めません。", true},
 #endif
       {"an old import file that is a folder",
        [](const fs::path& f) { fs::create_directories(f / u8"処理後" / u8"取込用.txt" / "x"); },
@@ -604,8 +604,13 @@ TEST_F(Run, AFolderThatVanishedFailsBeforeTheLogIsCleared) {
   Convert();
   const auto before = Log();
   std::filesystem::remove_all(dir_.path());
-  EXPECT_THROW(run_.actConvStartExecute(), quenFile::FileError);
+  boxes_.boxes.clear();
+  EXPECT_EQ(RunConversion(run_), RunOutcome::kFailed);
   EXPECT_EQ(Log(), before);
+  // A folder that is gone is said to be one, with one full stop.
+  ASSERT_EQ(boxes_.boxes.size(), 1u);
+  const std::string box = boxes_.boxes[0].Utf8Text();
+  EXPECT_TRUE(box.ends_with(" 指定されたフォルダーが見つかりません。")) << box;
 }
 
 TEST_F(Run, NulBytesInsideRecordsAreCarriedThrough) {
@@ -622,7 +627,16 @@ TEST_F(Run, NulBytesInsideRecordsAreCarriedThrough) {
 
 TEST_F(Run, ExceptionBoxAddsAFullStopOnlyAfterCharactersThatSortAfterIt) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"abc", "abc."}, {"abc.", "abc."}, {"(x)", "(x)"}, {"エラー", Cp932("エラー.")}, {"", ""}};
+      {"abc", "abc."},
+      {"abc.", "abc."},
+      {"(x)", "(x)"},
+      {"エラー", Cp932("エラー.")},
+      {"", ""},
+      // Already ended by a full stop: no second one.
+      {"失敗。", Cp932("失敗。")},
+      {"失敗．", Cp932("失敗．")},
+      {"ｼｯﾊﾟｲ｡", Cp932("ｼｯﾊﾟｲ｡")},
+  };
   for (const auto& [message, box] : cases) EXPECT_EQ(ExceptionBoxText(message), box) << message;
   RecordingPresenter shown;
   ShowException(std::runtime_error("abc"));

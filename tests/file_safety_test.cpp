@@ -476,19 +476,35 @@ TEST(RunLock, WhereTheFileSystemCannotLockTheRunGoesUnguarded) {
 }
 
 TEST(ReasonText, EveryReasonARunCanMeetIsJapaneseAndOthersAreTheSystemsText) {
-  const int numbers[] = {ENOENT,     ENOTDIR,
-                         EISDIR,     EACCES,
-                         EPERM,      EROFS,
-                         ENOSPC,     EDQUOT,
-                         EIO,        ENAMETOOLONG,
-                         ELOOP,      EMFILE,
-                         ENFILE,     ENOMEM,
-                         EEXIST,     EBUSY,
-                         ETXTBSY,    EFBIG,
-                         EPIPE,      EWOULDBLOCK,
-                         EINVAL,     EXDEV,
-                         ENXIO,      ENOTEMPTY,
-                         EOPNOTSUPP, quenFile::kNotRegularFile};
+  const int numbers[] = {ENOENT,
+                         ENOTDIR,
+                         EISDIR,
+                         EACCES,
+                         EPERM,
+                         EROFS,
+                         ENOSPC,
+                         EDQUOT,
+                         EIO,
+                         ENAMETOOLONG,
+                         ELOOP,
+                         EMFILE,
+                         ENFILE,
+                         ENOMEM,
+                         EEXIST,
+                         EBUSY,
+                         ETXTBSY,
+                         EFBIG,
+                         EPIPE,
+                         EWOULDBLOCK,
+                         EINVAL,
+                         EXDEV,
+                         ENXIO,
+                         ENOTEMPTY,
+                         EOPNOTSUPP,
+                         quenFile::kNotRegularFile,
+                         quenFile::kFileInTheWay,
+                         quenFile::kSymbolicLink,
+                         quenFile::kFolderNotFound};
   for (const int e : numbers) {
     const std::string text = quenFile::ReasonText(e);
     EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; }))

@@ -79,8 +79,10 @@ TEST(Findings, CsvCellsFromRecordsNeverStartAFormula) {
   const std::vector<Case> cases = {
       {"formula key", "=1+1", "書名", "ヨミ", "913.6", "a.txt", "'=1+1,書名,ヨミ,913.6,a.txt,5"},
       {"plus, minus, at", "K", "+SUM(A1)", "-2", "@cmd", "a.txt", "K,'+SUM(A1),'-2,'@cmd,a.txt,5"},
-      // TAB parts the fields of a record: only a file name can start with one.
-      {"tab and CR", "K", "\rT", "ヨミ", "913.6", "\tb.txt", "K,\"'\rT\",ヨミ,913.6,'\tb.txt,5"},
+      // TAB parts the fields of a record and CR ends its line: only a file
+      // name can start with one.
+      {"tab", "K", "書名", "ヨミ", "913.6", "\tb.txt", "K,書名,ヨミ,913.6,'\tb.txt,5"},
+      {"CR", "K", "書名", "ヨミ", "913.6", "\rb.txt", "K,書名,ヨミ,913.6,\"'\rb.txt\",5"},
       {"file name", "K", "書名", "ヨミ", "913.6", "=HYPERLINK(x).txt",
        "K,書名,ヨミ,913.6,'=HYPERLINK(x).txt,5"},
       {"quoted and neutralised", "=A,B", "書名", "ヨミ", "913.6", "a.txt",

@@ -13,7 +13,7 @@ namespace {
 class StderrPresenter : public MessagePresenter {
  public:
   int Present(const MessageBoxRequest& box) override {
-    std::fprintf(stderr, "%s\n", quenText::ToUtf8(box.text).c_str());
+    std::fprintf(stderr, "%s\n", box.Utf8Text().c_str());
     return MBox::kIdOk;
   }
 };
@@ -23,15 +23,19 @@ std::atomic<MessagePresenter*> presenter{&defaultPresenter};
 
 }  // namespace
 
-int MBox::Info(std::string_view text, std::string_view caption, bool topmost) {
+std::string MessageBoxRequest::Utf8Text() const {
+  return shown.empty() ? quenText::ToUtf8(text) : shown;
+}
+
+int MBox::Info(const quenShow::LogText& text, std::string_view caption, bool topmost) {
   return Show(text, MBox::kIconInformation, caption, 1, topmost);
 }
 
-int MBox::Error(std::string_view text, std::string_view caption, bool topmost) {
+int MBox::Error(const quenShow::LogText& text, std::string_view caption, bool topmost) {
   return Show(text, MBox::kIconError, caption, 1, topmost);
 }
 
-int MBox::Show(std::string_view text, unsigned iconFlags, std::string_view caption,
+int MBox::Show(const quenShow::LogText& text, unsigned iconFlags, std::string_view caption,
                int defaultButton, bool topmost) {
   unsigned flags = iconFlags;
   if (topmost) flags |= MBox::kTopmost;
@@ -42,9 +46,14 @@ int MBox::Show(std::string_view text, unsigned iconFlags, std::string_view capti
   return ShowRaw(text, caption, flags);
 }
 
-int MBox::ShowRaw(std::string_view text, std::string_view caption, unsigned flags) {
+int MBox::ShowRaw(const quenShow::LogText& text, std::string_view caption, unsigned flags) {
   return presenter.load()->Present(
-      MessageBoxRequest{std::string(text), std::string(caption), flags});
+      MessageBoxRequest{text.Cp932(), std::string(caption), flags, text.Utf8(), {}});
+}
+
+int MBox::ErrorOfferingCopy(const quenShow::LogText& text, std::string_view copyUtf8) {
+  return presenter.load()->Present(MessageBoxRequest{text.Cp932(), ApplicationTitle(), kIconError,
+                                                     text.Utf8(), std::string(copyUtf8)});
 }
 
 MessagePresenter* MBox::SetPresenter(MessagePresenter* p) {

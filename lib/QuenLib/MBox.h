@@ -7,11 +7,30 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "quenShow.h"
 
 struct MessageBoxRequest {
+  MessageBoxRequest(std::string text_ = {}, std::string caption_ = {}, unsigned flags_ = 0,
+                    std::string shown_ = {}, std::string copyText_ = {})
+      : text(std::move(text_)),
+        caption(std::move(caption_)),
+        flags(flags_),
+        shown(std::move(shown_)),
+        copyText(std::move(copyText_)) {}
+
   std::string text;     // CP932
   std::string caption;  // CP932
   unsigned flags = 0;
+  // The text as the box shows it (UTF-8, names in full); empty: the text
+  // decoded.
+  std::string shown;
+  // UTF-8; when not empty the box offers a 「コピー」 button that puts it on
+  // the clipboard.
+  std::string copyText;
+
+  std::string Utf8Text() const;
 };
 
 class MessagePresenter {
@@ -39,11 +58,16 @@ class MBox {
   // The answer of the one button.
   static constexpr int kIdOk = 1;
 
-  static int Info(std::string_view text, std::string_view caption = "", bool topmost = false);
-  static int Error(std::string_view text, std::string_view caption = "", bool topmost = false);
-  static int Show(std::string_view text, unsigned iconFlags, std::string_view caption,
+  // Texts are CP932, or hold names in both their forms (quenShow::LogName).
+  static int Info(const quenShow::LogText& text, std::string_view caption = "",
+                  bool topmost = false);
+  static int Error(const quenShow::LogText& text, std::string_view caption = "",
+                   bool topmost = false);
+  static int Show(const quenShow::LogText& text, unsigned iconFlags, std::string_view caption,
                   int defaultButton, bool topmost);
-  static int ShowRaw(std::string_view text, std::string_view caption, unsigned flags);
+  static int ShowRaw(const quenShow::LogText& text, std::string_view caption, unsigned flags);
+  // An error box that offers to copy copyUtf8 (a path, say) besides its OK.
+  static int ErrorOfferingCopy(const quenShow::LogText& text, std::string_view copyUtf8);
 
   // Installs the presenter every later box goes to and returns the previous
   // one; nullptr restores the default, which prints the box on stderr.

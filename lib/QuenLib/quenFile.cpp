@@ -21,7 +21,10 @@ using internal::Fd;
 
 std::string Message(FileError::Kind kind, const std::filesystem::path& path, int errorNumber) {
   const std::string name = "\"" + quenShow::ForDisplay(PathBytes(path)) + "\"";
-  const std::string reason = ReasonText(errorNumber);
+  // Only a folder is missing where a folder was read or resolved.
+  const bool folderGone = errorNumber == ENOENT && (kind == FileError::Kind::kInputOutput ||
+                                                    kind == FileError::Kind::kFolderRead);
+  const std::string reason = ReasonText(folderGone ? kFolderNotFound : errorNumber);
   switch (kind) {
     case FileError::Kind::kOpen:
       return "ファイル " + name + " を開けません。" + reason;

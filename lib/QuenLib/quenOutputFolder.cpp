@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "quenFileInternal.h"
+#include "quenReason.h"
 
 namespace quenFile {
 namespace {
@@ -19,6 +20,17 @@ int OpenFolder(const std::filesystem::path& path) {
   return System().Open(PathBytes(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
 }
 
+// Why the folder at path could not be made or opened, in the operator's
+// terms: what is in its way, or that the folder around it is gone.
+int WhyNoFolder(const std::filesystem::path& path, int error) {
+  if (error == ENOENT) return kFolderNotFound;
+  if (error != ENOTDIR && error != ELOOP) return error;
+  struct stat st {};
+  if (System().Status(PathBytes(path).c_str(), &st, false) != 0) return error;
+  if (S_ISLNK(st.st_mode)) return kSymbolicLink;
+  return S_ISDIR(st.st_mode) ? error : kFileInTheWay;
+}
+
 }  // namespace
 
 OutputFolder::OutputFolder(std::filesystem::path path)
@@ -26,11 +38,11 @@ OutputFolder::OutputFolder(std::filesystem::path path)
   fd_ = OpenFolder(path_);
   if (fd_ < 0 && errno == ENOENT) {
     if (System().MakeDirectory(PathBytes(path_).c_str(), 0777) != 0 && errno != EEXIST) {
-      throw FileError(FileError::Kind::kCreate, path_, errno);
+      throw FileError(FileError::Kind::kCreate, path_, WhyNoFolder(path_, errno));
     }
     fd_ = OpenFolder(path_);
   }
-  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, path_, errno);
+  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, path_, WhyNoFolder(path_, errno));
 }
 
 OutputFolder::~OutputFolder() {

@@ -46,6 +46,9 @@ constexpr Reason kReasons[] = {
     {ENOTEMPTY, "ディレクトリが空ではありません。"},
     {EOPNOTSUPP, "要求はサポートされていません。"},
     {kNotRegularFile, "通常のファイルではありません。"},
+    {kFileInTheWay, "同じ名前のファイルがあります。"},
+    {kSymbolicLink, "シンボリックリンクのため書き込めません。"},
+    {kFolderNotFound, "指定されたフォルダーが見つかりません。"},
 };
 
 }  // namespace

@@ -11,8 +11,14 @@ namespace quenFile {
 // file on a disk (a FIFO, a device, a socket or a kernel interface such as
 // /proc/kmsg), whose reading could wait for ever.
 constexpr int kNotRegularFile = -1;
+// Nor are these: a folder could not be made or opened because a file of
+// that name is in its way, because it is a symbolic link, or because the
+// folder it belongs in no longer exists.
+constexpr int kFileInTheWay = -2;
+constexpr int kSymbolicLink = -3;
+constexpr int kFolderNotFound = -4;
 
-// The reason for errorNumber (an errno value or kNotRegularFile), UTF-8. A
+// The reason for errorNumber (an errno value or one of the above), UTF-8. A
 // number without a Japanese text gives the system's own text.
 std::string ReasonText(int errorNumber);
 

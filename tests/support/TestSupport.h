@@ -73,11 +73,16 @@ class RecordingHost : public RunHost {
  public:
   explicit RecordingHost(fs::path folder) : folder_(std::move(folder)) {}
   fs::path ConfirmedFolder() const override { return folder_; }
+  void LogAppended(std::string_view /*line*/, std::string_view utf8) override {
+    shown.emplace_back(utf8);
+  }
   void ProgressChanged(int position, int maximum) override {
     progress.emplace_back(position, maximum);
   }
   void BusyChanged(bool busy) override { busyChanges.push_back(busy); }
 
+  // The log lines as the window and the terminal show them (UTF-8).
+  std::vector<std::string> shown;
   std::vector<std::pair<int, int>> progress;
   std::vector<bool> busyChanges;
 

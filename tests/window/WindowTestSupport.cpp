@@ -45,8 +45,9 @@ QString PrivateHome::NewFolder(const QString& name) const {
 
 void BoxRecorder::Attach(TfmMain& window) {
   window.Presenter().SetShower([this](const MessageBoxRequest& request) {
-    RecordedBox box{Decoded(request.text), Decoded(request.caption), request.flags,
-                    QThread::currentThread() == qApp->thread()};
+    RecordedBox box{QString::fromStdString(request.Utf8Text()), Decoded(request.caption),
+                    request.flags, QThread::currentThread() == qApp->thread(),
+                    QString::fromStdString(request.copyText)};
     boxes.append(box);
     if (onBox) onBox(box);
     return MBox::kIdOk;

@@ -32,10 +32,11 @@ class PrivateHome {
 };
 
 struct RecordedBox {
-  QString text;  // decoded, CR LF kept
+  QString text;  // as shown, CR LF kept
   QString caption;
   unsigned flags = 0;
   bool onGuiThread = false;
+  QString copyText;  // what its 「コピー」 button copies; empty: none
 };
 
 // Records the window's boxes instead of showing them; onBox, when set, runs

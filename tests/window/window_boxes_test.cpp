@@ -6,6 +6,7 @@
 #include <thread>
 
 #include <QAction>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,8 @@ class WindowBoxesTest : public QObject {
   void aBoxHasOneOkButtonAndItsTexts();
   void boxLinesBreakOnlyBetweenWords_data();
   void boxLinesBreakOnlyBetweenWords();
+  void aShortBoxIsWideEnoughForItsCaptionAndOffersItsCopy_data();
+  void aShortBoxIsWideEnoughForItsCaptionAndOffersItsCopy();
   void boxesFromAWorkerAreShownOnTheGuiThread();
   void aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox();
   void theWindowRoutesMBoxWhileItLives();
@@ -52,7 +55,8 @@ void WindowBoxesTest::flagsChooseTheIcon_data() {
   QTest::newRow("warning") << 0x30u << QMessageBox::Warning;
   QTest::newRow("information") << unsigned(MBox::kIconInformation) << QMessageBox::Information;
   QTest::newRow("information, topmost, 2nd button")
-      << unsigned(MBox::kIconInformation | MBox::kTopmost | MBox::kDefButton2) << QMessageBox::Information;
+      << unsigned(MBox::kIconInformation | MBox::kTopmost | MBox::kDefButton2)
+      << QMessageBox::Information;
 }
 
 void WindowBoxesTest::flagsChooseTheIcon() {
@@ -121,14 +125,16 @@ void WindowBoxesTest::boxLinesBreakOnlyBetweenWords_data() {
   QTest::addColumn<int>("lines");
   // A file error with the system's reason on a second line.
   QTest::newRow("path and reason")
-      << QStringLiteral(" /home/operator/デスクトップ/取込データ/処理後/"
-                        "重複エラー.txt が作成できません\r\nそのようなファイルやディレクトリはありません")
+      << QStringLiteral(
+             " /home/operator/デスクトップ/取込データ/処理後/"
+             "重複エラー.txt が作成できません\r\nそのようなファイルやディレクトリはありません")
       << 2;
   // Wider than any box: it may break after 、 and 。 only.
   QTest::newRow("long sentence")
-      << QStringLiteral("変換処理中は終了できません。処理が終わってから、変換結果のフォルダーを確認し、"
-                        "取込用ファイルと重複エラーのファイルと書名なしのファイルを開いて、"
-                        "内容に誤りがないことを確かめてから閉じて下さい。")
+      << QStringLiteral(
+             "変換処理中は終了できません。処理が終わってから、変換結果のフォルダーを確認し、"
+             "取込用ファイルと重複エラーのファイルと書名なしのファイルを開いて、"
+             "内容に誤りがないことを確かめてから閉じて下さい。")
       << -1;
 }
 
@@ -152,6 +158,7 @@ void WindowBoxesTest::boxLinesBreakOnlyBetweenWords() {
   ShowMessageBox(nullptr, request);
 
   QVERIFY(interaction.testFlag(Qt::TextSelectableByMouse));
+  QVERIFY(interaction.testFlag(Qt::TextSelectableByKeyboard));
   // Nothing lost or added but line breaks.
   QCOMPARE(shown.join(QString()), utf8.remove(QStringLiteral("\r\n")));
   if (lines > 0) QCOMPARE(shown.size(), lines);
@@ -161,6 +168,46 @@ void WindowBoxesTest::boxLinesBreakOnlyBetweenWords() {
                                       [&](const QString& p) { return p.endsWith(line); });
     const QChar last = line.isEmpty() ? QChar() : line.back();
     QVERIFY2(wholeEnd || last == u'、' || last == u'。' || last == u' ', qPrintable(line));
+  }
+}
+
+void WindowBoxesTest::aShortBoxIsWideEnoughForItsCaptionAndOffersItsCopy_data() {
+  QTest::addColumn<QString>("copy");
+  QTest::newRow("OK only") << QString();
+  QTest::newRow("with a path to copy") << QStringLiteral("/home/operator/取込/処理後");
+}
+
+void WindowBoxesTest::aShortBoxIsWideEnoughForItsCaptionAndOffersItsCopy() {
+  QFETCH(QString, copy);
+  QGuiApplication::clipboard()->clear();
+  int width = 0;
+  int captionWidth = 0;
+  QStringList buttons;
+  QTimer::singleShot(0, [&] {
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 30000);
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    width = box->width();
+    captionWidth = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
+                       .horizontalAdvance(box->windowTitle());
+    for (QAbstractButton* b : box->buttons()) buttons << b->text();
+    auto* copyButton = box->findChild<QPushButton*>(QStringLiteral("copyButton"));
+    (copyButton != nullptr ? static_cast<QAbstractButton*>(copyButton)
+                           : box->button(QMessageBox::Ok))
+        ->click();
+  });
+  MessageBoxRequest request{Sjis("終了しました"), Sjis("Textcnv"), MBox::kIconInformation};
+  request.copyText = copy.toStdString();
+  QCOMPARE(ShowMessageBox(nullptr, request), MBox::kIdOk);
+  // The window manager puts its icon and buttons beside the caption.
+  QVERIFY2(width >= captionWidth + 120, qPrintable(QStringLiteral("%1").arg(width)));
+  if (copy.isEmpty()) {
+    QCOMPARE(buttons.size(), 1);
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+  } else {
+    QCOMPARE(buttons.size(), 2);
+    QVERIFY(buttons.contains(QStringLiteral("コピー")));
+    QCOMPARE(QGuiApplication::clipboard()->text(), copy);
   }
 }
 
@@ -226,7 +273,7 @@ void WindowBoxesTest::aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox()
 
   std::thread worker([&] {
     for (int i = 0; i < kLines; ++i)
-      host.LogAppended("978-4-00-310003-5 :line " + std::to_string(i));
+      host.LogAppended({}, "978-4-00-310003-5 :line " + std::to_string(i));
     presenter.Present({"done", "", MBox::kIconInformation});
   });
   QTRY_COMPARE_WITH_TIMEOUT(linesAtBox, kLines, 60000);
@@ -255,7 +302,8 @@ void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn_data() {
   QTest::newRow("letter ending") << QStringLiteral("failed") << QStringLiteral("failed.");
   QTest::newRow("full stop ending") << QStringLiteral("failed.") << QStringLiteral("failed.");
   QTest::newRow("hyphen ending") << QStringLiteral("code -") << QStringLiteral("code -");
-  QTest::newRow("ideographic full stop") << QStringLiteral("失敗。") << QStringLiteral("失敗。.");
+  // A reason of the system's already ends in its full stop.
+  QTest::newRow("ideographic full stop") << QStringLiteral("失敗。") << QStringLiteral("失敗。");
 }
 
 void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn() {

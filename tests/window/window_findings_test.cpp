@@ -257,12 +257,18 @@ void WindowFindingsTest::outputFolderOpensOnceItExists() {
   QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder + QStringLiteral("/処理後"))});
   QCOMPARE(boxes.boxes.size(), 1);
 
-  // A desktop that cannot open it says so.
+  // A desktop that cannot open it says so, shows the path on a line of its
+  // own and offers to copy it.
   opens = false;
   open->trigger();
   QCOMPARE(boxes.boxes.size(), 2);
-  QCOMPARE(boxes.boxes[1].flags, unsigned(MBox::kIconError));
-  QVERIFY(boxes.boxes[1].text.startsWith(QStringLiteral("出力フォルダを開けませんでした")));
+  const RecordedBox& box = boxes.boxes[1];
+  const QString path = folder + QStringLiteral("/処理後");
+  QCOMPARE(box.flags, unsigned(MBox::kIconError));
+  QCOMPARE(box.text,
+           QStringLiteral("出力フォルダを開けるファイルマネージャーがありません。\r\n") + path +
+               QStringLiteral("\r\n「コピー」でこのパスをクリップボードにコピーできます。"));
+  QCOMPARE(box.copyText, path);
 
   // Gone again: the menu sees it as it opens.
   QVERIFY(QDir(folder + QStringLiteral("/処理後")).removeRecursively());
