@@ -14,9 +14,10 @@
 #include "AppFonts.h"
 #include "EditActions.h"
 #include "FileListBox.h"
+#include "FixedFrame.h"
 #include "FolderBrowser.h"
-#include "LogMemo.h"
 #include "FolderDrop.h"
+#include "LogMemo.h"
 #include "TopLevel.h"
 #include "ViewMenu.h"
 #include "fmain.h"
@@ -75,9 +76,10 @@ void TfmMain::CreateControls() {
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   // Fixed in size: X window managers go by the equal minimum and maximum
-  // sizes, Windows by the hint.
+  // sizes and the window's own frame hints, Windows by the flag.
   setFixedSize(kClientWidth, kClientHeight);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  OfferNoResizing(*this);
   setFont(PGothicFont(12));
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
