@@ -1,6 +1,6 @@
 // A signal that ends the program during a run, with a real TextCnv process:
 // it ends by that signal, as the command line does, and leaves no temporary
-// file in 処理後; a file-size limit makes the run fail instead.
+// file in 処理後.
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -111,7 +111,6 @@ class WindowSignalTest : public QObject {
  private slots:
   void aSignalDuringARunEndsTheProgramByItAndLeavesNoTemporary_data();
   void aSignalDuringARunEndsTheProgramByItAndLeavesNoTemporary();
-  void aFileSizeLimitFailsTheRunInsteadOfEndingTheProgram();
 };
 
 void WindowSignalTest::aSignalDuringARunEndsTheProgramByItAndLeavesNoTemporary_data() {
@@ -137,24 +136,6 @@ void WindowSignalTest::aSignalDuringARunEndsTheProgramByItAndLeavesNoTemporary()
   QCOMPARE(run.process().exitCode(), sig);
   QCOMPARE(Temporaries(folder), QStringList());
   QVERIFY(run.Lines().filter(QStringLiteral("box ")).isEmpty());
-}
-
-void WindowSignalTest::aFileSizeLimitFailsTheRunInsteadOfEndingTheProgram() {
-  QTemporaryDir dir;
-  const QString folder = dir.filePath(QStringLiteral("records"));
-  QDir().mkpath(folder);
-  WriteLargeFolder(folder);
-  Converting run(dir, folder, 1 << 20);
-  QTRY_VERIFY_WITH_TIMEOUT(run.Lines().contains(QStringLiteral("run ended")) ||
-                               run.process().state() != QProcess::Running,
-                           120000);
-  QVERIFY2(run.process().state() == QProcess::Running, "the limit ended the program");
-  // The write past the limit failed: the error box, and nothing left half made.
-  const QStringList boxes = run.Lines().filter(QStringLiteral("box "));
-  QCOMPARE(boxes.size(), 1);
-  QVERIFY2(boxes.front().startsWith(QStringLiteral("box %1 ").arg(int(QMessageBox::Critical))),
-           qPrintable(boxes.front()));
-  QCOMPARE(Temporaries(folder), QStringList());
 }
 
 QTEST_GUILESS_MAIN(WindowSignalTest)
