@@ -1,15 +1,21 @@
 #include "FolderBrowser.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <system_error>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
+#include <QSettings>
 #include <QTreeView>
 #include <QUrl>
 #include <QWidget>
@@ -27,16 +33,45 @@ void HideChild(QFileDialog* dialog, const char* name) {
   if (auto* child = dialog->findChild<QWidget*>(QLatin1String(name))) child->hide();
 }
 
-bool IsEnter(const QEvent* event) {
+// Qt's dialog keeps its places, history and column widths in the user's
+// QtProject settings and reads them back at the next start; the program
+// keeps nothing. The user's own settings of this process go to a folder
+// that cannot exist, so nothing is read from or written to any.
+void KeepNoSettings() {
+  static const bool kept = [] {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    return true;
+  }();
+  (void)kept;
+}
+
+bool IsKey(const QEvent* event, std::initializer_list<int> keys) {
   if (event->type() != QEvent::KeyPress) return false;
-  const int key = static_cast<const QKeyEvent*>(event)->key();
-  return key == Qt::Key_Return || key == Qt::Key_Enter;
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  // Alt+Up goes to the parent folder, as Backspace does.
+  const int pressed = key->key() == Qt::Key_Up && (key->modifiers() & Qt::AltModifier)
+                          ? int(Qt::Key_Backspace)
+                          : key->key();
+  return std::find(keys.begin(), keys.end(), pressed) != keys.end();
+}
+
+QString DesktopText() {
+  const QString desktop = ToQString(quenFolder::GetSpecialFolder(false));
+  return desktop.isEmpty() ? desktop : QDir::cleanPath(desktop);
+}
+
+QAbstractButton* ChooseButton(const QFileDialog* dialog) {
+  auto* box = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  return box == nullptr ? nullptr : box->button(QDialogButtonBox::Open);
 }
 
 }  // namespace
 
 TSelectFolderDialog::TSelectFolderDialog(QWidget* owner)
-    : QObject(owner), dialog_(new QFileDialog(owner, kTitle)) {
+    : QObject(owner),
+      // Opened at the desktop, so that its history holds nothing above it.
+      dialog_((KeepNoSettings(), new QFileDialog(owner, kTitle, DesktopText()))),
+      desktop_(DesktopText()) {
   dialog_->setObjectName(QStringLiteral("SelectFolderDialog1"));
   // Qt's own dialog, set before the other options: only it takes them all
   // and has the widgets hidden below. The desktop's own browsers cannot
@@ -57,9 +92,9 @@ TSelectFolderDialog::TSelectFolderDialog(QWidget* owner)
        {"newFolderButton", "fileNameLabel", "fileNameEdit", "fileTypeLabel", "fileTypeCombo"}) {
     HideChild(dialog_, name);
   }
-  const QString desktop = ToQString(quenFolder::GetSpecialFolder(false));
-  dialog_->setSidebarUrls({QUrl::fromLocalFile(desktop)});
+  dialog_->setSidebarUrls({QUrl::fromLocalFile(desktop_)});
   AddTitle();
+  PutButtonsInARow();
   // The date column as wide as its dates, which would be cut off otherwise.
   if (auto* details = dialog_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
     details->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
@@ -69,6 +104,7 @@ TSelectFolderDialog::TSelectFolderDialog(QWidget* owner)
       view->installEventFilter(this);
     }
   }
+  KeepUnderDesktop();
 }
 
 void TSelectFolderDialog::AddTitle() {
@@ -98,6 +134,63 @@ void TSelectFolderDialog::AddTitle() {
   grid->addWidget(title, 0, 0, 1, grid->columnCount());
 }
 
+void TSelectFolderDialog::PutButtonsInARow() {
+  auto* grid = qobject_cast<QGridLayout*>(dialog_->layout());
+  auto* box = dialog_->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  if (grid == nullptr || box == nullptr) return;
+  // Qt stacks them beside the name box, which the browser does not show.
+  grid->removeWidget(box);
+  box->setOrientation(Qt::Horizontal);
+  grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignRight);
+}
+
+void TSelectFolderDialog::KeepUnderDesktop() {
+  if (auto* model = dialog_->findChild<QFileSystemModel*>()) {
+    connect(model, &QFileSystemModel::rootPathChanged, this, &TSelectFolderDialog::Entered);
+  }
+  if (QAbstractButton* choose = ChooseButton(dialog_)) choose->installEventFilter(this);
+  connect(dialog_, &QFileDialog::currentChanged, this, &TSelectFolderDialog::UpdateChoose);
+}
+
+void TSelectFolderDialog::Entered(const QString& path) {
+  if (!UnderDesktop(path)) {
+    // Only the combo of places above it still leads there: straight back.
+    QMetaObject::invokeMethod(
+        dialog_, [this] { dialog_->setDirectory(desktop_); }, Qt::QueuedConnection);
+    return;
+  }
+  // The hidden name box still names what was selected in the folder left,
+  // which Qt would take as the choice here.
+  if (auto* name = dialog_->findChild<QWidget*>(QStringLiteral("fileNameEdit"))) {
+    QMetaObject::invokeMethod(name, "clear");
+  }
+  Placed(path);
+}
+
+void TSelectFolderDialog::Placed(const QString& path) {
+  if (auto* up = dialog_->findChild<QWidget*>(QStringLiteral("toParentButton"))) {
+    up->setEnabled(desktop_.isEmpty() || QDir::cleanPath(path) != desktop_);
+  }
+  UpdateChoose();
+}
+
+bool TSelectFolderDialog::UnderDesktop(const QString& path) const {
+  if (desktop_.isEmpty()) return true;
+  const QString clean = QDir::cleanPath(path);
+  return !path.isEmpty() && (clean == desktop_ || clean.startsWith(desktop_ + QLatin1Char('/')) ||
+                             desktop_ == QLatin1String("/"));
+}
+
+void TSelectFolderDialog::UpdateChoose() {
+  QAbstractButton* choose = ChooseButton(dialog_);
+  if (choose == nullptr) return;
+  // What 選択 would confirm: the selected folder, else the shown one.
+  const QStringList chosen = dialog_->selectedFiles();
+  const bool choosable =
+      chosen.size() == 1 && QFileInfo(chosen.front()).isDir() && UnderDesktop(chosen.front());
+  if (choose->isEnabled() != choosable) choose->setEnabled(choosable);
+}
+
 std::optional<fs::path> TSelectFolderDialog::Execute() {
   OpenAtLastFolder();
   if (dialog_->exec() != QDialog::Accepted) return std::nullopt;
@@ -109,12 +202,15 @@ std::optional<fs::path> TSelectFolderDialog::Execute() {
 
 void TSelectFolderDialog::OpenAtLastFolder() {
   std::error_code error;
-  const bool beside = !folder_.empty() && fs::is_directory(folder_, error);
+  // Beside it, unless it is the desktop itself: nothing above is shown.
+  const bool beside = !folder_.empty() && fs::is_directory(folder_, error) &&
+                      UnderDesktop(ToQString(folder_)) &&
+                      QDir::cleanPath(ToQString(folder_)) != desktop_;
   if (beside) {
     dialog_->setDirectory(ToQString(folder_.parent_path()));
     dialog_->selectFile(ToQString(folder_));
   } else {
-    dialog_->setDirectory(ToQString(quenFolder::GetSpecialFolder(false)));
+    dialog_->setDirectory(desktop_);
   }
   // Once the browser is up (it gives its hidden name box the focus as it
   // opens), its list takes the keys, on the last folder if it is there.
@@ -130,19 +226,34 @@ void TSelectFolderDialog::FocusList(const QString& current) {
   auto* model = qobject_cast<QFileSystemModel*>(view->model());
   if (model != nullptr && !current.isEmpty()) view->setCurrentIndex(model->index(current));
   view->setFocus(Qt::OtherFocusReason);
+  // Opened where it already stood, it heard of no new folder.
+  Placed(dialog_->directory().absolutePath());
 }
 
-bool TSelectFolderDialog::LastFolderSelected() const {
-  if (folder_.empty()) return false;
-  const QStringList selected = dialog_->selectedFiles();
-  return selected.size() == 1 && ToPath(QDir::cleanPath(selected.front())) == folder_;
+bool TSelectFolderDialog::ChooseHighlighted(QObject* watched) {
+  auto* view = qobject_cast<QAbstractItemView*>(watched);
+  if (view == nullptr) return false;
+  const QModelIndex current = view->currentIndex();
+  if (current.isValid()) {
+    view->selectionModel()->select(current,
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+  UpdateChoose();
+  QAbstractButton* choose = ChooseButton(dialog_);
+  // The browser's own accept, with its checks.
+  if (choose != nullptr && choose->isEnabled()) static_cast<QDialog*>(dialog_)->accept();
+  return true;
 }
 
 bool TSelectFolderDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (IsEnter(event) && LastFolderSelected()) {
-    // The browser's own accept, with its checks.
-    static_cast<QDialog*>(dialog_)->accept();
-    return true;
+  if (event->type() == QEvent::EnabledChange && watched == ChooseButton(dialog_)) {
+    // Qt decides by its hidden name box; the choice is what counts.
+    QMetaObject::invokeMethod(this, &TSelectFolderDialog::UpdateChoose, Qt::QueuedConnection);
+  } else if (IsKey(event, {Qt::Key_Return, Qt::Key_Enter})) {
+    return ChooseHighlighted(watched);
+  } else if (IsKey(event, {Qt::Key_Backspace}) &&
+             QDir::cleanPath(dialog_->directory().absolutePath()) == desktop_) {
+    return true;  // nothing above the desktop
   }
   return QObject::eventFilter(watched, event);
 }

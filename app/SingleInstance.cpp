@@ -1,20 +1,52 @@
 #include "SingleInstance.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <QThread>
 
 namespace {
 
 constexpr char kActivate[] = "activate\n";
 constexpr char kDone[] = "ok\n";
 
-// Where the lock and socket live: the runtime folder, else the temporary one.
+// A folder where no other user can put, take or replace a file: ours, not a
+// link, and writable by no one else. Any other would let another user hold
+// the lock and keep every start from showing a window.
+bool OnlyOursToChange(const QString& path) {
+  struct stat st {};
+  if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &st) != 0) return false;
+  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+QString EnvironmentFolder(const char* name) {
+  const QString path = qEnvironmentVariable(name);
+  return QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QString();
+}
+
+// The user's cache folder, ~/.cache/TextCnv made for the lock and socket if
+// need be: a cache, so that nothing lands among the user's settings.
+QString CacheFolder() {
+  QString cache = EnvironmentFolder("XDG_CACHE_HOME");
+  if (cache.isEmpty()) cache = QDir::homePath() + QStringLiteral("/.cache");
+  ::mkdir(QFile::encodeName(cache).constData(), 0700);
+  if (!OnlyOursToChange(cache)) return {};
+  const QString folder = cache + QStringLiteral("/TextCnv");
+  ::mkdir(QFile::encodeName(folder).constData(), 0700);
+  return OnlyOursToChange(folder) ? folder : QString();
+}
+
+// Where the lock and socket live: the runtime folder, else the cache folder;
+// empty when neither is only ours.
 QString InstanceFolder() {
-  const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  return runtime.isEmpty() ? QDir::tempPath() : runtime;
+  const QString runtime = EnvironmentFolder("XDG_RUNTIME_DIR");
+  return OnlyOursToChange(runtime) ? runtime : CacheFolder();
 }
 
 bool Answers(const QString& socketPath) {
@@ -33,15 +65,20 @@ struct TSingleInstance::Platform {
 };
 
 TSingleInstance::TSingleInstance(const QString& name, QObject* parent)
-    : QObject(parent),
-      platform_(std::make_unique<Platform>(Platform{
-          InstanceFolder() + QLatin1Char('/') + name + QStringLiteral(".lock"),
-          InstanceFolder() + QLatin1Char('/') + name + QStringLiteral(".socket"), nullptr})) {}
+    : QObject(parent), platform_(std::make_unique<Platform>()) {
+  const QString folder = InstanceFolder();
+  if (folder.isEmpty()) return;
+  const QString base = folder + QLatin1Char('/') + name;
+  platform_->lockPath = base + QStringLiteral(".lock");
+  platform_->socketPath = base + QStringLiteral(".socket");
+}
 
 TSingleInstance::~TSingleInstance() = default;
 
 bool TSingleInstance::Claim() {
   Platform& p = *platform_;
+  // Nowhere safe for a guard: better two windows than none.
+  if (p.lockPath.isEmpty()) return true;
   p.lock = std::make_unique<QLockFile>(p.lockPath);
   // The lock is held for the program's whole life: only a dead owner makes
   // it stale, never its age.
@@ -55,6 +92,12 @@ bool TSingleInstance::Claim() {
     p.lock.reset();
     return false;
   }
+  Listen();
+  return true;
+}
+
+void TSingleInstance::Listen() {
+  Platform& p = *platform_;
   QLocalServer::removeServer(p.socketPath);
   p.server = new QLocalServer(this);
   p.server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -72,15 +115,21 @@ bool TSingleInstance::Claim() {
     }
   });
   // Without the socket the program still runs; a later start then finds the
-  // lock, gets no answer and ends quietly.
+  // lock, gets no answer and opens a window of its own.
   p.server->listen(p.socketPath);
-  return true;
 }
 
 bool TSingleInstance::ActivateRunning(int timeoutMs) {
+  if (platform_->socketPath.isEmpty()) return false;
   QLocalSocket socket;
-  socket.connectToServer(platform_->socketPath);
-  if (!socket.waitForConnected(timeoutMs)) return false;
+  // The running one may still be starting and not listen yet.
+  const QDeadlineTimer deadline(timeoutMs);
+  for (;;) {
+    socket.connectToServer(platform_->socketPath);
+    if (socket.waitForConnected(int(deadline.remainingTime()))) break;
+    if (deadline.hasExpired()) return false;
+    QThread::msleep(100);
+  }
   socket.write(kActivate);
   if (!socket.waitForBytesWritten(timeoutMs)) return false;
   while (!socket.canReadLine()) {

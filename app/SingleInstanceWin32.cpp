@@ -7,7 +7,9 @@
 
 #include <string>
 
+#include <QDeadlineTimer>
 #include <QEvent>
+#include <QThread>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 
@@ -83,11 +85,16 @@ bool TSingleInstance::Claim() {
   return error != ERROR_ALREADY_EXISTS;
 }
 
-bool TSingleInstance::ActivateRunning(int /*timeoutMs*/) {
-  // A running instance still starting, or already closing, has no marked
-  // window: then nothing comes forward.
+bool TSingleInstance::ActivateRunning(int timeoutMs) {
+  // A running instance still starting has no marked window yet; one that
+  // never marks one (or is closing) leaves nothing to come forward.
+  const QDeadlineTimer deadline(timeoutMs);
   Search search{platform_->name.c_str(), false};
-  EnumWindows(ActivateWindowProc, reinterpret_cast<LPARAM>(&search));
+  for (;;) {
+    EnumWindows(ActivateWindowProc, reinterpret_cast<LPARAM>(&search));
+    if (search.found || deadline.hasExpired()) break;
+    QThread::msleep(100);
+  }
   if (search.found) TraceInstance(QStringLiteral("brought forward"));
   return search.found;
 }

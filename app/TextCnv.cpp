@@ -1,5 +1,6 @@
 // TextCnv: the window program. One instance per user; a second start brings
-// the running window forward and ends. The first shows a splash window while
+// the running window forward and ends (and opens its own window when none
+// came forward). The first shows a splash window while
 // the main window is built, then runs until that window closes. A failure
 // during start-up is shown in the error box and ends the program with 1.
 #include <memory>
@@ -16,6 +17,7 @@
 #include "TopLevel.h"
 #include "fSplash.h"
 #include "fmain.h"
+#include "quenSignals.h"
 
 namespace {
 
@@ -93,14 +95,17 @@ void ShowStartUpFailure() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread or file: a run ended by a signal removes its
+  // temporary files and the process still ends by that signal, as the
+  // command line does.
+  quenFile::InstallSignalHandling();
   TApplication app(argc, argv);
   SetUpApplication(app);
   try {
     TSingleInstance instance(kInstanceName);
-    if (!instance.Claim()) {
-      instance.ActivateRunning();
-      return 0;
-    }
+    // Ends only once the running window has come forward; otherwise (it
+    // is gone, or it does not answer) this start is the operator's window.
+    if (!instance.Claim() && instance.ActivateRunning()) return 0;
     return RunFirstInstance(instance);
   } catch (...) {
     // The splash and the window are gone by now; the box stands alone.

@@ -15,6 +15,7 @@
 #include "AppFonts.h"
 #include "EditActions.h"
 #include "FileListBox.h"
+#include "FixedFrame.h"
 #include "FolderBrowser.h"
 #include "FolderDrop.h"
 #include "LogMemo.h"
@@ -79,9 +80,10 @@ void TfmMain::CreateControls() {
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   // Fixed in size: X window managers go by the equal minimum and maximum
-  // sizes, Windows by the hint.
+  // sizes and the window's own frame hints, Windows by the flag.
   setFixedSize(kClientWidth, kClientHeight);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  OfferNoResizing(*this);
   setFont(PGothicFont(12));
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());

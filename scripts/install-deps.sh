@@ -10,6 +10,8 @@ packages=(
   qt6-translations-l10n libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont xvfb xauth
+  # the window frame test reads the hints with xprop and xwininfo; the window writes them with xcb
+  x11-utils libxcb1-dev
   # make fuzz: clang (14 on bookworm) and its libFuzzer and sanitizer runtimes
   clang libclang-rt-14-dev
 )

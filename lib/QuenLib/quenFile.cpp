@@ -289,13 +289,17 @@ void AtomicWriter::Create() {
   for (int attempt = 0; fd_ < 0; ++attempt) {
     const std::string name = internal::TemporaryNameFor(PathBytes(target_.filename()));
     tempName_ = folder.empty() ? name : PathBytes(folder / PathFromBytes(name));
+    // Remembered before it exists: a signal between the two would leave it.
+    slot_ = internal::RememberTemporary(dirFd_, tempName_.c_str());
     // 0666 so that the umask decides the mode of a new file, as for any.
     fd_ = OpenIn(dirFd_, tempName_, O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
-      throw FileError(FileError::Kind::kCreate, target_, errno);
+    if (fd_ < 0) {
+      const int e = errno;
+      internal::ForgetTemporary(slot_);
+      slot_ = -1;
+      if (e != EEXIST || attempt > 100) throw FileError(FileError::Kind::kCreate, target_, e);
     }
   }
-  slot_ = internal::RememberTemporary(dirFd_, tempName_.c_str());
   if (keep != kNoFile && System().ChangeMode(fd_, keep) != 0) {
     const int e = errno;
     System().Close(fd_);

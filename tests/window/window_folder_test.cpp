@@ -7,6 +7,7 @@
 #include <functional>
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -37,6 +38,15 @@ void WhenUp(QFileDialog* dialog, std::function<void()> act) {
   });
 }
 
+QString Made(const QString& path) {
+  QDir().mkpath(path);
+  return path;
+}
+
+QAbstractButton* ChooseButton(QFileDialog* dialog) {
+  return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+}
+
 }  // namespace
 
 class WindowFolderTest : public QObject {
@@ -53,7 +63,11 @@ class WindowFolderTest : public QObject {
   void onlyVisibleFilesAreListed();
   void browserIsSetUpAsAFolderChooser();
   void browserStartsAtTheDesktopThenBesideTheLastFolder();
-  void enterConfirmsTheLastFolderAndOpensAnyOther();
+  void enterConfirmsTheHighlightedFolder();
+  void browserNeverShowsAFolderAboveTheDesktop();
+  void chooseIsEnabledWheneverAFolderCanBeConfirmed();
+  void browserButtonsStandSideBySideAtTheBottomRight();
+  void browserKeepsNothingInTheUsersSettings();
   void aLongNameIsShortenedInTheMiddleAndShownWholeAsATip();
   void namesInCp932BytesAreShownAsTheirText_data();
   void namesInCp932BytesAreShownAsTheirText();
@@ -203,7 +217,7 @@ void WindowFolderTest::browserIsSetUpAsAFolderChooser() {
 }
 
 void WindowFolderTest::browserStartsAtTheDesktopThenBesideTheLastFolder() {
-  const QString target = home_.NewFolder(QStringLiteral("browsed"));
+  const QString target = Made(home_.Desktop() + QStringLiteral("/browsed"));
   WriteBytes(target + QStringLiteral("/x.txt"), "x");
   TfmMain window;
   BoxRecorder boxes(window);
@@ -219,7 +233,8 @@ void WindowFolderTest::browserStartsAtTheDesktopThenBesideTheLastFolder() {
     const int listTop = list->mapTo(dialog, QPoint()).y();
     titles.clear();
     for (const QLabel* label : dialog->findChildren<QLabel*>()) {
-      if (label->isVisible() && label->mapTo(dialog, QPoint()).y() < listTop) titles << label->text();
+      if (label->isVisible() && label->mapTo(dialog, QPoint()).y() < listTop)
+        titles << label->text();
     }
   };
   WhenUp(dialog, [&] {
@@ -244,9 +259,10 @@ void WindowFolderTest::browserStartsAtTheDesktopThenBesideTheLastFolder() {
   QVERIFY(boxes.boxes.isEmpty());
 }
 
-void WindowFolderTest::enterConfirmsTheLastFolderAndOpensAnyOther() {
-  const QString last = home_.NewFolder(QStringLiteral("enter/last"));
-  const QString other = home_.NewFolder(QStringLiteral("enter/other"));
+void WindowFolderTest::enterConfirmsTheHighlightedFolder() {
+  const QString last = Made(home_.Desktop() + QStringLiteral("/enter/last"));
+  const QString other = Made(home_.Desktop() + QStringLiteral("/enter/other"));
+  Made(other + QStringLiteral("/inner"));
   WriteBytes(last + QStringLiteral("/l.txt"), "l");
   WriteBytes(other + QStringLiteral("/o.txt"), "o");
   TfmMain window;
@@ -260,12 +276,11 @@ void WindowFolderTest::enterConfirmsTheLastFolderAndOpensAnyOther() {
   QCOMPARE(window.edtSrcFolder->text(), last);
 
   // It opens with its list holding the keys, on the last folder.
-  QAbstractItemView* list = nullptr;
   QString current;
   bool closedByEnter = false;
   WhenUp(dialog, [&] {
     QTRY_VERIFY(qobject_cast<QAbstractItemView*>(dialog->focusWidget()) != nullptr);
-    list = qobject_cast<QAbstractItemView*>(dialog->focusWidget());
+    auto* list = qobject_cast<QAbstractItemView*>(dialog->focusWidget());
     current = list->currentIndex().data(QFileSystemModel::FilePathRole).toString();
     QTest::keyClick(list, Qt::Key_Return);
     closedByEnter = !dialog->isVisible();
@@ -274,20 +289,138 @@ void WindowFolderTest::enterConfirmsTheLastFolderAndOpensAnyOther() {
   QCOMPARE(current, last);
   QVERIFY(closedByEnter);
   QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), last);
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList{"l.txt"});
 
-  QString enteredAt;
+  // Another folder, highlighted by the keys: Enter confirms it, not opens it.
   WhenUp(dialog, [&] {
-    auto* model = qobject_cast<QFileSystemModel*>(list->model());
-    QVERIFY(model != nullptr);
-    list->setCurrentIndex(model->index(other));
+    QTRY_VERIFY(qobject_cast<QAbstractItemView*>(dialog->focusWidget()) != nullptr);
+    auto* list = qobject_cast<QAbstractItemView*>(dialog->focusWidget());
+    QTest::keyClick(list, Qt::Key_Down);
+    QTRY_COMPARE(list->currentIndex().data(QFileSystemModel::FilePathRole).toString(), other);
     QTest::keyClick(list, Qt::Key_Return);
-    if (dialog->isVisible()) enteredAt = dialog->directory().absolutePath();
   });
   window.actSrcFolderSelect->trigger();
-  QCOMPARE(enteredAt, other);
-  QCOMPARE(window.edtSrcFolder->text(), last);
+  QCOMPARE(window.edtSrcFolder->text(), other);
+  QCOMPARE(window.JvFileListBox1->Names(), QStringList{"o.txt"});
   QVERIFY(boxes.boxes.isEmpty());
+}
+
+void WindowFolderTest::browserNeverShowsAFolderAboveTheDesktop() {
+  const QString inside = Made(home_.Desktop() + QStringLiteral("/above/inside"));
+  const QString above = QFileInfo(home_.Desktop()).absolutePath();
+  TfmMain window;
+  QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
+  auto* up = dialog->findChild<QAbstractButton*>(QStringLiteral("toParentButton"));
+  auto* back = dialog->findChild<QAbstractButton*>(QStringLiteral("backButton"));
+  QStringList shown;
+  // Where it stands once what it does next has been done.
+  const auto note = [&] {
+    QTest::qWait(50);
+    shown << dialog->directory().absolutePath();
+  };
+  WhenUp(dialog, [&] {
+    note();
+    // Nothing above from the start: not up, and not back either.
+    QVERIFY(!up->isEnabled());
+    if (back->isEnabled()) back->click();
+    note();
+    auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    QTest::keyClick(list, Qt::Key_Backspace);
+    note();
+    // In a folder inside, up leads to the desktop and no further.
+    dialog->setDirectory(inside);
+    QVERIFY(up->isEnabled());
+    up->click();
+    up->click();
+    note();
+    QVERIFY(!up->isEnabled());
+    // The places above, as the place combo offers them, lead back to it.
+    dialog->setDirectory(above);
+    QTRY_COMPARE(dialog->directory().absolutePath(), home_.Desktop());
+    if (back->isEnabled()) back->click();
+    QTRY_VERIFY(dialog->directory().absolutePath().startsWith(home_.Desktop()));
+  });
+  window.actSrcFolderSelect->trigger();
+  const QStringList desktop(4, home_.Desktop());
+  QCOMPARE(shown, desktop);
+}
+
+void WindowFolderTest::chooseIsEnabledWheneverAFolderCanBeConfirmed() {
+  const QString deep = Made(home_.Desktop() + QStringLiteral("/choose/deep"));
+  const QString parent = QFileInfo(deep).absolutePath();
+  TfmMain window;
+  BoxRecorder boxes(window);
+  QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
+  WhenUp(dialog, [&] {
+    dialog->setDirectory(parent);
+    dialog->selectFile(deep);
+    QTRY_VERIFY(ChooseButton(dialog)->isEnabled());
+    // Up from there: the folder shown can be confirmed, so 選択 can be pressed.
+    dialog->findChild<QAbstractButton*>(QStringLiteral("toParentButton"))->click();
+    QCOMPARE(dialog->directory().absolutePath(), home_.Desktop());
+    QTest::qWait(50);
+    QVERIFY(ChooseButton(dialog)->isEnabled());
+    dialog->setDirectory(parent);
+    QTest::qWait(50);
+    QVERIFY(ChooseButton(dialog)->isEnabled());
+    ChooseButton(dialog)->click();
+  });
+  window.actSrcFolderSelect->trigger();
+  QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), parent);
+}
+
+void WindowFolderTest::browserButtonsStandSideBySideAtTheBottomRight() {
+  TfmMain window;
+  QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
+  QRect choose, cancel, list;
+  int width = 0;
+  WhenUp(dialog, [&] {
+    QTest::qWait(100);  // laid out
+    const auto placed = [dialog](const QWidget* w) {
+      return QRect(w->mapTo(dialog, QPoint()), w->size());
+    };
+    choose = placed(ChooseButton(dialog));
+    cancel = placed(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel));
+    list = placed(dialog->findChild<QWidget*>(QStringLiteral("stackedWidget")));
+    width = dialog->width();
+  });
+  window.actSrcFolderSelect->trigger();
+  QCOMPARE(choose.top(), cancel.top());
+  QVERIFY(!choose.intersects(cancel));
+  QVERIFY2(choose.top() > list.bottom(), "below the list");
+  QVERIFY2(std::max(choose.right(), cancel.right()) > width - 30, "at the right");
+  QVERIFY2(std::min(choose.left(), cancel.left()) > width / 2, "not across the bottom");
+}
+
+void WindowFolderTest::browserKeepsNothingInTheUsersSettings() {
+  const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  const QString home = qEnvironmentVariable("HOME");
+  // What another program of Qt left there is not taken.
+  WriteBytes(config + QStringLiteral("/QtProject.conf"),
+             "[FileDialog]\nviewMode=List\nsidebarWidth=5\n");
+  {
+    TfmMain window;
+    QCOMPARE(window.SelectFolderDialog1->Dialog()->viewMode(), QFileDialog::Detail);
+  }
+  QFile::remove(config + QStringLiteral("/QtProject.conf"));
+
+  // Nor does the browser leave anything there.
+  const auto entries = [](const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  };
+  const QStringList configBefore = entries(config);
+  const QStringList homeBefore = entries(home);
+  const QString browsed = Made(home_.Desktop() + QStringLiteral("/settings"));
+  {
+    TfmMain window;
+    QFileDialog* dialog = window.SelectFolderDialog1->Dialog();
+    WhenUp(dialog, [&] {
+      dialog->setViewMode(QFileDialog::List);
+      dialog->setDirectory(browsed);
+    });
+    window.actSrcFolderSelect->trigger();
+  }
+  QCOMPARE(entries(config), configBefore);
+  QCOMPARE(entries(home), homeBefore);
 }
 
 void WindowFolderTest::aLongNameIsShortenedInTheMiddleAndShownWholeAsATip() {

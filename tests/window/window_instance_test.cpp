@@ -1,7 +1,14 @@
 // Start-up with the single-instance guard, and failures during start-up,
 // with real TextCnv processes in a private runtime folder.
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QProcess>
@@ -54,6 +61,20 @@ class Instance {
   QString output_;
 };
 
+// A folder made as another user (or anyone) could have made it.
+enum class Maker { kAnotherUser, kAnyone };
+
+QString MakeFolder(const QString& path, Maker maker) {
+  QDir().mkpath(path);
+  if (maker == Maker::kAnotherUser) {
+    if (::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0) return {};
+    ::chmod(QFile::encodeName(path).constData(), 0700);
+  } else {
+    ::chmod(QFile::encodeName(path).constData(), 0777);
+  }
+  return path;
+}
+
 }  // namespace
 
 class WindowInstanceTest : public QObject {
@@ -62,7 +83,9 @@ class WindowInstanceTest : public QObject {
  private slots:
   void aSecondStartBringsTheFirstForwardAndEnds();
   void whatAKilledInstanceLeftDoesNotBlockTheNextStart();
-  void aHeldLockWithNoAnswerEndsTheStartQuietly();
+  void aHeldLockThatNothingAnswersStillOpensAWindow();
+  void aGuardFolderOthersCanChangeIsNeverUsed_data();
+  void aGuardFolderOthersCanChangeIsNeverUsed();
   void aSecondStartBringsAnOpenModalWindowForward_data();
   void aSecondStartBringsAnOpenModalWindowForward();
   void aFailureDuringStartUpIsShownInTheErrorBox();
@@ -111,26 +134,94 @@ void WindowInstanceTest::whatAKilledInstanceLeftDoesNotBlockTheNextStart() {
   QVERIFY(next.Running());
 }
 
-void WindowInstanceTest::aHeldLockWithNoAnswerEndsTheStartQuietly() {
-  // As when the first instance is still starting or already shutting down:
+void WindowInstanceTest::aHeldLockThatNothingAnswersStillOpensAWindow() {
+  // As when the first instance hangs, or another process holds its lock:
   // the lock is held by a live process, but nothing answers.
   QTemporaryDir runtime;
   QLockFile held(runtime.filePath(kName + QStringLiteral(".lock")));
   QVERIFY(held.tryLock(0));
 
   Instance start(runtime.path(), QStringLiteral("1"));
-  QVERIFY(start.process().waitForFinished(60000));
-  QCOMPARE(start.process().exitStatus(), QProcess::NormalExit);
-  QCOMPARE(start.process().exitCode(), 0);
-  QVERIFY(start.Lines().isEmpty());
+  QTRY_VERIFY_WITH_TIMEOUT(start.Lines().contains(QStringLiteral("listening")), 60000);
+  QVERIFY(start.Running());
+  // It does not take over the place of the one that holds the lock.
   QVERIFY(!QFile::exists(runtime.filePath(kName + QStringLiteral(".socket"))));
+}
+
+void WindowInstanceTest::aGuardFolderOthersCanChangeIsNeverUsed_data() {
+  QTest::addColumn<QString>("runtime");  // XDG_RUNTIME_DIR made by: another, anyone, none
+  QTest::addColumn<bool>("ownCache");    // XDG_CACHE_HOME left to the home folder
+  QTest::newRow("runtime folder of another user") << "another" << true;
+  QTest::newRow("runtime folder anyone can write") << "anyone" << true;
+  QTest::newRow("no runtime folder") << "none" << true;
+  QTest::newRow("no folder of its own at all") << "anyone" << false;
+}
+
+void WindowInstanceTest::aGuardFolderOthersCanChangeIsNeverUsed() {
+  QFETCH(QString, runtime);
+  QFETCH(bool, ownCache);
+  const Maker another = ::geteuid() == 0 ? Maker::kAnotherUser : Maker::kAnyone;
+  if (runtime == "another" && another != Maker::kAnotherUser) {
+    QSKIP("making a folder of another user needs root");
+  }
+  QTemporaryDir dir;
+  const QString home = dir.filePath(QStringLiteral("home"));
+  QDir().mkpath(home);
+  const QString shared = dir.filePath(QStringLiteral("tmp"));
+  // What another user prepared: the shared temporary folder's runtime-USER,
+  // and a socket that takes every call and never answers wherever the guard
+  // might look, so a guard there would never open a window.
+  const QString sharedRuntime =
+      shared + QStringLiteral("/runtime-") + QString::fromLocal8Bit(getpwuid(geteuid())->pw_name);
+  QList<std::pair<QString, Maker>> traps{{shared, Maker::kAnyone}, {sharedRuntime, another}};
+  QList<std::pair<QString, QString>> env{{"HOME", home}, {"TMPDIR", shared}};
+  if (runtime == "none") {
+    env.append({QStringLiteral("XDG_RUNTIME_DIR"), QString()});
+  } else {
+    traps.append({dir.filePath(QStringLiteral("runtime")),
+                  runtime == "another" ? Maker::kAnotherUser : Maker::kAnyone});
+    env.append({QStringLiteral("XDG_RUNTIME_DIR"), traps.back().first});
+  }
+  if (!ownCache) {
+    traps.append({dir.filePath(QStringLiteral("cache")), Maker::kAnyone});
+    env.append({QStringLiteral("XDG_CACHE_HOME"), traps.back().first});
+  }
+  std::vector<std::unique_ptr<QLocalServer>> silent;
+  for (const auto& [trap, maker] : traps) {
+    QDir().mkpath(trap);
+    silent.push_back(std::make_unique<QLocalServer>());
+    QVERIFY(silent.back()->listen(trap + QLatin1Char('/') + kName + ".socket"));
+    QVERIFY(!MakeFolder(trap, maker).isEmpty());
+  }
+
+  Instance first(dir.path(), QStringLiteral("1"), env);
+  QTRY_VERIFY_WITH_TIMEOUT(first.Lines().contains(QStringLiteral("listening")), 60000);
+  for (const auto& trap : traps) {
+    QVERIFY2(!QFile::exists(trap.first + QLatin1Char('/') + kName + ".lock"),
+             qPrintable(trap.first));
+  }
+  if (!ownCache) return;
+  // The guard went to the user's own cache folder, and still guards.
+  const QString own = home + QStringLiteral("/.cache/TextCnv");
+  struct stat st {};
+  QCOMPARE(::stat(QFile::encodeName(own).constData(), &st), 0);
+  QCOMPARE(st.st_mode & 0777, mode_t(0700));
+  QVERIFY(QFile::exists(own + QLatin1Char('/') + kName + ".lock"));
+  Instance second(dir.path(), QStringLiteral("1"), env);
+  QVERIFY(second.process().waitForFinished(60000));
+  QCOMPARE(second.process().exitCode(), 0);
+  QTRY_VERIFY_WITH_TIMEOUT(!first.Lines().filter(QStringLiteral("activated")).isEmpty(), 60000);
+  QVERIFY(!second.Lines().contains(QStringLiteral("listening")));
+  QVERIFY(!QFileInfo::exists(home + QStringLiteral("/.config")));
 }
 
 void WindowInstanceTest::aSecondStartBringsAnOpenModalWindowForward_data() {
   QTest::addColumn<QString>("modal");
   QTest::addColumn<QString>("front");
-  QTest::newRow("folder browser") << "browser" << "SelectFolderDialog1";
-  QTest::newRow("box") << "box" << "QMessageBox";
+  QTest::newRow("folder browser") << "browser"
+                                  << "SelectFolderDialog1";
+  QTest::newRow("box") << "box"
+                       << "QMessageBox";
 }
 
 void WindowInstanceTest::aSecondStartBringsAnOpenModalWindowForward() {
@@ -153,9 +244,9 @@ void WindowInstanceTest::aFailureDuringStartUpIsShownInTheErrorBox() {
   // A locale name no collator is made for: the window cannot be built.
   QTemporaryDir runtime;
   const QString locale(300, QLatin1Char('x'));
-  Instance start(runtime.path(), QStringLiteral("1"),
-                 {{"LC_ALL", ""}, {"LC_COLLATE", ""}, {"LANG", locale},
-                  {"TEXTCNV_ANSWER_BOXES", "1"}});
+  Instance start(
+      runtime.path(), QStringLiteral("1"),
+      {{"LC_ALL", ""}, {"LC_COLLATE", ""}, {"LANG", locale}, {"TEXTCNV_ANSWER_BOXES", "1"}});
   QVERIFY(start.process().waitForFinished(60000));
   QCOMPARE(start.process().exitStatus(), QProcess::NormalExit);
   QCOMPARE(start.process().exitCode(), 1);
