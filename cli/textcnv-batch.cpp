@@ -114,6 +114,19 @@ fs::path ChosenFolder(const fs::path& arg) {
   return folder;
 }
 
+// 0: completed; 3: completed, but some record files could not be read; 1:
+// ended early or failed (its box says why).
+int ExitStatus(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kCompleted:
+      return 0;
+    case RunOutcome::kCompletedWithUnreadFiles:
+      return 3;
+    default:
+      return 1;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,10 +168,7 @@ int main(int argc, char** argv) {
     WatchInterruptions(folder, IsTerminal(stderr), args.findings != nullptr);
     RunData data;
     ConversionRun run(host, data);
-    const RunOutcome outcome = RunConversion(run);
-    status = outcome == RunOutcome::kCompleted                  ? 0
-             : outcome == RunOutcome::kCompletedWithUnreadFiles ? 3
-                                                                : 1;
+    status = ExitStatus(RunConversion(run));
     if (status != 1) SetRunStage(RunStage::kEnded);
     if (status != 1 && args.findings != nullptr) {
       quenFile::SaveAs(quenFile::PathFromBytes(*args.findings), FindingsCsv(data.RunFindings));

@@ -39,6 +39,15 @@ class CleanupGuard {
   int& maximum_;
 };
 
+// The record files whose records could not be taken: they are in no output.
+std::vector<fs::path> UnreadFiles(const MergedLines& merged) {
+  std::vector<fs::path> unread;
+  for (const SourceFile& file : merged.files) {
+    if (!file.read) unread.push_back(file.path);
+  }
+  return unread;
+}
+
 // "終了しました", and when record files could not be read for their records,
 // a line naming them: the run did not take all it was given.
 quenShow::LogText EndBoxText(const std::vector<fs::path>& unread) {
@@ -198,11 +207,7 @@ void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
   out.Commit();
 }
 
-RunOutcome ConversionRun::Execute() {
-  struct Release {
-    std::optional<quenFile::OutputFolder>& folder;
-    ~Release() { folder.reset(); }
-  } release{output_};
+void ConversionRun::RemoveOldImport() {
   if (!oldImport_.empty()) {
     // Left behind, the next run's cleanup of temporaries removes it.
     output_->Remove(oldImport_);
@@ -213,6 +218,14 @@ RunOutcome ConversionRun::Execute() {
     // import file never stands beside this run's outputs.
     output_->Sync();
   }
+}
+
+RunOutcome ConversionRun::Execute() {
+  struct Release {
+    std::optional<quenFile::OutputFolder>& folder;
+    ~Release() { folder.reset(); }
+  } release{output_};
+  RemoveOldImport();
   std::string step;
   std::exception_ptr reportFailure;
   std::vector<fs::path> unread;
@@ -236,9 +249,7 @@ RunOutcome ConversionRun::Execute() {
     // Only the merged lines are needed any more, by the report.
     const MergedLines reportLines = std::move(kept.merged);
     kept = UniqueRecords();
-    for (const SourceFile& file : reportLines.files) {
-      if (!file.read) unread.push_back(file.path);
-    }
+    unread = UnreadFiles(reportLines);
     step = "書名なしレポートの出力";
     try {
       WriteNoTitleReport(reportLines);

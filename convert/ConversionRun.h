@@ -94,6 +94,8 @@ class ConversionRun {
 
  private:
   void LogRegistrationSummary(bool reportFailed);
+  // Removes what Prepare left of the old import file, and makes it so.
+  void RemoveOldImport();
   void SetProgress(int position, int maximum);
   // Field 2 of a line, or empty with fewer than 3 fields.
   std::string_view KeyOf(std::string_view line) const;

@@ -152,11 +152,10 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
       failed = true;
       throw;
     }
-    if (started == 1) {
-      work(0, bound(0), bound(threads), *collator_, progress);
-    } else {
-      work(0, bound(0), bound(1), *collator_, progress);
-      if (started < threads) work(started, bound(started), bound(threads), *collator_, Progress());
+    const bool alone = started == 1;
+    work(0, bound(0), bound(alone ? threads : 1), *collator_, progress);
+    if (!alone && started < threads) {
+      work(started, bound(started), bound(threads), *collator_, Progress());
     }
   }
   for (const std::exception_ptr& error : errors) {

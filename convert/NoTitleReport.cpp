@@ -28,14 +28,16 @@ FileLines LinesOf(const MergedLines& merged, const std::string& name) {
   return {};
 }
 
+bool AnyTitleBlank(const ErrorEntryList& errors) {
+  return std::any_of(errors.begin(), errors.end(),
+                     [](const ErrorEntryList::Entry& e) { return e.rec.Kind == ekTitleBlank; });
+}
+
 }  // namespace
 
 void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   output_->Remove(kNoTitleFileName);
-  const bool anyTitleBlank =
-      std::any_of(data_.ErrorList.begin(), data_.ErrorList.end(),
-                  [](const ErrorEntryList::Entry& e) { return e.rec.Kind == ekTitleBlank; });
-  if (!anyTitleBlank) return;
+  if (!AnyTitleBlank(data_.ErrorList)) return;
 
   LineList report;
   // Findings come file by file, so one look-up serves all of a file's
@@ -48,10 +50,9 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
     if (e.rec.Kind != ekTitleBlank) continue;
     const quenShow::LogText name = quenShow::LogName(e.rec.FileName);
     // The lines shown are those checked, but the file is where the operator
-    // corrects them: one that is gone or no longer opens is said so. Its
-    // records have left the import file all the same, so they are shown.
-    // Names are resolved against the chosen folder, never the process's
-    // current directory.
+    // corrects them: one that is gone or no longer opens is said so, and its
+    // records shown all the same. Names are resolved against the chosen
+    // folder, never the process's current directory.
     const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
     if (foundName != e.rec.FileName) {
       source = LinesOf(merged, e.rec.FileName);
