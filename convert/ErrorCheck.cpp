@@ -86,8 +86,8 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   // Counted by error kind; ErrorKindNames has a place for each.
   std::vector<std::size_t> counts(ErrorKindNames().size());
   const std::size_t fileNumber = data_.RunFindings.FileNumber(nameNative);
-  LineList::ForEachLine(bytes, [&, next = std::size_t{0}](const char* begin,
-                                                          std::size_t length) mutable {
+  std::size_t next = 0;
+  LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
     const std::size_t b = next++;
     const std::string_view line(begin, length);
     if (quenUtil::IsBlank(line)) return;
