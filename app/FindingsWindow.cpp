@@ -112,9 +112,10 @@ QLayout* TFindingsWindow::CreateFilterRow() {
   cmbKind = new QComboBox(this);
   cmbKind->setObjectName(QStringLiteral("cmbKind"));
   cmbKind->addItem(QStringLiteral("すべて"), -1);
-  cmbKind->addItem(QStringLiteral("重複キー"), int(FindingKind::kDuplicateKey));
-  cmbKind->addItem(QStringLiteral("書名（ヨミ）空白"), int(FindingKind::kTitleBlank));
-  cmbKind->addItem(QStringLiteral("ＮＤＣ桁数"), int(FindingKind::kNdcLength));
+  for (const KindRow& row : Kinds()) {
+    cmbKind->addItem(QString::fromUtf8(row.name.data(), qsizetype(row.name.size())),
+                     int(row.finding));
+  }
   auto* kindLabel = new QLabel(QStringLiteral("種類(&K)："), this);
   kindLabel->setBuddy(cmbKind);
 

@@ -1,5 +1,7 @@
 #include "BatchOptions.h"
 
+#include "RecordFormat.h"
+
 #ifndef TEXTCNV_VERSION
 #error "TEXTCNV_VERSION comes from the project's version (cli/CMakeLists.txt)"
 #endif
@@ -8,7 +10,9 @@ const char* const kUsage =
     "使い方 / usage: textcnv-batch [--quiet] [--findings FILE] FOLDER   (--help で説明 / for "
     "help)\n";
 
-const char* const kHelp =
+namespace {
+
+const char* const kHelpHead =
     "使い方: textcnv-batch [--quiet] [--findings FILE] FOLDER\n"
     "        textcnv-batch --help | --version\n"
     "\n"
@@ -19,8 +23,10 @@ const char* const kHelp =
     "--quiet を付けると、標準出力には最後の集計（「取込用.txtに…件出力しました」以降）と\n"
     "問題を知らせる行（ファイル読み込みエラーなど）だけを出力します。メッセージは標準エラーに\n"
     "出ます。処理結果.txt は変わりません。\n"
-    "--findings FILE を付けると、処理結果の一覧（重複キーの全レコード、書名（ヨミ）空白、\n"
-    "ＮＤＣ桁数のレコードと、そのファイル名・行番号）を FILE に CSV（UTF-8、BOM 付き）で\n"
+    "--findings FILE を付けると、処理結果の一覧（";
+// Then the kinds, from the table of kinds.
+const char* const kHelpTail =
+    "のレコードと、そのファイル名・行番号）を FILE に CSV（UTF-8、BOM 付き）で\n"
     "書き出します。列: 種類,キー,書名,ヨミ,NDC,ファイル,行\n"
     "レコードから来た値が = + - @ タブ CR で始まるときは、表計算ソフトが式として扱わない\n"
     "よう先頭に ' を付けます（見出しと行番号には付けません）。\n"
@@ -60,6 +66,48 @@ const char* const kHelp =
     "wrong command line, 3 when it completes but a record file could not be read\n"
     "(its records are in no output), 128 + the signal's number when a signal ends\n"
     "it (130 for Ctrl+C).\n";
+
+// The help's lines are at most this wide, a full-width character counting two.
+constexpr std::size_t kHelpColumns = 89;
+
+std::size_t Columns(std::string_view utf8) {
+  std::size_t columns = 0;
+  for (char c : utf8) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      ++columns;
+    } else if ((b & 0xC0) != 0x80) {
+      columns += 2;
+    }
+  }
+  return columns;
+}
+
+// "重複キーの全レコード、書名（ヨミ）空白、ＮＤＣ桁数" after head, a line broken
+// before a kind that would not fit on it.
+void AppendKinds(std::string& help) {
+  bool first = true;
+  for (const KindRow& row : Kinds()) {
+    std::string item(row.name);
+    if (row.withCopies) item += "の全レコード";
+    if (!first) help += "、";
+    first = false;
+    const std::size_t lineStart = help.rfind('\n') + 1;
+    if (Columns(help.substr(lineStart)) + Columns(item) > kHelpColumns) help += '\n';
+    help += item;
+  }
+}
+
+}  // namespace
+
+const std::string& HelpText() {
+  static const std::string help = [] {
+    std::string text = kHelpHead;
+    AppendKinds(text);
+    return text + kHelpTail;
+  }();
+  return help;
+}
 
 const std::string& VersionLine() {
   static const std::string line = std::string("textcnv-batch ") + TEXTCNV_VERSION + "\n";

@@ -19,6 +19,6 @@ bool Parse(const std::vector<std::string>& argv, Arguments& args);
 // For a wrong command line (standard error), for --help and --version
 // (standard output).
 extern const char* const kUsage;
-extern const char* const kHelp;
+const std::string& HelpText();
 // "textcnv-batch <version>\n".
 const std::string& VersionLine();

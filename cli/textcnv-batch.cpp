@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   Arguments args;
   const bool parsed = Parse(argList, args);
   if (args.help || args.version) {
-    std::fputs(args.help ? kHelp : VersionLine().c_str(), stdout);
+    std::fputs(args.help ? HelpText().c_str() : VersionLine().c_str(), stdout);
     return 0;
   }
   // A reader of standard output that goes away, a file-size limit or a

@@ -280,9 +280,9 @@ void ConversionRun::LogRegistrationSummary(bool reportFailed) {
   log_.Append(Sjis("書名なし.txtを参考にして下さい"));
   log_.Append("");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
-    if (e.rec.Kind != ekTitleBlank) continue;
-    log_.Append(e.key + " :" + ErrorKindNames()[ekTitleBlank] + ":" +
-                quenShow::LogName(e.rec.FileName));
+    const KindRow* row = KindOf(e.rec.Kind);
+    if (!row || !row->inSummary) continue;
+    log_.Append(e.key + " :" + Cp932Name(*row) + ":" + quenShow::LogName(e.rec.FileName));
   }
 }
 

@@ -83,12 +83,9 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   checked.lines = lineCount;  // the merge logs it
   SetProgress(0, 100);
 
-  std::size_t titleBlank = 0;
-  std::size_t ndcLength = 0;
-  const std::string ndcNote = " :" + ErrorKindNames()[ekNdcLength];
+  // Counted by error kind; ErrorKindNames has a place for each.
+  std::vector<std::size_t> counts(ErrorKindNames().size());
   const std::size_t fileNumber = data_.RunFindings.FileNumber(nameNative);
-  // A finding names where its line starts in all the sources' bytes.
-  const auto at = [&](const char* begin) { return checked.start + (begin - bytes.data()); };
   std::size_t next = 0;
   LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
     const std::size_t b = next++;
@@ -100,23 +97,26 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
     }
     if (fields_.size() >= record::kCheckedFields) {
       const std::string_view key = fields_[field::kKey];
-      const auto line32 = static_cast<int32_t>(b);
+      // A finding names where its line starts in all the sources' bytes.
+      const RunData::FoundAt where{nameNative, fileNumber, b,
+                                   checked.start + static_cast<std::size_t>(begin - bytes.data())};
+      const auto found = [&](ErrorKind kind) {
+        ++counts[kind];
+        data_.RecordError(kind, key, where);
+        if (KindOf(kind)->loggedEach)
+          log_.Append(" " + std::string(key) + " :" + ErrorKindNames()[kind]);
+      };
       if (quenUtil::IsBlank(fields_[field::kTitle]) ||
           quenUtil::IsBlank(fields_[field::kReading])) {
-        ++titleBlank;
-        data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekTitleBlank, {}});
-        data_.RunFindings.Refer(FindingKind::kTitleBlank, at(begin), fileNumber, b + 1);
+        found(ekTitleBlank);
       }
-      if (fields_[field::kNdc].size() > record::kMaxNdcBytes) {
-        ++ndcLength;
-        data_.AddErrorEntry(key, TMyRec{nameNative, line32, ekNdcLength, {}});
-        data_.RunFindings.Refer(FindingKind::kNdcLength, at(begin), fileNumber, b + 1);
-        log_.Append(" " + std::string(key) + ndcNote);
-      }
+      if (fields_[field::kNdc].size() > record::kMaxNdcBytes) found(ekNdcLength);
     }
     SetProgress(static_cast<int>(b * 100 / lineCount), 100);
   });
   log_.Append(Sjis(" レコード数:" + std::to_string(lineCount) + "件"));
-  log_.Append(" " + ErrorKindNames()[ekTitleBlank] + ":" + std::to_string(titleBlank) + Sjis("件"));
-  log_.Append(" " + ErrorKindNames()[ekNdcLength] + ":" + std::to_string(ndcLength) + Sjis("件"));
+  for (const KindRow& row : Kinds()) {
+    if (row.error == ekNone) continue;
+    log_.Append(" " + Cp932Name(row) + ":" + std::to_string(counts[row.error]) + Sjis("件"));
+  }
 }

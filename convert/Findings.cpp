@@ -6,18 +6,6 @@
 
 namespace {
 
-std::string_view KindName(FindingKind kind) {
-  switch (kind) {
-    case FindingKind::kDuplicateKey:
-      return "重複キー";
-    case FindingKind::kTitleBlank:
-      return "書名（ヨミ）空白";
-    case FindingKind::kNdcLength:
-      return "ＮＤＣ桁数";
-  }
-  return "";
-}
-
 void AppendCsvField(std::string& out, std::string_view field) {
   if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
     out += field;
@@ -58,8 +46,9 @@ FindingRow RowOf(const Finding& finding) {
   const auto field = [&](std::size_t i) {
     return i < fields.size() ? quenText::ToUtf8(fields[i]) : std::string();
   };
-  std::string kind(KindName(finding.kind));
-  if (finding.kind == FindingKind::kDuplicateKey) {
+  const KindRow& row = KindOf(finding.kind);
+  std::string kind(row.name);
+  if (row.withCopies) {
     kind += "（" + std::to_string(finding.copies) + "件）";
   }
   return {kind,

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-enum class FindingKind : uint8_t { kDuplicateKey, kTitleBlank, kNdcLength };
+#include "RecordFormat.h"
 
 // One finding as its readers see it. The views stay valid as long as the
 // Findings it was read from, or any copy of it.
@@ -106,6 +106,7 @@ class Findings {
   static constexpr uint64_t kKindMask = (uint64_t{1} << kKindBits) - 1;
   static constexpr uint64_t kFileMask = (uint64_t{1} << kFileBits) - 1;
   static constexpr int kAtShift = kKindBits + kFileBits;
+  static_assert(kFindingKindCount <= kKindMask + 1, "every kind fits its bits");
 
   struct Entry {
     // Where the line starts (in the run's bytes while pending, then in the

@@ -1,5 +1,6 @@
-// The no-title report: each blank-title record shown in its source file with
-// the lines around it, so that it can be corrected and registered again.
+// The no-title report: each record of a kind the report shows (a blank
+// title) in its source file with the lines around it, so that it can be
+// corrected and registered again.
 #include <algorithm>
 #include <optional>
 
@@ -28,16 +29,16 @@ FileLines LinesOf(const MergedLines& merged, const std::string& name) {
   return {};
 }
 
-bool AnyTitleBlank(const ErrorEntryList& errors) {
-  return std::any_of(errors.begin(), errors.end(),
-                     [](const ErrorEntryList::Entry& e) { return e.rec.Kind == ekTitleBlank; });
+bool InReport(const ErrorEntryList::Entry& e) {
+  const KindRow* row = KindOf(e.rec.Kind);
+  return row && row->inReport;
 }
 
 }  // namespace
 
 void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   output_->Remove(kNoTitleFileName);
-  if (!AnyTitleBlank(data_.ErrorList)) return;
+  if (std::none_of(data_.ErrorList.begin(), data_.ErrorList.end(), InReport)) return;
 
   LineList report;
   // Findings come file by file, so one look-up serves all of a file's
@@ -47,7 +48,7 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   std::optional<bool> opened;  // whether foundName opens, once tried
   const std::string linePrefixEnd = Sjis("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
-    if (e.rec.Kind != ekTitleBlank) continue;
+    if (!InReport(e)) continue;
     const quenShow::LogText name = quenShow::LogName(e.rec.FileName);
     // The lines shown are those checked, but the file is where the operator
     // corrects them: one that is gone or no longer opens is said so, and its

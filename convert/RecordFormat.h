@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace field {
 constexpr std::size_t kId = 0;       // exactly 8 bytes in the first lines of a record file
@@ -43,8 +44,39 @@ enum ErrorKind : int32_t {
   ekNdcLength = 2,   // field 9 longer than 10 bytes
 };
 
-// Display names indexed by kind, in CP932: "", "書名（ヨミ）空白", "ＮＤＣ桁数".
-const std::array<std::string, 3>& ErrorKindNames();
+// Every kind the operator is told of, error-list kinds and the repeated key
+// alike. Findings store the number in two bits.
+enum class FindingKind : uint8_t { kDuplicateKey, kTitleBlank, kNdcLength };
+constexpr std::size_t kFindingKindCount = 3;  // the values above
+
+// What the filtering of the import file does with a record of a kind.
+enum class FilterAction : uint8_t { kKeep, kDrop, kToTop };
+
+// One row per kind: everything that differs between kinds is here, so that
+// the stages, the findings table, the CSV and the help read it, not a name
+// or a number of their own.
+struct KindRow {
+  FindingKind finding;
+  ErrorKind error;        // ekNone: not an error-list kind
+  std::string_view name;  // display name, UTF-8 (CP932 by Cp932Name)
+  FilterAction filter;
+  bool withCopies;  // the table shows the number of copies after the name
+  bool loggedEach;  // the error check logs each record's key with the name
+  bool inReport;    // shown in the no-title report (書名なし.txt)
+  bool inSummary;   // listed under 要再登録 at the end of the log
+};
+
+// The rows, in FindingKind order; error-list kinds in ErrorKind order.
+const std::array<KindRow, kFindingKindCount>& Kinds();
+const KindRow& KindOf(FindingKind kind);
+// Nothing for ekNone and for a number that is no kind.
+const KindRow* KindOf(int32_t errorKind);
+// The display name in CP932, as the log and the report write it.
+const std::string& Cp932Name(const KindRow& row);
+
+// Display names in CP932 indexed by error kind: "", "書名（ヨミ）空白",
+// "ＮＤＣ桁数".
+const std::vector<std::string>& ErrorKindNames();
 
 // The record attached to an error-list entry: where the finding is.
 struct TMyRec {

@@ -4,7 +4,9 @@
 // run's lines and key index live only as long as the run (RunStages.h).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +32,19 @@ struct RunData {
   // Appends key with a copy of entry's FileName, LineIndex and Kind.
   void AddErrorEntry(std::string_view key, const TMyRec& entry);
   void ClearErrorList() { ErrorList.Clear(); }
+
+  // Where a record the error check flags stands: its file (by name, and by
+  // number in RunFindings), its zero-based line and where that line starts
+  // in the run's bytes.
+  struct FoundAt {
+    const std::string& fileName;
+    std::size_t fileNumber;
+    std::size_t lineIndex;
+    uint64_t at;
+  };
+  // Records a finding of an error-list kind in ErrorList and in RunFindings
+  // both, so that neither can miss one the other has.
+  void RecordError(ErrorKind kind, std::string_view key, const FoundAt& where);
 };
 
 // folder + delimiter (when missing) + "処理後" + delimiter.

@@ -404,3 +404,33 @@ TEST(RunData, AddErrorEntryCopiesWhereTheFindingIsButNoLine) {
   EXPECT_EQ(quenFile::PathBytes(OutputFolderOf("/x/")), "/x/処理後" + delimiter);
   EXPECT_EQ(ErrorKindNames()[ekNdcLength], Cp932("ＮＤＣ桁数"));
 }
+
+// The kinds' names are bytes of the log, the report and the CSV: each kind
+// has one row, found by either of its numbers, with the names it always had.
+TEST(RecordFormat, EveryKindHasOneRowWithItsStoredNames) {
+  struct Case {
+    FindingKind finding;
+    ErrorKind error;
+    std::string_view cp932;
+  };
+  const Case cases[] = {
+      {FindingKind::kDuplicateKey, ekNone, "\x8F\x64\x95\xA1\x83\x4C\x81\x5B"},
+      {FindingKind::kTitleBlank, ekTitleBlank,
+       "\x8F\x91\x96\xBC\x81\x69\x83\x88\x83\x7E\x81\x6A\x8B\xF3\x94\x92"},
+      {FindingKind::kNdcLength, ekNdcLength, "\x82\x6D\x82\x63\x82\x62\x8C\x85\x90\x94"},
+  };
+  ASSERT_EQ(Kinds().size(), std::size(cases));
+  std::vector<std::string> errorNames(1);  // ekNone has none
+  for (const Case& c : cases) {
+    const KindRow& row = KindOf(c.finding);
+    EXPECT_EQ(row.error, c.error) << c.cp932;
+    EXPECT_EQ(Cp932Name(row), c.cp932);
+    EXPECT_EQ(quenText::ToUtf8(c.cp932), row.name);
+    if (c.error == ekNone) continue;
+    EXPECT_EQ(KindOf(c.error), &row) << c.cp932;
+    errorNames.emplace_back(c.cp932);
+  }
+  EXPECT_EQ(ErrorKindNames(), errorNames);
+  EXPECT_EQ(KindOf(ekNone), nullptr);
+  EXPECT_EQ(KindOf(static_cast<int32_t>(ErrorKindNames().size())), nullptr);
+}
