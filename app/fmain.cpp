@@ -108,7 +108,7 @@ void TfmMain::RefreshSourceFolder() {
   UpdateRunActions();
   // The run reads the folder into TargetFiles and shows the same listing
   // here through its host, so the list and TargetFiles cannot disagree.
-  run_.RefreshSourceFolder();
+  run_.ReadFolder();
   hasTargets_ = !data_.TargetFiles.empty();
   UpdateRunActions();
 }

@@ -114,14 +114,14 @@ std::string_view ConversionRun::KeyOf(std::string_view line) const {
   return line.substr(0, line.find(data_.Delimiter));
 }
 
-void ConversionRun::RefreshSourceFolder() {
+void ConversionRun::ReadFolder() {
   chosenFolder_ = host_.ConfirmedFolder();
   data_.TargetFiles = ListFolderFiles(chosenFolder_);
   host_.FolderRead(chosenFolder_, data_.TargetFiles);
   if (data_.TargetFiles.empty()) MBox::Info(Sjis("指定したフォルダーにはファイルがありません"));
 }
 
-RunOutcome ConversionRun::actConvStartExecute() {
+RunOutcome ConversionRun::Run() {
   if (!Prepare()) return RunOutcome::kEndedEarly;
   return Execute();
 }
@@ -130,7 +130,7 @@ bool ConversionRun::Prepare() {
   output_.reset();
   oldImport_.clear();
   oldImportRemoved_ = false;
-  RefreshSourceFolder();
+  ReadFolder();
   log_.Clear();
   data_.ClearErrorList();
   data_.RunFindings.clear();
@@ -288,7 +288,7 @@ void ConversionRun::LogRegistrationSummary(bool reportFailed) {
 
 RunOutcome RunConversion(ConversionRun& run) {
   try {
-    return run.actConvStartExecute();
+    return run.Run();
   } catch (const std::exception& e) {
     ShowException(e);
     return RunOutcome::kFailed;

@@ -42,11 +42,11 @@ class ConversionRun {
 
   // The whole run: Prepare, then Execute when Prepare allows it. An
   // exception that ends the run propagates (the front end shows it).
-  RunOutcome actConvStartExecute();
+  RunOutcome Run();
 
   // Re-reads the confirmed folder into TargetFiles and tells the host; with
   // no files it shows "指定したフォルダーにはファイルがありません".
-  void RefreshSourceFolder();
+  void ReadFolder();
 
   // The steps that may end the run early with a box: reads the folder,
   // clears the log and the error list, creates and locks the output folder

@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     RunData runData;
     ConversionRun run(host, runData);
     presenter.errors = 0;
-    FUZZ_CHECK(run.actConvStartExecute() == RunOutcome::kCompleted);
+    FUZZ_CHECK(run.Run() == RunOutcome::kCompleted);
     FUZZ_CHECK(presenter.errors == 0);
   }
   FUZZ_CHECK(memory.OpenDescriptors() == 0);

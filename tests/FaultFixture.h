@@ -145,7 +145,7 @@ inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSyste
     {
       faulty::ScopedFileSystem installed(fileSystem);
       try {
-        out.result = run.actConvStartExecute();
+        out.result = run.Run();
       } catch (const std::exception& e) {
         out.threw = true;
         out.what = e.what();

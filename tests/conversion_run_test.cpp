@@ -443,7 +443,7 @@ TEST_F(Run, RunningTwiceGivesTheSameFiles) {
     first[name] = Out(name);
   }
   EXPECT_EQ(Block(" ファイルリスト（[×]は処理対象外ファイル）", " 全ファイル数:1個").size(), 3u);
-  run_.actConvStartExecute();
+  run_.Run();
   for (const auto& [name, bytes] : first) EXPECT_EQ(Out(name), bytes) << name;
   // The old import file the second run replaced is gone, under any name.
   std::set<std::string> names;
@@ -682,7 +682,7 @@ TEST(RunProperty, EveryRecordLineEndsUpInExactlyOnePlace) {
     RecordingPresenter boxes;
     RunData data;
     ConversionRun run(host, data);
-    run.actConvStartExecute();
+    run.Run();
 
     std::multiset<std::string> placed;
     auto add = [&](const std::string& bytes) {

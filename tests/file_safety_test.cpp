@@ -130,7 +130,7 @@ TEST(SmallStack, AWholeRunFitsAThreadWithA64KiBStack) {
       testing_support::RecordingPresenter boxes;
       RunData data;
       ConversionRun run(host, data);
-      return run.actConvStartExecute() == RunOutcome::kCompleted ? 0 : 1;
+      return run.Run() == RunOutcome::kCompleted ? 0 : 1;
     });
   });
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status);
