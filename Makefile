@@ -20,17 +20,20 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1 \
 deps:
 	@bash scripts/install-deps.sh
 
-configure: deps
+# Only configures: the package installer runs from the targets that build.
+configure:
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
-build: configure
+# deps first, configure after it even under make -j.
+build: deps
+	@$(MAKE) --no-print-directory configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: deps build
 	./$(BUILD)/app/TextCnv
 
 # The suite, the suite again under the sanitizers, then a short fuzzing round.
-test: build
+test: deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory fuzz-smoke

@@ -43,7 +43,7 @@ class MemoryFileSystem : public quenFile::FileSystem {
   int AccessAt(int dirFd, const char* name, int mode) override;
   int ListAt(int dirFd, std::vector<quenFile::DirEntry>& entries) override;
   int FileStatus(int fd, struct stat* st) override;
-  int FileSystemStatus(int fd, struct statfs* st) override;
+  int IsKernelFile(int fd) override;
   int ChangeMode(int fd, mode_t mode) override;
   int Lock(int fd, int operation) override;
   int Control(int fd, int command, int argument) override;

@@ -164,9 +164,9 @@ class FaultyFileSystem : public quenFile::FileSystem {
     if (int e = Enter(Op::kStat, fd)) return Fail(e);
     return FileSystem::FileStatus(fd, st);
   }
-  int FileSystemStatus(int fd, struct statfs* st) override {
+  int IsKernelFile(int fd) override {
     if (int e = Enter(Op::kStat, fd)) return Fail(e);
-    return FileSystem::FileSystemStatus(fd, st);
+    return FileSystem::IsKernelFile(fd);
   }
   int AccessAt(int dirFd, const char* name, int mode) override {
     if (int e = Enter(Op::kAccess)) return Fail(e);

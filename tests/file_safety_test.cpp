@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <set>
@@ -137,21 +138,64 @@ TEST(SmallStack, AWholeRunFitsAThreadWithA64KiBStack) {
   EXPECT_TRUE(fs::exists(dir / u8"処理後" / u8"処理結果.txt"));
 }
 
+// The seam's answer for each kind of open file: a kernel interface only on
+// Linux's own file systems, a bad descriptor an error.
+TEST(KernelFile, IsToldFromAFileOnADiskAndABadDescriptorFails) {
+  TempDir dir;
+  WriteBytes(dir / "plain.txt", "bytes");
+  struct Case {
+    fs::path path;
+    int answer;
+  };
+  std::vector<Case> cases = {{dir / "plain.txt", 0}, {"/dev/null", 0}};
+#ifdef __linux__
+  cases.push_back({"/proc/self/status", 1});
+#endif
+  for (const auto& [path, answer] : cases) {
+    SCOPED_TRACE(path.string());
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(quenFile::System().IsKernelFile(fd), answer);
+    ::close(fd);
+  }
+  const int closed = ::open((dir / "plain.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  ::close(closed);
+  errno = 0;
+  EXPECT_EQ(quenFile::System().IsKernelFile(closed), -1);
+  EXPECT_EQ(errno, EBADF);
+}
+
+// Linux writers save through a file without a name, linked in once whole:
+// the configure check must find O_TMPFILE there.
+TEST(UnnamedFile, IsMadeAndLinkedInOnLinux) {
+#ifndef __linux__
+  GTEST_SKIP() << "files without a name are Linux's";
+#endif
+  TempDir dir;
+  const int fd = quenFile::System().OpenUnnamed(dir.path().c_str(), 0644);
+  ASSERT_GE(fd, 0) << std::strerror(errno);
+  ASSERT_EQ(::write(fd, "whole", 5), 5);
+  EXPECT_EQ(quenFile::System().LinkUnnamed(fd, (dir / "named.txt").c_str()), 0);
+  ::close(fd);
+  EXPECT_EQ(ReadBytes(dir / "named.txt"), "whole");
+}
+
 TEST(SpecialFile, IsRefusedAsAnOpenFailureWithoutWaitingOrReading) {
   TempDir dir;
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
   fs::create_symlink(dir / "fifo", dir / "fifo-link");
   fs::create_symlink("/dev/null", dir / "null-link");
-  fs::create_symlink("/proc/self/status", dir / "status-link");
   fs::create_directory(dir / "folder");
-  const std::pair<fs::path, int> cases[] = {
-      {dir / "fifo", quenFile::kNotRegularFile},
-      {dir / "fifo-link", quenFile::kNotRegularFile},
-      {"/dev/null", quenFile::kNotRegularFile},
-      {dir / "null-link", quenFile::kNotRegularFile},
-      // A kernel file, regular by its mode, as /proc/kmsg is, whose reading waits.
-      {dir / "status-link", quenFile::kNotRegularFile},
-      {dir / "folder", EISDIR}};
+  std::vector<std::pair<fs::path, int>> cases = {{dir / "fifo", quenFile::kNotRegularFile},
+                                                 {dir / "fifo-link", quenFile::kNotRegularFile},
+                                                 {"/dev/null", quenFile::kNotRegularFile},
+                                                 {dir / "null-link", quenFile::kNotRegularFile},
+                                                 {dir / "folder", EISDIR}};
+#ifdef __linux__
+  // A kernel file, regular by its mode, as /proc/kmsg is, whose reading waits.
+  fs::create_symlink("/proc/self/status", dir / "status-link");
+  cases.emplace_back(dir / "status-link", quenFile::kNotRegularFile);
+#endif
   const std::pair<const char*, std::function<void(const fs::path&)>> readers[] = {
       {"ReadAll", [](const fs::path& p) { quenFile::ReadAll(p); }},
       {"ReadHead", [](const fs::path& p) { quenFile::ReadHead(p, 512); }},

@@ -7,6 +7,7 @@
 #include "MBox.h"
 #include "TestSupport.h"
 #include "quenFile.h"
+#include "quenPlatform.h"
 #include "quenUtil.h"
 
 using namespace testing_support;
@@ -132,6 +133,12 @@ TEST(IsBinaryFile, AFileThatCannotBeOpenedFailsWithItsName) {
     EXPECT_EQ(e.kind(), quenFile::FileError::Kind::kOpen);
     EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos);
   }
+}
+
+// The boxes' caption comes from it: each system's own way must find it.
+TEST(Platform, ProgramFileNameIsTheRunningProgramsOwn) {
+  EXPECT_TRUE(quenPlatform::ProgramFileName().starts_with("quen_lib_test"))
+      << quenPlatform::ProgramFileName();
 }
 
 TEST(MBox, CaptionIsTheProgramFileNameCutAtItsFirstDotWithTheRestLowerCase) {

@@ -57,11 +57,9 @@ int OpenForReading(int dirFd, const char* name, const std::filesystem::path& sho
   }
   if (S_ISDIR(st.st_mode)) throw FileError(FileError::Kind::kOpen, shown, EISDIR);
   if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kOpen, shown, kNotRegularFile);
-  struct statfs where {};
-  if (System().FileSystemStatus(fd.get(), &where) != 0) {
-    throw FileError(FileError::Kind::kOpen, shown, errno);
-  }
-  if (OnKernelFileSystem(where)) throw FileError(FileError::Kind::kOpen, shown, kNotRegularFile);
+  const int kernel = System().IsKernelFile(fd.get());
+  if (kernel < 0) throw FileError(FileError::Kind::kOpen, shown, errno);
+  if (kernel > 0) throw FileError(FileError::Kind::kOpen, shown, kNotRegularFile);
   const int flags = System().Control(fd.get(), F_GETFL, 0);
   if (flags < 0 || System().Control(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
     throw FileError(FileError::Kind::kOpen, shown, errno);

@@ -60,9 +60,12 @@ class FileSystem {
   virtual int AccessAt(int dirFd, const char* name, int mode);
   // List of the folder open as dirFd; returns 0 or an error number.
   virtual int ListAt(int dirFd, std::vector<DirEntry>& entries);
-  // fstat(2) and fstatfs(2) of an open file.
+  // fstat(2) of an open file.
   virtual int FileStatus(int fd, struct stat* st);
-  virtual int FileSystemStatus(int fd, struct statfs* st);
+  // Whether the open file lies on a kernel interface dressed as files, whose
+  // "regular" files may block or use up what is read: 1 if so, 0 if not, -1
+  // with errno when the system cannot tell.
+  virtual int IsKernelFile(int fd);
   // fchmod(2).
   virtual int ChangeMode(int fd, mode_t mode);
   // flock(2).
@@ -72,7 +75,8 @@ class FileSystem {
 
   // A file without a name in folder, open for writing (open(2) with
   // O_TMPFILE): nothing is left of it should the process die. -1 with
-  // EOPNOTSUPP, EISDIR or EINVAL where the system or file system has none.
+  // EOPNOTSUPP, EISDIR or EINVAL where the system or file system has none,
+  // and writers fall back to a hidden temporary.
   virtual int OpenUnnamed(const char* folder, mode_t mode);
   // Gives the unnamed file open as fd the name path (linkat(2)); EEXIST when
   // something is there already.
@@ -81,10 +85,6 @@ class FileSystem {
   // but a link.
   virtual int ReadLink(const char* path, std::string& target);
 };
-
-// Whether a file system (from FileSystemStatus) is a kernel interface
-// dressed as files, whose "regular" files may block or use up what is read.
-bool OnKernelFileSystem(const struct statfs& st);
 
 // The file system in use: the real one unless a test installed another.
 FileSystem& System();

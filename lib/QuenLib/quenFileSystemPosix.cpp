@@ -1,10 +1,12 @@
-// The file-system seam's real calls on POSIX.
+// The file-system seam's real calls on POSIX; what only some systems have
+// is chosen by quenConfig.h, the kernel-file check by CMake
+// (quenKernelFilesLinux.cpp or quenKernelFilesPosix.cpp).
 #include <dirent.h>
-#include <linux/magic.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "quenConfig.h"
 #include "quenFileSystem.h"
 
 namespace quenFile {
@@ -54,7 +56,19 @@ ssize_t FileSystem::Read(int fd, void* buffer, std::size_t size) {
 ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t size) {
   return ::write(fd, buffer, size);
 }
-int FileSystem::Sync(int fd) { return ::fdatasync(fd); }
+// The file's bytes on the disk; its times need not be.
+int FileSystem::Sync(int fd) {
+#if defined(HAVE_FDATASYNC)
+  return ::fdatasync(fd);
+#elif defined(HAVE_F_FULLFSYNC)
+  // fsync there leaves the bytes in the drive's cache; not every file system
+  // takes the full flush.
+  if (::fcntl(fd, F_FULLFSYNC) == 0) return 0;
+  return ::fsync(fd);
+#else
+  return ::fsync(fd);
+#endif
+}
 int FileSystem::SyncFolder(int dirFd) { return ::fsync(dirFd); }
 int FileSystem::Close(int fd) { return ::close(fd); }
 int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }
@@ -97,13 +111,13 @@ int FileSystem::ListAt(int dirFd, std::vector<DirEntry>& entries) {
   return ListOpened(fd, entries);
 }
 int FileSystem::FileStatus(int fd, struct stat* st) { return ::fstat(fd, st); }
-int FileSystem::FileSystemStatus(int fd, struct statfs* st) { return ::fstatfs(fd, st); }
 int FileSystem::ChangeMode(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int FileSystem::Lock(int fd, int operation) { return ::flock(fd, operation); }
 int FileSystem::Control(int fd, int command, int argument) {
   return ::fcntl(fd, command, argument);
 }
 
+#if defined(HAVE_O_TMPFILE)
 int FileSystem::OpenUnnamed(const char* folder, mode_t mode) {
   return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
 }
@@ -116,6 +130,11 @@ int FileSystem::LinkUnnamed(int fd, const char* path) {
   if (errno != ENOENT) return -1;
   return ::linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH);
 }
+#else
+// No files without a name: writers fall back to a hidden temporary.
+int FileSystem::OpenUnnamed(const char*, mode_t) { return errno = EOPNOTSUPP, -1; }
+int FileSystem::LinkUnnamed(int, const char*) { return errno = EOPNOTSUPP, -1; }
+#endif
 int FileSystem::ReadLink(const char* path, std::string& target) {
   char buffer[PATH_MAX];
   const ssize_t n = ::readlink(path, buffer, sizeof buffer);
@@ -123,26 +142,6 @@ int FileSystem::ReadLink(const char* path, std::string& target) {
   if (static_cast<std::size_t>(n) == sizeof buffer) return errno = ENAMETOOLONG, -1;
   target.assign(buffer, static_cast<std::size_t>(n));
   return 0;
-}
-
-bool OnKernelFileSystem(const struct statfs& st) {
-  switch (static_cast<unsigned long>(st.f_type)) {
-    case PROC_SUPER_MAGIC:
-    case SYSFS_MAGIC:
-    case DEBUGFS_MAGIC:
-    case TRACEFS_MAGIC:
-    case SECURITYFS_MAGIC:
-    case CGROUP_SUPER_MAGIC:
-    case CGROUP2_SUPER_MAGIC:
-    case BPF_FS_MAGIC:
-    case PSTOREFS_MAGIC:
-    case EFIVARFS_MAGIC:
-    case SELINUX_MAGIC:
-    case BINFMTFS_MAGIC:
-      return true;
-    default:
-      return false;
-  }
 }
 
 }  // namespace quenFile

@@ -483,12 +483,12 @@ int FileSystem::FileStatus(int fd, struct stat* st) {
   return StatusOfHandle(Table().Handle(fd), st);
 }
 
-int FileSystem::FileSystemStatus(int fd, struct statfs* st) {
+// Windows has no kernel interfaces dressed as disk files.
+int FileSystem::IsKernelFile(int fd) {
   if (Table().Handle(fd) == INVALID_HANDLE_VALUE) {
     errno = EBADF;
     return -1;
   }
-  *st = {};
   return 0;
 }
 
@@ -545,7 +545,5 @@ int FileSystem::ReadLink(const char* path, std::string& target) {
   target = Narrow(resolved);
   return 0;
 }
-
-bool OnKernelFileSystem(const struct statfs&) { return false; }
 
 }  // namespace quenFile

@@ -1,6 +1,6 @@
 // quenPlatform: the few facts the program asks of the operating system
-// itself, one implementation per platform (quenPlatformPosix.cpp,
-// quenPlatformWin32.cpp).
+// itself, one implementation per platform (quenPlatformPosix.cpp with
+// quenProgramNameLinux.cpp or quenProgramNamePosix.cpp, quenPlatformWin32.cpp).
 #pragma once
 
 #include <string>

@@ -1,19 +1,13 @@
+// What the program asks of a POSIX system; its own name comes from a file per
+// system (quenProgramNameLinux.cpp, quenProgramNamePosix.cpp).
 #include <signal.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "quenPlatform.h"
 
 namespace quenPlatform {
-
-std::string ProgramFileName() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.filename().string();
-}
 
 std::string UserLocaleName() {
   for (const char* var : {"LC_ALL", "LC_COLLATE", "LANG"}) {

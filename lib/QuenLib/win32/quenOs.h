@@ -39,9 +39,3 @@
 #ifndef EDQUOT
 #define EDQUOT 1133
 #endif
-
-// What the file layer asks of a file system: Windows has no kernel file
-// systems dressed as disks, so only the type is there, always 0.
-struct statfs {
-  long f_type;
-};
