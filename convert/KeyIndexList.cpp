@@ -107,8 +107,7 @@ void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCol
 }
 
 void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
-  // Collating is most of the cost of a large index: the keys are split
-  // among the cores, each with a collator of its own.
+  // Collating is most of a large index's cost: the keys are split among the cores.
   const std::size_t count = entries_.size() - from;
   if (count >= kKeysForShortcut) collator_->LearnShortcut();
   const std::size_t threads = std::clamp<std::size_t>(
@@ -118,8 +117,7 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   std::vector<std::exception_ptr> errors(threads);
   std::atomic<bool> failed{false};
   const auto bound = [&](std::size_t t) { return from + count * t / threads; };
-  // Share t collates [begin, end): its own keys, or those of the shares
-  // after it that no thread could be started for.
+  // Share t collates [begin, end): its own keys, and those of shares no thread started for.
   auto work = [&](std::size_t t, std::size_t begin, std::size_t end, const KeyCollator& collator,
                   const Progress& report) noexcept {
     try {

@@ -68,17 +68,6 @@ int OpenForReading(int dirFd, const char* name, const std::filesystem::path& sho
   return fd.release();
 }
 
-void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path) {
-  while (!bytes.empty()) {
-    const ssize_t n = System().Write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(FileError::Kind::kWrite, path, errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
 // A name in a folder descriptor, or a path with AT_FDCWD: a path is touched
 // by the path calls, as it always was; a name in a folder is never followed
 // when it is a symbolic link.
@@ -137,6 +126,17 @@ std::filesystem::path PathFromBytes(std::string_view bytes) {
 }
 
 namespace internal {
+
+void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path) {
+  while (!bytes.empty()) {
+    const ssize_t n = System().Write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(FileError::Kind::kWrite, path, errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
 
 namespace {
 
@@ -326,7 +326,7 @@ void AtomicWriter::Write(std::string_view bytes) {
   if (buffer_.size() + bytes.size() > kWriteBuffer) {
     Flush();
     if (bytes.size() >= kWriteBuffer) {
-      WriteFully(fd_, bytes, target_);
+      internal::WriteFully(fd_, bytes, target_);
       return;
     }
   }
@@ -334,7 +334,7 @@ void AtomicWriter::Write(std::string_view bytes) {
 }
 
 void AtomicWriter::Flush() {
-  WriteFully(fd_, buffer_, target_);
+  internal::WriteFully(fd_, buffer_, target_);
   buffer_.clear();
 }
 

@@ -42,6 +42,10 @@ std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path&
 std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
                        std::size_t maxBytes, ByteBuffer& out);
 
+// Writes all of bytes to fd, again after an interruption; FileError (write)
+// naming path otherwise.
+void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path);
+
 // ".<fileName>.tmp-<pid>-<n>", unique within the process; a name too long
 // for that to fit in NAME_MAX bytes is cut and a hash of it added.
 std::string TemporaryNameFor(std::string_view fileName);

@@ -13,6 +13,7 @@ namespace quenFile {
 namespace {
 
 using internal::Fd;
+using internal::WriteFully;
 using Kind = FileError::Kind;
 
 constexpr int kMostLinks = 40;  // as the kernel follows
@@ -33,17 +34,6 @@ std::string FollowLinks(std::string path, const std::filesystem::path& shown) {
     if (System().ReadLink(path.c_str(), target) != 0) throw FileError(Kind::kCreate, shown, errno);
     const std::filesystem::path next = PathFromBytes(target);
     path = PathBytes(next.is_absolute() ? next : PathFromBytes(path).parent_path() / next);
-  }
-}
-
-void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& shown) {
-  while (!bytes.empty()) {
-    const ssize_t n = System().Write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(Kind::kWrite, shown, errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
   }
 }
 
