@@ -59,14 +59,15 @@ class BoxRecorder {
   testing_support::RecordingPresenter recorder_{false};
 };
 
-// The record lines of the engine tests (CP932).
+// Record lines (CP932) and the failing file system, as the engine tests
+// have them.
 using faulty::FaultyFileSystem;
 using faulty::ScopedFileSystem;
 using testing_support::RecordLine;
 
-// Lines joined with CR LF, written as the file's bytes.
-// The shared WriteBytes and ReadBytes, for paths as Qt holds them: a file
-// that cannot be written or read throws and fails the test.
+// Lines joined with CR LF, written as the file's bytes. WriteBytes and
+// ReadBytes are the shared ones for paths as Qt holds them: a file that
+// cannot be written or read throws and fails the test.
 void WriteLines(const QString& path, const std::vector<std::string>& lines);
 void WriteBytes(const QString& path, std::string_view bytes);
 QByteArray ReadBytes(const QString& path);
