@@ -1,12 +1,10 @@
 // What the fault and bad-input tests share: a private folder, record lines,
-// one whole run with its boxes, log, exception and output files, and a
-// watchdog against runs that hang.
+// one whole run with its boxes, log, exception and output files.
 #pragma once
 
 #include <stdlib.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -54,16 +52,7 @@ inline std::map<std::string, std::string> FilesIn(const fs::path& folder) {
   return files;
 }
 
-// A record line of 30 TAB-separated fields (CP932); the unused fields hold
-// fillers that tell lines apart.
-inline std::string RecordLine(std::string_view id, std::string_view key,
-                              std::string_view title = "書名",
-                              std::string_view reading = "ショメイ",
-                              std::string_view ndc = "913.6") {
-  return testing_support::RecordLine(testing_support::Rec{std::string(id), std::string(key),
-                                                          std::string(title), std::string(reading),
-                                                          std::string(ndc)});
-}
+using testing_support::RecordLine;
 
 // The lines of bytes ending in CR LF; false when the last one has no break.
 inline bool SplitCrlf(std::string_view bytes, std::vector<std::string>& lines) {
@@ -161,37 +150,5 @@ inline Outcome RunFolder(const fs::path& folder, quenFile::FileSystem* fileSyste
   out.outputs = FilesIn(OutputDir(folder));
   return out;
 }
-
-// Ends the process when the guarded code has not finished in time, so a
-// hanging run fails instead of stalling the suite.
-class Watchdog {
- public:
-  Watchdog(std::chrono::seconds limit, std::string what) : what_(std::move(what)) {
-    thread_ = std::thread([this, limit] {
-      std::unique_lock lock(mutex_);
-      if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
-        std::fprintf(stderr, "FAILED: %s did not finish within the time limit (hang)\n",
-                     what_.c_str());
-        std::fflush(stderr);
-        std::_Exit(1);
-      }
-    });
-  }
-  ~Watchdog() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    done_cv_.notify_one();
-    thread_.join();
-  }
-
- private:
-  std::string what_;
-  std::mutex mutex_;
-  std::condition_variable done_cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
 
 }  // namespace faultfix

@@ -8,8 +8,8 @@
 #include <functional>
 #include <set>
 
-#include "KeyCollator.h"
 #include "FaultFixture.h"
+#include "KeyCollator.h"
 
 using namespace faultfix;
 
@@ -30,20 +30,27 @@ std::vector<std::string> ImportLines(const Outcome& o) {
 
 const std::string kGood = RecordLine("00000001", "GOOD");
 
+// A folder of good.txt and a file named name, made by make: the file is
+// rejected by the file check and the run completes without it.
+void ExpectRejected(const char* name, const std::function<void(const fs::path&)>& make) {
+  SCOPED_TRACE(name);
+  TempDir dir;
+  WriteBytes(dir.path() / "good.txt", Crlf({kGood}));
+  make(dir.path() / name);
+  const Outcome o = RunFolder(dir.path());
+  ASSERT_TRUE(o.Completed()) << o.Describe();
+  EXPECT_EQ(CountLines(o, std::string(" [×]") + name), 1u);
+  EXPECT_EQ(CountLines(o, " [○]good.txt"), 1u);
+  EXPECT_EQ(CountLines(o, "開始　エラーチェック"), 1u) << "the rejected file was checked";
+  EXPECT_EQ(ImportLines(o), std::vector<std::string>{kGood});
+}
+
 TEST(NotRecordFiles, AreRejectedByTheFileCheckWhileTheRunCompletes) {
   struct Case {
     const char* name;
     std::function<void(const fs::path&)> make;
   };
   const Case cases[] = {
-      {"huge-line.txt",
-       [](const fs::path& p) {
-         // 100 MB without a break, written in pieces to keep the test small.
-         std::ofstream out(p, std::ios::binary);
-         out << "00000009\t1\tHUGE\t";
-         const std::string chunk(1 << 20, 'x');
-         for (int i = 0; i < 100; ++i) out << chunk;
-       }},
       {"only-breaks.txt", [](const fs::path& p) { WriteBytes(p, std::string(5000, '\n')); }},
       {"only-crlf.txt",
        [](const fs::path& p) {
@@ -52,18 +59,17 @@ TEST(NotRecordFiles, AreRejectedByTheFileCheckWhileTheRunCompletes) {
          WriteBytes(p, bytes);
        }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    WriteBytes(dir.path() / "good.txt", Crlf({kGood}));
-    c.make(dir.path() / c.name);
-    const Outcome o = RunFolder(dir.path());
-    ASSERT_TRUE(o.Completed()) << o.Describe();
-    EXPECT_EQ(CountLines(o, std::string(" [×]") + c.name), 1u);
-    EXPECT_EQ(CountLines(o, " [○]good.txt"), 1u);
-    EXPECT_EQ(CountLines(o, "開始　エラーチェック"), 1u) << "the rejected file was checked";
-    EXPECT_EQ(ImportLines(o), std::vector<std::string>{kGood});
-  }
+  for (const Case& c : cases) ExpectRejected(c.name, c.make);
+}
+
+TEST(NotRecordFiles, AHundredMegabyteLineIsRejectedLikeTheOthers) {
+  ExpectRejected("huge-line.txt", [](const fs::path& p) {
+    // 100 MB without a break, written in pieces to keep the test small.
+    std::ofstream out(p, std::ios::binary);
+    out << "00000009\t1\tHUGE\t";
+    const std::string chunk(1 << 20, 'x');
+    for (int i = 0; i < 100; ++i) out << chunk;
+  });
 }
 
 TEST(RecordOfAMillionFields, IsCarriedIntoTheImportFileUnchanged) {
@@ -261,11 +267,8 @@ TEST(EntriesThatAreNotFiles, AreLeftOutOfTheListAndTheRunDoesNotHang) {
     TempDir dir;
     WriteBytes(dir.path() / "good.txt", Crlf({kGood}));
     c.make(dir.path() / c.name);
-    Outcome o;
-    {
-      Watchdog watchdog(std::chrono::seconds(60), std::string("run with ") + c.name);
-      o = RunFolder(dir.path());
-    }
+    // A run that hangs on the entry is ended by the test's time limit.
+    const Outcome o = RunFolder(dir.path());
     ASSERT_TRUE(o.Completed()) << o.Describe();
     EXPECT_TRUE(o.LogHas(" 全ファイル数:1個"));
     EXPECT_FALSE(o.LogHas(c.name)) << "the entry was listed";

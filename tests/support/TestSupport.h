@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "FileBytes.h"
 #include "MBox.h"
+#include "RecordLine.h"
 #include "RunHost.h"
 #include "TempDir.h"
 #include "quenText.h"
@@ -17,57 +19,6 @@
 namespace testing_support {
 
 namespace fs = std::filesystem;
-
-inline std::string Cp932(std::string_view utf8) { return quenText::FromUtf8(utf8); }
-
-// A record line of 30 TAB-separated fields; the fields the run reads are
-// set, the others are recognisable fillers. Texts are UTF-8 and end up CP932.
-struct Rec {
-  std::string id = "00000001";
-  std::string key = "K1";
-  std::string title = "書名";
-  std::string reading = "ショメイ";
-  std::string ndc = "913.6";
-  int fields = 30;
-};
-
-inline std::string RecordLine(const Rec& r) {
-  std::string line;
-  for (int f = 0; f < r.fields; ++f) {
-    if (f > 0) line += '\t';
-    switch (f) {
-      case 0:
-        line += r.id;
-        break;
-      case 1:
-        line += "1";
-        break;
-      case 2:
-        line += r.key;
-        break;
-      case 3:
-        line += r.title;
-        break;
-      case 4:
-        line += r.reading;
-        break;
-      case 9:
-        line += r.ndc;
-        break;
-      default:
-        line += "f" + std::to_string(f) + "-" + r.id;
-        break;
-    }
-  }
-  return Cp932(line);
-}
-
-// Lines joined with CR LF after each, as a record file holds them.
-inline std::string Crlf(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += l + "\r\n";
-  return out;
-}
 
 class RecordingHost : public RunHost {
  public:
@@ -90,18 +41,29 @@ class RecordingHost : public RunHost {
   fs::path folder_;
 };
 
-// Records every message box instead of showing it; restores on exit.
+// Records every message box instead of showing it and answers OK; onBox,
+// when set, runs for each box on the thread that asks for it. Installed as
+// the boxes' presenter for its lifetime unless install is false (the
+// window's presenter then hands it the boxes).
 class RecordingPresenter : public MessagePresenter {
  public:
-  RecordingPresenter() { previous_ = MBox::SetPresenter(this); }
-  ~RecordingPresenter() override { MBox::SetPresenter(previous_); }
+  explicit RecordingPresenter(bool install = true)
+      : installed_(install), previous_(install ? MBox::SetPresenter(this) : nullptr) {}
+  ~RecordingPresenter() override {
+    if (installed_) MBox::SetPresenter(previous_);
+  }
+  RecordingPresenter(const RecordingPresenter&) = delete;
+  RecordingPresenter& operator=(const RecordingPresenter&) = delete;
   int Present(const MessageBoxRequest& box) override {
     boxes.push_back(box);
+    if (onBox) onBox(box);
     return MBox::kIdOk;
   }
   std::vector<MessageBoxRequest> boxes;
+  std::function<void(const MessageBoxRequest&)> onBox;
 
  private:
+  bool installed_;
   MessagePresenter* previous_;
 };
 

@@ -1,6 +1,5 @@
 #include "WindowTestSupport.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <optional>
 
@@ -43,15 +42,19 @@ QString PrivateHome::NewFolder(const QString& name) const {
   return path;
 }
 
-void BoxRecorder::Attach(TfmMain& window) {
-  window.Presenter().SetShower([this](const MessageBoxRequest& request) {
-    RecordedBox box{QString::fromStdString(request.Utf8Text()), Decoded(request.caption),
-                    request.flags, QThread::currentThread() == qApp->thread(),
-                    QString::fromStdString(request.copyText)};
+BoxRecorder::BoxRecorder() {
+  recorder_.onBox = [this](const MessageBoxRequest& request) {
+    const RecordedBox box{QString::fromStdString(request.Utf8Text()), Decoded(request.caption),
+                          request.flags, QThread::currentThread() == qApp->thread(),
+                          QString::fromStdString(request.copyText)};
     boxes.append(box);
     if (onBox) onBox(box);
-    return MBox::kIdOk;
-  });
+  };
+}
+
+void BoxRecorder::Attach(TfmMain& window) {
+  window.Presenter().SetShower(
+      [this](const MessageBoxRequest& request) { return recorder_.Present(request); });
 }
 
 QStringList BoxRecorder::Texts() const {
@@ -60,60 +63,16 @@ QStringList BoxRecorder::Texts() const {
   return texts;
 }
 
-FailingFileSystem::FailingFileSystem(Call call, std::string name, int error)
-    : call_(call), name_(std::move(name)), error_(error), previous_(quenFile::SetSystem(this)) {}
-
-FailingFileSystem::~FailingFileSystem() { quenFile::SetSystem(previous_); }
-
-bool FailingFileSystem::Fails(Call call, const char* path) const {
-  return call == call_ && std::filesystem::path(path).filename().native() == name_;
-}
-
-int FailingFileSystem::Open(const char* path, int flags, mode_t mode) {
-  if (Fails(Call::kOpen, path)) return errno = error_, -1;
-  return FileSystem::Open(path, flags, mode);
-}
-
-int FailingFileSystem::MakeDirectory(const char* path, mode_t mode) {
-  if (Fails(Call::kMakeDirectory, path)) return errno = error_, -1;
-  return FileSystem::MakeDirectory(path, mode);
-}
-
-int FailingFileSystem::Unlink(const char* path) {
-  if (Fails(Call::kUnlink, path)) return errno = error_, -1;
-  return FileSystem::Unlink(path);
-}
-
-int FailingFileSystem::UnlinkAt(int dirFd, const char* name, int flags) {
-  if (Fails(Call::kUnlink, name)) return errno = error_, -1;
-  return FileSystem::UnlinkAt(dirFd, name, flags);
-}
-
-std::string RecordLine(int id, std::string_view key, std::string_view title,
-                       std::string_view reading, std::string_view ndc) {
-  const QByteArray idText = QByteArray::number(20260000 + id);
-  std::string line = idText.toStdString() + "\t1\t" + std::string(key) + "\t" + std::string(title) +
-                     "\t" + std::string(reading) + "\t著者\t出版社\t2026\t100p\t" +
-                     std::string(ndc);
-  for (int field = 10; field < 25; ++field) line += "\t-";
-  return quenText::FromUtf8(line);
-}
-
 void WriteLines(const QString& path, const std::vector<std::string>& lines) {
-  std::string bytes;
-  for (const std::string& line : lines) bytes += line + "\r\n";
-  WriteBytes(path, bytes);
+  WriteBytes(path, testing_support::Crlf(lines));
 }
 
 void WriteBytes(const QString& path, std::string_view bytes) {
-  QFile file(path);
-  QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-  file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  testing_support::WriteBytes(ToPath(path), bytes);
 }
 
 QByteArray ReadBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  return QByteArray::fromStdString(testing_support::ReadBytes(ToPath(path)));
 }
 
 void CopyFolder(const QString& from, const QString& to) {

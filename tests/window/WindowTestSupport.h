@@ -1,6 +1,7 @@
-// What the window suites share: a private home with a desktop folder, record
-// files in CP932, a recorder that takes the place of message boxes, a file
-// system that fails one chosen call, and driving the window's actions.
+// What the window suites share: a private home with a desktop folder, the
+// shared test support (tests/support: record lines, files as bytes, the box
+// recorder, the failing file system) seen through Qt types, and driving the
+// window's actions.
 #pragma once
 
 #include <functional>
@@ -12,8 +13,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "FaultyFileSystem.h"
 #include "MBox.h"
-#include "quenFileSystem.h"
+#include "RecordLine.h"
+#include "TestSupport.h"
 
 class QPlainTextEdit;
 class TfmMain;
@@ -39,46 +42,32 @@ struct RecordedBox {
   QString copyText;  // what its 「コピー」 button copies; empty: none
 };
 
-// Records the window's boxes instead of showing them; onBox, when set, runs
-// for each box on the thread that shows it, before it is answered.
+// The shared box recorder attached to the window's presenter, its boxes
+// seen as RecordedBox; onBox, when set, runs for each box on the thread
+// that shows it, before it is answered.
 class BoxRecorder {
  public:
-  BoxRecorder() = default;
-  explicit BoxRecorder(TfmMain& window) { Attach(window); }
+  BoxRecorder();
+  explicit BoxRecorder(TfmMain& window) : BoxRecorder() { Attach(window); }
   void Attach(TfmMain& window);
   QStringList Texts() const;
 
   QList<RecordedBox> boxes;
   std::function<void(const RecordedBox&)> onBox;
-};
-
-// Fails every call of one kind on paths whose file name is name, with errno
-// error; installed for its lifetime.
-class FailingFileSystem : public quenFile::FileSystem {
- public:
-  enum class Call { kOpen, kMakeDirectory, kUnlink };
-  FailingFileSystem(Call call, std::string name, int error);
-  ~FailingFileSystem() override;
-
-  int Open(const char* path, int flags, mode_t mode) override;
-  int MakeDirectory(const char* path, mode_t mode) override;
-  int Unlink(const char* path) override;
-  int UnlinkAt(int dirFd, const char* name, int flags) override;
 
  private:
-  bool Fails(Call call, const char* path) const;
-
-  Call call_;
-  std::string name_;
-  int error_;
-  quenFile::FileSystem* previous_;
+  testing_support::RecordingPresenter recorder_{false};
 };
 
-// One record line (CP932): 25 tab-separated fields with the given id (8
-// digits), key, title, reading and classification number.
-std::string RecordLine(int id, std::string_view key, std::string_view title,
-                       std::string_view reading, std::string_view ndc = "913.6");
-// Lines joined with CR LF, written as the file's bytes.
+// Record lines (CP932) and the failing file system, as the engine tests
+// have them.
+using faulty::FaultyFileSystem;
+using faulty::ScopedFileSystem;
+using testing_support::RecordLine;
+
+// Lines joined with CR LF, written as the file's bytes. WriteBytes and
+// ReadBytes are the shared ones for paths as Qt holds them: a file that
+// cannot be written or read throws and fails the test.
 void WriteLines(const QString& path, const std::vector<std::string>& lines);
 void WriteBytes(const QString& path, std::string_view bytes);
 QByteArray ReadBytes(const QString& path);

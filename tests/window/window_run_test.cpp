@@ -178,7 +178,9 @@ void WindowRunTest::aFailingStageIsShownAndTheProgramGoesOn() {
   ConfirmFolder(window, folder);
   {
     // The file check cannot open this file at all.
-    FailingFileSystem locked(FailingFileSystem::Call::kOpen, "02_追加分.txt", EACCES);
+    FaultyFileSystem locked;
+    locked.FailOnName(faulty::Op::kOpen, "02_追加分.txt", EACCES);
+    ScopedFileSystem installed(&locked);
     QVERIFY(RunToEnd(window));
   }
   const quenFile::FileError expected(quenFile::FileError::Kind::kOpen,
@@ -209,10 +211,10 @@ void WindowRunTest::aRunEndingEarlyLeavesTheWindowReady_data() {
   QTest::addColumn<bool>("oldImport");
   QTest::addColumn<QString>("box");
   QTest::newRow("output folder cannot be made")
-      << int(FailingFileSystem::Call::kMakeDirectory) << QByteArray("処理後") << false
+      << int(faulty::Op::kMkdir) << QByteArray("処理後") << false
       << QStringLiteral("が作成できません\r\n処理を中断します。");
   QTest::newRow("old import file cannot be deleted")
-      << int(FailingFileSystem::Call::kUnlink) << QByteArray("取込用.txt") << true
+      << int(faulty::Op::kUnlink) << QByteArray("取込用.txt") << true
       << QStringLiteral("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい");
 }
 
@@ -231,8 +233,9 @@ void WindowRunTest::aRunEndingEarlyLeavesTheWindowReady() {
   BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   {
-    FailingFileSystem failing(static_cast<FailingFileSystem::Call>(call), name.toStdString(),
-                              EACCES);
+    FaultyFileSystem failing;
+    failing.FailOnName(static_cast<faulty::Op>(call), name.toStdString(), EACCES);
+    ScopedFileSystem installed(&failing);
     QVERIFY(RunToEnd(window));
   }
   QCOMPARE(boxes.boxes.size(), 1);

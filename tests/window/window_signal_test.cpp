@@ -37,7 +37,10 @@ QStringList Temporaries(const QString& folder) {
 bool AllStopped(qint64 pid) {
   const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
   for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-    const QByteArray stat = ReadBytes(tasks.filePath(task) + QStringLiteral("/stat"));
+    // A thread may end between the listing and the read.
+    QFile file(tasks.filePath(task) + QStringLiteral("/stat"));
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray stat = file.readAll();
     const qsizetype close = stat.lastIndexOf(')');
     if (close < 0 || close + 2 >= stat.size()) return false;
     const char state = stat.at(close + 2);

@@ -71,6 +71,13 @@ class FaultyFileSystem : public quenFile::FileSystem {
     std::lock_guard lock(mutex_);
     onFile_ = FileFault{std::move(path), op, n, errorNumber, 0};
   }
+  // Every open, mkdir or unlink (op) of a file named fileName, in any
+  // folder, fails with errorNumber: a file another program holds, a folder
+  // that may not be made.
+  void FailOnName(Op op, std::string fileName, int errorNumber) {
+    std::lock_guard lock(mutex_);
+    onName_ = NameFault{op, std::move(fileName), errorNumber};
+  }
 
   long Count(Op op) const {
     std::lock_guard lock(mutex_);
@@ -141,15 +148,15 @@ class FaultyFileSystem : public quenFile::FileSystem {
     return result;
   }
   int Unlink(const char* path) override {
-    if (int e = Enter(Op::kUnlink)) return Fail(e);
+    if (int e = Enter(Op::kUnlink, -1, path)) return Fail(e);
     return FileSystem::Unlink(path);
   }
   int UnlinkAt(int dirFd, const char* name, int flags) override {
-    if (int e = Enter(Op::kUnlink)) return Fail(e);
+    if (int e = Enter(Op::kUnlink, -1, name)) return Fail(e);
     return FileSystem::UnlinkAt(dirFd, name, flags);
   }
   int MakeDirectory(const char* path, mode_t mode) override {
-    if (int e = Enter(Op::kMkdir)) return Fail(e);
+    if (int e = Enter(Op::kMkdir, -1, path)) return Fail(e);
     return FileSystem::MakeDirectory(path, mode);
   }
   int Status(const char* path, struct stat* st, bool follow) override {
@@ -219,12 +226,20 @@ class FaultyFileSystem : public quenFile::FileSystem {
     long seen = 0;        // calls of kind op on the file so far
     std::set<int> fds{};  // open descriptors of the file
   };
+  struct NameFault {
+    Op op = Op::kOpen;
+    std::string fileName;  // empty: none
+    int errorNumber = 0;
+  };
 
-  // Counts the call, on descriptor fd when it has one; the error number to
-  // fail it with, or 0.
-  int Enter(Op op, int fd = -1) {
+  // Counts the call, on descriptor fd or on path when it has one; the error
+  // number to fail it with, or 0.
+  int Enter(Op op, int fd = -1, std::string_view path = {}) {
     std::lock_guard lock(mutex_);
     const long n = ++counts_[static_cast<std::size_t>(op)];
+    if (op == onName_.op && !onName_.fileName.empty() && FileName(path) == onName_.fileName) {
+      return onName_.errorNumber;
+    }
     if (fd >= 0 && op == onFile_.op && onFile_.fds.contains(fd) && ++onFile_.seen == onFile_.n) {
       return onFile_.errorNumber;
     }
@@ -244,13 +259,17 @@ class FaultyFileSystem : public quenFile::FileSystem {
         return onFile_.errorNumber;
       }
     }
-    if (int e = Enter(Op::kOpen)) return e;
+    if (int e = Enter(Op::kOpen, -1, path)) return e;
     if (!unreadable_.empty() && unreadable_ == path) return EACCES;
     if (!vanish_.empty() && vanish_ == path) {
       ::unlink(path.c_str());
       vanish_.clear();
     }
     return 0;
+  }
+  static std::string_view FileName(std::string_view path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
   }
   // The path of name in the folder open as dirFd.
   std::string PathAt(int dirFd, const char* name) {
@@ -293,6 +312,7 @@ class FaultyFileSystem : public quenFile::FileSystem {
   std::string vanish_;
   std::string unreadable_;
   FileFault onFile_;
+  NameFault onName_;
   bool injected_ = false;
   int injectedErrno_ = 0;
   std::map<std::string, std::vector<std::string>> committed_;
