@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "FindingsXlsx.h"
@@ -96,13 +97,16 @@ TEST(FindingsXlsx, RecordValuesAreTextCellsAndTheLineANumber) {
   EXPECT_GE(std::stod(facts["col 2"].substr(facts["col 2"].find(' ') + 1)), 13.0);
 }
 
-// Written as the CSV is: complete or not at all, the file's permission bits
-// kept, and failures named after the file the user gave.
+// Saved as the CSV is: the file's permission bits kept, nothing left beside
+// it or in the temporary folder, and failures named after the file the user
+// gave.
 TEST(FindingsXlsx, IsSavedAsTheOtherOutputsAre) {
   Findings findings;
   findings.Add(FindingKind::kTitleBlank, "a.txt", 1, RecordLine(R("K1", "", "913.6")));
   TempDir dir;
   TempDir temporary;
+  const char* const tmpdir = std::getenv("TMPDIR");
+  const std::string previous = tmpdir ? tmpdir : "";
   ::setenv("TMPDIR", temporary.path().c_str(), 1);
   const fs::path file = dir / "out.xlsx";
   WriteBytes(file, "old");
@@ -127,5 +131,9 @@ TEST(FindingsXlsx, IsSavedAsTheOtherOutputsAre) {
     EXPECT_EQ(e.errorNumber(), ENOENT);
   }
   EXPECT_TRUE(fs::is_empty(temporary.path()));
-  ::unsetenv("TMPDIR");
+  if (tmpdir) {
+    ::setenv("TMPDIR", previous.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
 }
