@@ -98,19 +98,23 @@ class Sheet {
     format_set_bold(header_);
   }
 
-  template <typename Row>
-  void Add(const Row& row, bool header) {
+  void AddHeader() {
+    const auto& header = FindingHeader();
+    for (std::size_t c = 0; c < header.size(); ++c) AddText(c, header[c], header_);
+    ++rows_;
+  }
+
+  void AddFinding(const Finding& finding) {
+    const FindingRow row = RowOf(finding);
     for (std::size_t c = 0; c < row.size(); ++c) {
-      const std::string_view text = Fitting(row[c]);
-      widths_[c] = std::max(widths_[c], Width(text));
-      const auto column = static_cast<lxw_col_t>(c);
-      // Only a cell of the line counter is a number; a record's text stays text.
-      const lxw_error error =
-          !header && c == kLineCell
-              ? worksheet_write_number(sheet_, rows_, column, std::stod(std::string(text)), nullptr)
-              : worksheet_write_string(sheet_, rows_, column, std::string(text).c_str(),
-                                       header ? header_ : nullptr);
-      Check(error);
+      if (c != kLineCell) {
+        AddText(c, row[c], nullptr);
+        continue;
+      }
+      // The line counter's number is the one number; a record's text stays text.
+      widths_[c] = std::max(widths_[c], row[c].size());
+      Check(worksheet_write_number(sheet_, rows_, static_cast<lxw_col_t>(c),
+                                   static_cast<double>(finding.line), nullptr));
     }
     ++rows_;
   }
@@ -127,6 +131,13 @@ class Sheet {
   }
 
  private:
+  void AddText(std::size_t c, std::string_view text, lxw_format* format) {
+    text = Fitting(text);
+    widths_[c] = std::max(widths_[c], Width(text));
+    Check(worksheet_write_string(sheet_, rows_, static_cast<lxw_col_t>(c),
+                                 std::string(text).c_str(), format));
+  }
+
   void Check(lxw_error error) const {
     if (error == LXW_NO_ERROR) return;
     Fail(FileError::Kind::kWrite, shown_,
@@ -154,8 +165,8 @@ void WriteWorkbook(const Findings& findings, const std::string& file, std::strin
   if (book == nullptr) Fail(FileError::Kind::kCreate, shown, errno);
   try {
     Sheet sheet(book, shown);
-    sheet.Add(FindingHeader(), true);
-    for (const Finding& finding : findings) sheet.Add(RowOf(finding), false);
+    sheet.AddHeader();
+    for (const Finding& finding : findings) sheet.AddFinding(finding);
     sheet.Finish();
   } catch (...) {
     // Closing writes the file; it goes with the scratch folder.
@@ -169,6 +180,8 @@ void WriteWorkbook(const Findings& findings, const std::string& file, std::strin
 }  // namespace
 
 void SaveFindingsXlsx(const Findings& findings, const fs::path& path) {
+  // A sheet has room for so many rows, the header's among them.
+  if (findings.size() >= LXW_ROW_MAX) Fail(FileError::Kind::kWrite, path, EFBIG);
   const ScratchFolder scratch(path);
   std::string folder = quenPlatform::CLibraryPath(scratch.path());
   if (folder.empty()) Fail(FileError::Kind::kCreate, path, ENAMETOOLONG);

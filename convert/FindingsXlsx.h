@@ -16,7 +16,8 @@ inline constexpr const char* kFindingsSheetName = "処理結果の一覧";
 // as wide as its widest value; every cell RowOf gives from a record (種類,
 // キー, 書名, ヨミ, NDC, ファイル) is a text cell, never read as a number,
 // date or formula, and 行 is a number. A value longer than a cell holds
-// (32,767 characters) is cut there.
+// (32,767 characters) is cut there; more findings than a sheet holds
+// (1,048,575) are refused (EFBIG), before anything is written.
 //
 // path is written as quenFile::SaveAs writes it: a regular file is replaced
 // once the workbook is complete, a device or FIFO written in place, a
