@@ -32,8 +32,9 @@ textcnv_wine_setup
 folder=$(textcnv_driver_folder "$folder")
 exe=$folder/TextCnv.exe
 driver=$folder/textcnv-screenshot.exe
-export QT_LOGGING_RULES=textcnv.instance.debug=true QT_FORCE_STDERR_LOGGING=1
-unset QT_MESSAGE_PATTERN
+# Wine hands no QT_ variable of the host to a Windows program, only the
+# WINEQT_ ones, without their WINE.
+export WINEQT_LOGGING_RULES=textcnv.instance.debug=true WINEQT_FORCE_STDERR_LOGGING=1
 trace='textcnv.instance: '
 log=$textcnv_wine_tmp/logs
 mkdir -p "$log"
