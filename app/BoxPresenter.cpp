@@ -11,7 +11,6 @@
 #include <QThread>
 #include <QWidget>
 
-#include "TestHooks.h"
 #include "quenText.h"
 
 namespace {
@@ -143,7 +142,6 @@ int ShowMessageBox(QWidget* parent, const MessageBoxRequest& box) {
   message.setDefaultButton(QMessageBox::Ok);
   FitText(message);
   if (box.flags & MBox::kTopmost) message.setWindowFlag(Qt::WindowStaysOnTopHint);
-  AnswerBoxForTest(message);
   message.exec();
   return MBox::kIdOk;
 }

@@ -25,6 +25,8 @@ bool OnlyOursToChange(const QString& path) {
   return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+// One of the desktop's own folders (XDG_RUNTIME_DIR, XDG_CACHE_HOME), as the
+// session sets it; the program has no variables of its own.
 QString EnvironmentFolder(const char* name) {
   const QString path = qEnvironmentVariable(name);
   return QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QString();

@@ -13,7 +13,7 @@
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 
-#include "TestHooks.h"
+#include "InstanceTrace.h"
 
 namespace {
 
@@ -50,12 +50,12 @@ class TActivationTrace : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::WindowActivate) TraceInstance(QStringLiteral("active"));
+    if (event->type() == QEvent::WindowActivate) qCDebug(lcInstance) << "active";
     if (event->type() == QEvent::WindowStateChange) {
       const auto* change = static_cast<QWindowStateChangeEvent*>(event);
       const bool was = change->oldState().testFlag(Qt::WindowMinimized);
       const bool is = static_cast<QWidget*>(watched)->isMinimized();
-      if (was != is) TraceInstance(QStringLiteral("minimized=%1->%2").arg(int(was)).arg(int(is)));
+      if (was != is) qCDebug(lcInstance).nospace() << "minimized=" << int(was) << "->" << int(is);
     }
     return QObject::eventFilter(watched, event);
   }
@@ -95,14 +95,14 @@ bool TSingleInstance::ActivateRunning(int timeoutMs) {
     if (search.found || deadline.hasExpired()) break;
     QThread::msleep(100);
   }
-  if (search.found) TraceInstance(QStringLiteral("brought forward"));
+  if (search.found) qCDebug(lcInstance) << "brought forward";
   return search.found;
 }
 
 TWindowMark TSingleInstance::MarkWindow(QWidget& window) {
   const HWND handle = reinterpret_cast<HWND>(window.winId());
   if (SetPropW(handle, platform_->name.c_str(), kInstanceMarker) == 0) return TWindowMark();
-  if (TracingInstance()) new TActivationTrace(window);
+  if (lcInstance().isDebugEnabled()) new TActivationTrace(window);
   // A property must be gone before its window is destroyed.
   return TWindowMark([handle, name = platform_->name] { RemovePropW(handle, name.c_str()); });
 }

@@ -30,7 +30,9 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING
   -DTEXTCNV_WINDOWS_PREFIX="$prefix" \
   -DTEXTCNV_XLSXWRITER_PREFIX="$xlsxwriter/prefix" -DICU_DATA_LIBRARY_RELEASE="$icu_data/libicudt-file.a" \
   -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target TextCnv textcnv-batch
+# The tests' driver of the window too, for the checks under wine; it is
+# not laid out with the programs.
+cmake --build "$build" -j "$(nproc)" --target TextCnv textcnv-batch textcnv-screenshot
 
 rm -rf "$dist"
 mkdir -p "$dist/platforms" "$dist/styles"

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Proves the Windows single-instance guard under wine, with real TextCnv.exe
 # processes on an Xvfb display (Qt's windows platform, so real top-level
-# windows that carry the property):
+# windows that carry the property), the first of them, where it must be
+# minimised or open its folder browser, the tests' driver running the same
+# start-up (textcnv-screenshot.exe --start, tests/window/TextCnvDriver.h):
 #   instance-test.sh [FOLDER]   FOLDER holds TextCnv.exe (default
 #                               build-windows/app, or a dist folder)
-# 1. A first start, minimised, runs and prints "listening".
+# The guard's trace (app/InstanceTrace.h) tells what each process did.
+# 1. A first start, minimised, runs and says "listening".
 # 2. A second start finds its window, restores and raises it, ends with 0
 #    without ever listening; the first is restored and still runs.
 # 3. A third start does the same.
@@ -26,6 +29,13 @@ fi
 # shellcheck source=scripts/windows/wine-env.sh disable=SC2154  # it sets textcnv_wine_tmp
 source "$root/scripts/windows/wine-env.sh"
 textcnv_wine_setup
+folder=$(textcnv_driver_folder "$folder")
+exe=$folder/TextCnv.exe
+driver=$folder/textcnv-screenshot.exe
+# Wine hands no QT_ variable of the host to a Windows program, only the
+# WINEQT_ ones, without their WINE.
+export WINEQT_LOGGING_RULES=textcnv.instance.debug=true WINEQT_FORCE_STDERR_LOGGING=1
+trace='textcnv.instance: '
 log=$textcnv_wine_tmp/logs
 mkdir -p "$log"
 failures=0
@@ -45,24 +55,27 @@ wait_for() {
   return 1
 }
 
+# start_first NAME PROGRAM [DRIVER OPTION...]
 start_first() {
-  TEXTCNV_TRACE_INSTANCE=$2 wine "$exe" >"$log/$1" 2>&1 &
+  local name=$1
+  shift
+  wine "$@" >"$log/$name" 2>&1 &
   first_pid=$!
-  wait_for "$log/$1" listening 90 || fail "$1 never listened: $(cat "$log/$1")"
+  wait_for "$log/$name" "${trace}listening" 90 || fail "$name never listened: $(cat "$log/$name")"
 }
 
 # later_start NAME: a start while the first runs must end at once.
 later_start() {
   local status=0
-  TEXTCNV_TRACE_INSTANCE=1 timeout 120 wine "$exe" >"$log/$1" 2>&1 || status=$?
+  timeout 120 wine "$exe" >"$log/$1" 2>&1 || status=$?
   [ "$status" = 0 ] || fail "$1 ended with $status"
-  textcnv_has_line "$log/$1" listening && fail "$1 ran as a second instance"
-  textcnv_has_line "$log/$1" "brought forward" || fail "$1 did not find the running window"
+  textcnv_has_line "$log/$1" "${trace}listening" && fail "$1 ran as a second instance"
+  textcnv_has_line "$log/$1" "${trace}brought forward" || fail "$1 did not find the running window"
 }
 
-start_first first minimized
+start_first first "$driver" --start --minimized
 later_start second
-wait_for "$log/first" "minimized=1->0" 30 || fail "the first was not restored: $(cat "$log/first")"
+wait_for "$log/first" "${trace}minimized=1->0" 30 || fail "the first was not restored: $(cat "$log/first")"
 kill -0 "$first_pid" 2>/dev/null || fail "the first ended"
 later_start third
 kill -0 "$first_pid" 2>/dev/null || fail "the first ended after the third start"
@@ -70,11 +83,11 @@ kill -0 "$first_pid" 2>/dev/null || fail "the first ended after the third start"
 # Ending every wine process ends the first; its mutex goes with it.
 wineserver -k
 wait "$first_pid" 2>/dev/null || true
-start_first next 1
+start_first next "$exe"
 wineserver -k
 
 wait "$first_pid" 2>/dev/null || true
-start_first browsing browser
+start_first browsing "$driver" --start --open browser
 wait_for "$log/browsing" modal 60 || fail "the folder browser did not open: $(cat "$log/browsing")"
 later_start over-browser
 kill -0 "$first_pid" 2>/dev/null || fail "the first ended under its folder browser"

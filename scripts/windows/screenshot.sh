@@ -7,9 +7,11 @@
 # BIN is the folder holding TextCnv.exe (default build-windows/app, or a
 # dist folder); FOLDER (default samples/basic) is copied to "取込データ" on
 # the desktop of a private wine prefix and left as it is; OUTPUT defaults to
-# docs/windows.png. The program takes the copy as if confirmed in its folder
-# browser, converts it with its boxes answered unseen and saves what the
-# screen shows of its window (TEXTCNV_CONVERT_FOR_TEST, app/TestHooks.h).
+# docs/windows.png. The tests' driver (textcnv-screenshot.exe --start,
+# tests/window/TextCnvDriver.h), put beside the programs, starts the window as
+# TextCnv.exe does, takes the copy as if confirmed in its folder browser,
+# converts it with its boxes answered unseen, prints the texts of the log's
+# context menu and saves what the screen shows of the window.
 # Wine runs as a virtual desktop, so the window has the frame Windows draws.
 set -euo pipefail
 
@@ -47,16 +49,16 @@ rm -rf "$copy/処理後"
 picture=$textcnv_wine_tmp/windows.png
 log=$textcnv_wine_tmp/log
 
-TEXTCNV_TRACE_INSTANCE=1 TEXTCNV_ANSWER_BOXES=1 \
-  TEXTCNV_CONVERT_FOR_TEST="$(textcnv_wine_path "$copy")" \
-  TEXTCNV_PICTURE_FOR_TEST="$(textcnv_wine_path "$picture")" \
-  timeout 300 wine "$bin/TextCnv.exe" >"$log" 2>&1 || true
+driven=$(textcnv_driver_folder "$bin")
+timeout 300 wine "$driven/textcnv-screenshot.exe" --start --answer-boxes --log-menu \
+  --convert "$(textcnv_wine_path "$copy")" --picture "$(textcnv_wine_path "$picture")" \
+  >"$log" 2>&1 || true
 if ! textcnv_has_line "$log" "picture saved"; then
   echo "screenshot: no picture; the program printed:" >&2
   cat "$log" >&2
   exit 1
 fi
 cp "$picture" "$output"
-# What a test hook printed of the window (TEXTCNV_LOG_MENU_FOR_TEST).
+# What the driver printed of the log's context menu.
 tr -d '\r' <"$log" | grep -a '^log menu: ' || true
 echo "screenshot: $output"

@@ -189,7 +189,7 @@ echo "== single-instance guard"
 bash "$here/instance-test.sh" "$dist"
 
 echo "== the window under wine"
-shown=$(TEXTCNV_LOG_MENU_FOR_TEST=1 bash "$here/screenshot.sh" "$dist" "$root/samples/basic" \
+shown=$(bash "$here/screenshot.sh" "$dist" "$root/samples/basic" \
   "$root/build-windows-test/windows.png")
 echo "$shown"
 # Qt's Japanese words are found beside the program.

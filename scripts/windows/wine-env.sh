@@ -9,6 +9,12 @@
 #   textcnv_wine_path FILE    the Windows path of a Linux one
 #   textcnv_has_line FILE TEXT  whether a program's output has that line
 #                               (a Windows program ends its lines in CR LF)
+#   textcnv_driver_folder FOLDER  a copy of FOLDER (a build folder or dist,
+#                               holding TextCnv.exe) with the tests' driver
+#                               textcnv-screenshot.exe (tests/window) beside
+#                               the programs, so it finds what they find;
+#                               TEXTCNV_WINDOWS_DRIVER names the driver
+#                               (default build-windows/tests/window/...)
 
 textcnv_wine_setup() {
   local script_dir gcc_dlls cache font
@@ -37,6 +43,19 @@ textcnv_wine_cleanup() {
 
 textcnv_wine_path() {
   winepath -w "$1" 2>/dev/null
+}
+
+textcnv_driver_folder() {
+  local root driver copy
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  driver=${TEXTCNV_WINDOWS_DRIVER:-$root/build-windows/tests/window/textcnv-screenshot.exe}
+  [ -f "$driver" ] || { echo "no $driver (make windows builds it)" >&2; return 1; }
+  copy=$textcnv_wine_tmp/driven
+  rm -rf "$copy"
+  mkdir -p "$copy"
+  cp -r "$1/." "$copy/"
+  cp "$driver" "$copy/"
+  echo "$copy"
 }
 
 textcnv_has_line() {

@@ -6,7 +6,12 @@
 // over the window; with FINDINGS.png it also saves the findings window over
 // the main window. Exit status 1 when FOLDER has nothing to convert or a
 // picture cannot be saved. Used by scripts/screenshot.sh under Xvfb.
+//
+// textcnv-screenshot --start [OPTION...]: the window program as TextCnv
+// starts it, driven as TextCnvDriver.h says, for the start-up tests (also
+// under wine) and the Windows picture.
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 #include <QAbstractItemView>
@@ -19,6 +24,7 @@
 #include "AppSetup.h"
 #include "FindingsShot.h"
 #include "FolderBrowser.h"
+#include "TextCnvDriver.h"
 #include "TopLevel.h"
 #include "fmain.h"
 #include "quenText.h"
@@ -28,8 +34,8 @@ namespace {
 // Runs act once the browser is up, its list holding the keys.
 void WhenUp(QFileDialog* dialog, std::function<void()> act) {
   QTimer::singleShot(0, dialog, [dialog, act = std::move(act)] {
-    const bool up = dialog->isVisible() &&
-                    qobject_cast<QAbstractItemView*>(dialog->focusWidget()) != nullptr;
+    const bool up =
+        dialog->isVisible() && qobject_cast<QAbstractItemView*>(dialog->focusWidget()) != nullptr;
     if (!up) return WhenUp(dialog, act);
     act();
   });
@@ -59,6 +65,7 @@ bool Save(const QImage& picture, const QString& output) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--start") == 0) return DriveTextCnv(argc, argv);
   TApplication app(argc, argv);
   SetUpApplication(app);
   if (argc < 3 || argc > 5) {

@@ -52,12 +52,15 @@ void WindowFrameTest::theFrameOffersNeitherMaximisingNorResizing() {
   env.insert(QStringLiteral("DISPLAY"), display);
   env.insert(QStringLiteral("HOME"), home.path());
   env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
-  env.insert(QStringLiteral("TEXTCNV_TRACE_INSTANCE"), QStringLiteral("1"));
+  env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("textcnv.instance.debug=true"));
+  env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
+  env.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
   window.setProcessEnvironment(env);
-  window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  window.setProcessChannelMode(QProcess::MergedChannels);
   window.start(QStringLiteral(TEXTCNV_EXE), {});
   QByteArray output;
-  QTRY_VERIFY_WITH_TIMEOUT((output += window.readAllStandardOutput()).contains("listening"), 60000);
+  QTRY_VERIFY_WITH_TIMEOUT(
+      (output += window.readAllStandardOutput()).contains("textcnv.instance: listening"), 60000);
 
   // The main window by its class and size (its title's bytes depend on the
   // locale xwininfo runs in).

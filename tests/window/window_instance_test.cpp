@@ -15,21 +15,31 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "WindowTestSupport.h"
+
 namespace {
 
 const QString kName = QStringLiteral("5E7A9C31-04BD-4F62-9A18-C3D07E5B2F94");
 
-// One TextCnv process whose standard output is collected as it comes.
+// What the guard's trace lines start with (app/InstanceTrace.h).
+const QString kTrace = QStringLiteral("textcnv.instance: ");
+
+// One TextCnv process whose output (the guard's trace and what the driver
+// prints) is collected as it comes. Without driverOptions it is the shipped
+// program; with them the tests' driver, which runs the same start-up and then
+// acts as they say (tests/window/TextCnvDriver.h).
 class Instance {
  public:
-  Instance(const QString& runtime, const QString& trace,
-           const QList<std::pair<QString, QString>>& extraEnv = {}) {
+  explicit Instance(const QString& runtime, const QStringList& driverOptions = {},
+                    const QList<std::pair<QString, QString>>& extraEnv = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     env.insert(QStringLiteral("TMPDIR"), runtime);
     env.insert(QStringLiteral("HOME"), runtime);
-    env.insert(QStringLiteral("TEXTCNV_TRACE_INSTANCE"), trace);
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("textcnv.instance.debug=true"));
+    env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
+    env.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
     // An empty value takes the variable away.
     for (const auto& [name, value] : extraEnv) {
       if (value.isEmpty()) {
@@ -39,8 +49,12 @@ class Instance {
       }
     }
     process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(TEXTCNV_EXE), {});
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    if (driverOptions.isEmpty()) {
+      process_.start(QStringLiteral(TEXTCNV_EXE), {});
+    } else {
+      process_.start(QStringLiteral(TEXTCNV_DRIVER_EXE), QStringList{"--start"} + driverOptions);
+    }
   }
   ~Instance() {
     if (process_.state() != QProcess::NotRunning) {
@@ -49,9 +63,14 @@ class Instance {
     }
   }
 
+  // Every line, the guard's trace without its category.
   QStringList Lines() {
     output_ += QString::fromUtf8(process_.readAllStandardOutput());
-    return output_.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList lines = output_.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+      if (line.startsWith(kTrace)) line.remove(0, kTrace.size());
+    }
+    return lines;
   }
   bool Running() const { return process_.state() == QProcess::Running; }
   QProcess& process() { return process_; }
@@ -89,14 +108,15 @@ class WindowInstanceTest : public QObject {
   void aSecondStartBringsAnOpenModalWindowForward_data();
   void aSecondStartBringsAnOpenModalWindowForward();
   void aFailureDuringStartUpIsShownInTheErrorBox();
+  void theShippedProgramTakesNoTestSwitch();
 };
 
 void WindowInstanceTest::aSecondStartBringsTheFirstForwardAndEnds() {
   QTemporaryDir runtime;
-  Instance first(runtime.path(), QStringLiteral("minimized"));
+  Instance first(runtime.path(), {QStringLiteral("--minimized")});
   QTRY_VERIFY_WITH_TIMEOUT(first.Lines().contains(QStringLiteral("listening")), 60000);
 
-  Instance second(runtime.path(), QStringLiteral("1"));
+  Instance second(runtime.path());
   QVERIFY(second.process().waitForFinished(60000));
   QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
   QCOMPARE(second.process().exitCode(), 0);
@@ -107,7 +127,7 @@ void WindowInstanceTest::aSecondStartBringsTheFirstForwardAndEnds() {
                            60000);
   QVERIFY(first.Running());
 
-  Instance third(runtime.path(), QStringLiteral("1"));
+  Instance third(runtime.path());
   QVERIFY(third.process().waitForFinished(60000));
   QTRY_COMPARE_WITH_TIMEOUT(first.Lines().filter(QStringLiteral("activated")).size(), 2, 60000);
   QVERIFY(first.Running());
@@ -116,7 +136,7 @@ void WindowInstanceTest::aSecondStartBringsTheFirstForwardAndEnds() {
 void WindowInstanceTest::whatAKilledInstanceLeftDoesNotBlockTheNextStart() {
   QTemporaryDir runtime;
   {
-    Instance killed(runtime.path(), QStringLiteral("1"));
+    Instance killed(runtime.path());
     QTRY_VERIFY_WITH_TIMEOUT(killed.Lines().contains(QStringLiteral("listening")), 60000);
     killed.process().kill();
     QVERIFY(killed.process().waitForFinished(30000));
@@ -125,9 +145,9 @@ void WindowInstanceTest::whatAKilledInstanceLeftDoesNotBlockTheNextStart() {
   QVERIFY(QFile::exists(runtime.filePath(kName + QStringLiteral(".lock"))));
   QVERIFY(QFile::exists(runtime.filePath(kName + QStringLiteral(".socket"))));
 
-  Instance next(runtime.path(), QStringLiteral("1"));
+  Instance next(runtime.path());
   QTRY_VERIFY_WITH_TIMEOUT(next.Lines().contains(QStringLiteral("listening")), 60000);
-  Instance later(runtime.path(), QStringLiteral("1"));
+  Instance later(runtime.path());
   QVERIFY(later.process().waitForFinished(60000));
   QVERIFY(!later.Lines().contains(QStringLiteral("listening")));
   QTRY_VERIFY_WITH_TIMEOUT(!next.Lines().filter(QStringLiteral("activated")).isEmpty(), 60000);
@@ -141,7 +161,7 @@ void WindowInstanceTest::aHeldLockThatNothingAnswersStillOpensAWindow() {
   QLockFile held(runtime.filePath(kName + QStringLiteral(".lock")));
   QVERIFY(held.tryLock(0));
 
-  Instance start(runtime.path(), QStringLiteral("1"));
+  Instance start(runtime.path());
   QTRY_VERIFY_WITH_TIMEOUT(start.Lines().contains(QStringLiteral("listening")), 60000);
   QVERIFY(start.Running());
   // It does not take over the place of the one that holds the lock.
@@ -194,7 +214,7 @@ void WindowInstanceTest::aGuardFolderOthersCanChangeIsNeverUsed() {
     QVERIFY(!MakeFolder(trap, maker).isEmpty());
   }
 
-  Instance first(dir.path(), QStringLiteral("1"), env);
+  Instance first(dir.path(), {}, env);
   QTRY_VERIFY_WITH_TIMEOUT(first.Lines().contains(QStringLiteral("listening")), 60000);
   for (const auto& trap : traps) {
     QVERIFY2(!QFile::exists(trap.first + QLatin1Char('/') + kName + ".lock"),
@@ -207,7 +227,7 @@ void WindowInstanceTest::aGuardFolderOthersCanChangeIsNeverUsed() {
   QCOMPARE(::stat(QFile::encodeName(own).constData(), &st), 0);
   QCOMPARE(st.st_mode & 0777, mode_t(0700));
   QVERIFY(QFile::exists(own + QLatin1Char('/') + kName + ".lock"));
-  Instance second(dir.path(), QStringLiteral("1"), env);
+  Instance second(dir.path(), {}, env);
   QVERIFY(second.process().waitForFinished(60000));
   QCOMPARE(second.process().exitCode(), 0);
   QTRY_VERIFY_WITH_TIMEOUT(!first.Lines().filter(QStringLiteral("activated")).isEmpty(), 60000);
@@ -228,10 +248,10 @@ void WindowInstanceTest::aSecondStartBringsAnOpenModalWindowForward() {
   QFETCH(QString, modal);
   QFETCH(QString, front);
   QTemporaryDir runtime;
-  Instance first(runtime.path(), modal);
+  Instance first(runtime.path(), {QStringLiteral("--open"), modal});
   QTRY_VERIFY_WITH_TIMEOUT(first.Lines().contains(QStringLiteral("modal")), 60000);
 
-  Instance second(runtime.path(), QStringLiteral("1"));
+  Instance second(runtime.path());
   QVERIFY(second.process().waitForFinished(60000));
   QCOMPARE(second.process().exitCode(), 0);
   // Not the window under it, which cannot take any input meanwhile.
@@ -244,9 +264,8 @@ void WindowInstanceTest::aFailureDuringStartUpIsShownInTheErrorBox() {
   // A locale name no collator is made for: the window cannot be built.
   QTemporaryDir runtime;
   const QString locale(300, QLatin1Char('x'));
-  Instance start(
-      runtime.path(), QStringLiteral("1"),
-      {{"LC_ALL", ""}, {"LC_COLLATE", ""}, {"LANG", locale}, {"TEXTCNV_ANSWER_BOXES", "1"}});
+  Instance start(runtime.path(), {QStringLiteral("--answer-boxes")},
+                 {{"LC_ALL", ""}, {"LC_COLLATE", ""}, {"LANG", locale}});
   QVERIFY(start.process().waitForFinished(60000));
   QCOMPARE(start.process().exitStatus(), QProcess::NormalExit);
   QCOMPARE(start.process().exitCode(), 1);
@@ -257,6 +276,30 @@ void WindowInstanceTest::aFailureDuringStartUpIsShownInTheErrorBox() {
   QVERIFY2(boxes.front().startsWith(stop), qPrintable(boxes.front()));
   QVERIFY(boxes.front().size() > stop.size());
   QVERIFY(!start.Lines().contains(QStringLiteral("listening")));
+}
+
+void WindowInstanceTest::theShippedProgramTakesNoTestSwitch() {
+  // What once made TextCnv convert a folder by itself, answer its boxes,
+  // save a picture and close: an operator's environment must not.
+  QTemporaryDir runtime;
+  const QString folder = runtime.filePath(QStringLiteral("records"));
+  QDir().mkpath(folder);
+  WriteLines(folder + QStringLiteral("/a.txt"), {RecordLine(1, "K1", "書名", "ショメイ")});
+  const QString picture = runtime.filePath(QStringLiteral("window.png"));
+  Instance start(runtime.path(), {},
+                 {{"TEXTCNV_TRACE_INSTANCE", "minimized"},
+                  {"TEXTCNV_ANSWER_BOXES", "1"},
+                  {"TEXTCNV_CONVERT_FOR_TEST", folder},
+                  {"TEXTCNV_PICTURE_FOR_TEST", picture},
+                  {"TEXTCNV_LOG_MENU_FOR_TEST", "1"}});
+  QTRY_VERIFY_WITH_TIMEOUT(start.Lines().contains(QStringLiteral("listening")), 60000);
+  // A converting window would have made its output folder by now.
+  QTest::qWait(3000);
+  QVERIFY(start.Running());
+  QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/処理後")));
+  QVERIFY(!QFileInfo::exists(picture));
+  const QRegularExpression acted(QStringLiteral("^(run ended|box |log menu|picture)"));
+  QCOMPARE(start.Lines().filter(acted), QStringList());
 }
 
 QTEST_GUILESS_MAIN(WindowInstanceTest)

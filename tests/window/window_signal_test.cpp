@@ -1,4 +1,5 @@
-// A signal that ends the program during a run, with a real TextCnv process:
+// A signal that ends the program during a run, with a real process of the
+// window's start-up (the tests' driver, converting as the operator would):
 // it ends by that signal, as the command line does, and leaves no temporary
 // file in 処理後.
 #include <signal.h>
@@ -60,16 +61,19 @@ class Converting {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
     env.insert(QStringLiteral("HOME"), dir.path());
-    env.insert(QStringLiteral("TEXTCNV_TRACE_INSTANCE"), QStringLiteral("1"));
-    env.insert(QStringLiteral("TEXTCNV_ANSWER_BOXES"), QStringLiteral("1"));
-    env.insert(QStringLiteral("TEXTCNV_CONVERT_FOR_TEST"), folder);
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("textcnv.instance.debug=true"));
+    env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
+    env.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
     process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setChildProcessModifier([fileSizeLimit] {
       const rlimit limit{fileSizeLimit, fileSizeLimit};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     });
-    process_.start(QStringLiteral(TEXTCNV_EXE), {});
+    // The window's own start-up, signal handling and all, driven to convert.
+    process_.start(QStringLiteral(TEXTCNV_DRIVER_EXE),
+                   {QStringLiteral("--start"), QStringLiteral("--answer-boxes"),
+                    QStringLiteral("--convert"), folder});
   }
   ~Converting() {
     if (process_.state() == QProcess::NotRunning) return;
@@ -131,7 +135,8 @@ void WindowSignalTest::aSignalDuringARunEndsTheProgramByItAndLeavesNoTemporary()
   QDir().mkpath(folder);
   WriteLargeFolder(folder);
   Converting run(dir, folder);
-  QTRY_VERIFY_WITH_TIMEOUT(run.Lines().contains(QStringLiteral("listening")), 60000);
+  QTRY_VERIFY_WITH_TIMEOUT(run.Lines().contains(QStringLiteral("textcnv.instance: listening")),
+                           60000);
   QVERIFY2(run.SignalWhileWriting(folder, sig), "the run ended before it wrote");
   QVERIFY(run.process().waitForFinished(60000));
   // Qt gives the signal's number as the code of a process a signal ended.
