@@ -56,7 +56,7 @@ void OpenModalForTest(TfmMain& window) {
     if (modal == QLatin1String("browser")) {
       window.actSrcFolderSelect->trigger();
     } else {
-      ShowFailures([] { MBox::Info(Sjis("起動の確認")); });
+      ShowFailures([] { MBox::Info(u8"起動の確認"); });
     }
   });
 }

@@ -134,6 +134,3 @@ RunOutcome RunConversion(ConversionRun& run);
 void ShowException(const std::exception& e);
 // The box text for a message (UTF-8 in, CP932 out).
 std::string ExceptionBoxText(std::string_view utf8Message);
-
-// CP932 of a native (UTF-8) text, for log lines and reports.
-std::string Sjis(std::string_view utf8);
