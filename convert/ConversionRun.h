@@ -8,10 +8,9 @@
 //
 // Expected problems of a stage (a file that cannot be opened) are log lines.
 // Anything else is an exception that stops the run after its cleanup; the
-// front end shows it with ShowException.
+// front end shows it with ShowException (MBox.h).
 #pragma once
 
-#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -127,10 +126,3 @@ class ConversionRun {
 // The whole run as a front end without its own thread drives it: an
 // exception that ends it is shown as the error box.
 RunOutcome RunConversion(ConversionRun& run);
-
-// Shows an exception that reached the top as the application's error box:
-// the stop icon, the application title as caption and a full stop appended
-// when the message's last character sorts after ".".
-void ShowException(const std::exception& e);
-// The box text for a message (UTF-8 in, CP932 out).
-std::string ExceptionBoxText(std::string_view utf8Message);
