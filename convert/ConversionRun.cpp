@@ -23,10 +23,8 @@ class CleanupGuard {
   explicit CleanupGuard(RunHost& host, int& position, int& maximum)
       : host_(host), position_(position), maximum_(maximum) {
     host_.BusyChanged(true);
-    host_.LogPaintingSuspended(true);
   }
   ~CleanupGuard() {
-    host_.LogPaintingSuspended(false);
     if (position_ != 0) host_.ProgressChanged(0, maximum_ < 0 ? 100 : maximum_);
     position_ = 0;
     host_.BusyChanged(false);

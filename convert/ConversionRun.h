@@ -60,17 +60,22 @@ class ConversionRun {
   // only its bytes make a file no record file.
   bool IsTargetFile(const std::filesystem::path& path);
   bool IsImportRecord(std::string_view line) const;
-  // The record files among files, in their order; logs the file list.
-  std::vector<std::filesystem::path> FileCheck(const std::vector<std::filesystem::path>& files);
 
   // The error check of each file, in order, reading each file once.
   SourceBytes CheckErrors(const std::vector<std::filesystem::path>& files);
-  // The error check of one file, whose bytes it appends to sources.
-  void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
 
   // Logs each file's line count, as the error check counted it, and the
   // total; returns the merged bytes.
   SourceBytes MergeTargetFiles(SourceBytes sources);
+
+  const RunLog& Log() const { return log_; }
+
+ private:
+  // The record files among files, in their order; logs the file list.
+  std::vector<std::filesystem::path> FileCheck(const std::vector<std::filesystem::path>& files);
+
+  // The error check of one file, whose bytes it appends to sources.
+  void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
 
   // Moves every record whose key occurs more than once into "重複エラー.txt"
   // (or removes that file when there are none) and keeps the others.
@@ -89,9 +94,6 @@ class ConversionRun {
   // fails.
   void WriteNoTitleReport(const MergedLines& merged);
 
-  const RunLog& Log() const { return log_; }
-
- private:
   void LogRegistrationSummary(bool reportFailed);
   // Removes what Prepare left of the old import file, and makes it so.
   void RemoveOldImport();
