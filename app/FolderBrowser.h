@@ -32,8 +32,6 @@ class TSelectFolderDialog : public QObject {
   // Shows the browser; the confirmed folder, or nothing when cancelled.
   std::optional<std::filesystem::path> Execute();
 
-  // Empty until a folder has been confirmed.
-  const std::filesystem::path& Folder() const { return folder_; }
   // Qt's dialog; none on Windows, where the shell shows its own.
   QFileDialog* Dialog() const { return dialog_; }
 

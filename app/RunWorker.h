@@ -20,7 +20,6 @@ class TRunWorker : public QObject {
   void Wait();
 
   void Start(std::function<void()> work);
-  bool IsRunning() const { return thread_ != nullptr; }
   // The exception the last work ended with, if any; taken once.
   std::exception_ptr TakeError() { return std::exchange(error_, nullptr); }
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "ConversionRun.h"
+#include "MBox.h"
 
 void ShowCurrentException() {
   try {

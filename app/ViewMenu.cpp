@@ -95,9 +95,8 @@ void TViewMenu::actOpenOutputFolderExecute() {
     // Nothing on this desktop opens folders: the operator gets the path to
     // open by other means.
     const quenShow::LogText path = quenShow::LogName(quenFile::PathBytes(folder));
-    MBox::ErrorOfferingCopy(Sjis("出力フォルダを開けるファイルマネージャーがありません。\r\n") +
-                                path +
-                                Sjis("\r\n「コピー」でこのパスをクリップボードにコピーできます。"),
+    MBox::ErrorOfferingCopy(u8"出力フォルダを開けるファイルマネージャーがありません。\r\n" + path +
+                                u8"\r\n「コピー」でこのパスをクリップボードにコピーできます。",
                             ToQString(folder).toStdString());
   });
 }

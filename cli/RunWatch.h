@@ -28,7 +28,6 @@ class WatchedHost : public RunHost {
   }
   void LogCleared() override;
   void LogAppended(std::string_view line, std::string_view shown) override;
-  void LogPaintingSuspended(bool suspended) override { inner_.LogPaintingSuspended(suspended); }
   void ProgressChanged(int position, int maximum) override;
   void BusyChanged(bool busy) override { inner_.BusyChanged(busy); }
 

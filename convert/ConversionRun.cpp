@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <exception>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -15,8 +16,6 @@
 
 namespace fs = std::filesystem;
 
-std::string Sjis(std::string_view utf8) { return quenText::FromUtf8(utf8); }
-
 namespace {
 
 // Restores the window's state however the stages end.
@@ -25,10 +24,8 @@ class CleanupGuard {
   explicit CleanupGuard(RunHost& host, int& position, int& maximum)
       : host_(host), position_(position), maximum_(maximum) {
     host_.BusyChanged(true);
-    host_.LogPaintingSuspended(true);
   }
   ~CleanupGuard() {
-    host_.LogPaintingSuspended(false);
     if (position_ != 0) host_.ProgressChanged(0, maximum_ < 0 ? 100 : maximum_);
     position_ = 0;
     host_.BusyChanged(false);
@@ -71,17 +68,17 @@ std::string CountsLine(std::size_t imported, const Findings& findings) {
 // their records, a line naming them: the run did not take all it was given.
 quenShow::LogText EndBoxText(std::size_t imported, const Findings& findings,
                              const std::vector<fs::path>& unread) {
-  quenShow::LogText text = Sjis("終了しました\r\n" + CountsLine(imported, findings));
+  quenShow::LogText text = quenText::FromUtf8("終了しました\r\n" + CountsLine(imported, findings));
   if (unread.empty()) return text;
   // A box has room for a few names; the log names every file.
   constexpr std::size_t kNamed = 10;
-  text = text + Sjis("\r\n読めなかったファイル: ");
+  text = text + u8"\r\n読めなかったファイル: ";
   for (std::size_t i = 0; i < unread.size() && i < kNamed; ++i) {
-    if (i > 0) text = text + ", ";
+    if (i > 0) text = text + u8", ";
     text = text + quenShow::LogName(quenFile::PathBytes(unread[i].filename()));
   }
   if (unread.size() > kNamed) {
-    text = text + Sjis(" ほか" + std::to_string(unread.size() - kNamed) + "個");
+    text = text + quenText::FromUtf8(" ほか" + std::to_string(unread.size() - kNamed) + "個");
   }
   return text;
 }
@@ -100,11 +97,11 @@ bool IsOutputFolder(fs::path folder) {
 
 // Runs one stage between its opening and closing log lines.
 template <typename Stage>
-auto Logged(RunLog& log, std::string_view start, std::string_view end, Stage&& stage) {
-  log.Append(Sjis(start));
+auto Logged(RunLog& log, std::u8string_view start, std::u8string_view end, Stage&& stage) {
+  log.Append(start);
   auto made = stage();
-  log.Append(Sjis(end));
-  log.Append("");
+  log.Append(end);
+  log.Append(u8"");
   return made;
 }
 
@@ -138,7 +135,7 @@ void ConversionRun::ReadFolder() {
   chosenFolder_ = host_.ConfirmedFolder();
   data_.TargetFiles = ListFolderFiles(chosenFolder_);
   host_.FolderRead(chosenFolder_, data_.TargetFiles);
-  if (data_.TargetFiles.empty()) MBox::Info(Sjis("指定したフォルダーにはファイルがありません"));
+  if (data_.TargetFiles.empty()) MBox::Info(u8"指定したフォルダーにはファイルがありません");
 }
 
 RunOutcome ConversionRun::Run() {
@@ -167,19 +164,21 @@ bool ConversionRun::OpenOutputFolder() {
   // a new import file, as if they were record files.
   if (IsOutputFolder(chosenFolder_)) {
     MBox::Error(
-        Sjis("選択したフォルダーは変換結果の出力フォルダー（処理後）です\r\n"
-             "元のファイルのあるフォルダーを選択して下さい"));
+        u8"選択したフォルダーは変換結果の出力フォルダー（処理後）です\r\n"
+        u8"元のファイルのあるフォルダーを選択して下さい");
     return false;
   }
   std::string folder = quenFile::PathBytes(data_.OutputFolder);
   folder.pop_back();  // without its trailing delimiter, as the message shows it
   // Each box that ends the run early says why on a line of its own.
-  const auto reason = [](int error) { return "\r\n" + Sjis(quenFile::ReasonText(error)); };
+  const auto reason = [](int error) -> quenShow::LogText {
+    return "\r\n" + quenText::FromUtf8(quenFile::ReasonText(error));
+  };
   try {
     output_.emplace(quenFile::PathFromBytes(folder));
   } catch (const quenFile::FileError& e) {
-    const quenShow::LogText message = Sjis(" 処理後フォルダー") + quenShow::LogName(folder) +
-                                      Sjis("が作成できません\r\n処理を中断します。");
+    const quenShow::LogText message = u8" 処理後フォルダー" + quenShow::LogName(folder) +
+                                      u8"が作成できません\r\n処理を中断します。";
     MBox::Error(message + reason(e.errorNumber()));
     log_.Append(message);
     return false;
@@ -187,7 +186,7 @@ bool ConversionRun::OpenOutputFolder() {
   // A second run on the same folder would delete the import file this one
   // writes.
   if (!output_->TryLock()) {
-    MBox::Error(Sjis("このフォルダーは別の変換処理が処理中です\r\n処理を中断します。"));
+    MBox::Error(u8"このフォルダーは別の変換処理が処理中です\r\n処理を中断します。");
     return false;
   }
   quenFile::RemoveStaleTemporaries(*output_);
@@ -195,8 +194,8 @@ bool ConversionRun::OpenOutputFolder() {
        {kImportFileName, kDuplicatesFileName, kNoTitleFileName, kResultLogFileName}) {
     // Written through, a link would put the output wherever it points.
     if (output_->IsSymlink(name)) {
-      MBox::Error(Sjis(" ") + quenShow::LogName(quenFile::PathBytes(output_->PathOf(name))) +
-                  Sjis("はシンボリックリンクのため書き込めません\r\n処理を中断します。"));
+      MBox::Error(u8" " + quenShow::LogName(quenFile::PathBytes(output_->PathOf(name))) +
+                  u8"はシンボリックリンクのため書き込めません\r\n処理を中断します。");
       return false;
     }
   }
@@ -204,7 +203,7 @@ bool ConversionRun::OpenOutputFolder() {
   // name: Execute does that, away from the window's thread.
   if (output_->Exists(kImportFileName)) {
     if (!output_->RemoveLater(kImportFileName, oldImport_)) {
-      MBox::Error(Sjis("ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい") +
+      MBox::Error(u8"ファイルをメモ帳等で開いている時は閉じて、再度処理をして下さい" +
                   reason(errno));
       return false;
     }
@@ -257,11 +256,11 @@ RunOutcome ConversionRun::Execute() {
     step = "エラーチェック";
     SourceBytes sources = CheckErrors(data_.TargetFiles);
     step = "結合処理";
-    SourceBytes merged = Logged(log_, "開始　結合処理", "終了　結合処理",
+    SourceBytes merged = Logged(log_, u8"開始　結合処理", u8"終了　結合処理",
                                 [&] { return MergeTargetFiles(std::move(sources)); });
     data_.TargetFiles = {OutputFile(kImportFileName)};
     step = "重複チェック";
-    UniqueRecords kept = Logged(log_, "開始　重複チェック", "終了　重複チェック",
+    UniqueRecords kept = Logged(log_, u8"開始　重複チェック", u8"終了　重複チェック",
                                 [&] { return CheckDuplicates(std::move(merged)); });
     step = "取込用ファイルの出力";
     // Within a whole run the import file is written once, here, after
@@ -296,10 +295,10 @@ void ConversionRun::LogRegistrationSummary(bool reportFailed) {
   // A report that could not be saved still leaves the list in the log; an
   // older report that could be neither deleted nor replaced counts too.
   if (!reportFailed && !output_->Exists(kNoTitleFileName)) return;
-  log_.Append("");
-  log_.Append(Sjis("---------以下、要再登録-----------"));
-  log_.Append(Sjis("書名なし.txtを参考にして下さい"));
-  log_.Append("");
+  log_.Append(u8"");
+  log_.Append(u8"---------以下、要再登録-----------");
+  log_.Append(u8"書名なし.txtを参考にして下さい");
+  log_.Append(u8"");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     const KindRow* row = KindOf(e.rec.Kind);
     if (!row || !row->inSummary) continue;
@@ -314,35 +313,4 @@ RunOutcome RunConversion(ConversionRun& run) {
     ShowException(e);
     return RunOutcome::kFailed;
   }
-}
-
-std::string ExceptionBoxText(std::string_view utf8Message) {
-  std::string text = Sjis(utf8Message);
-  // Every character's first byte decides how it sorts against ".": a lead
-  // byte of a two-byte character is above it, so only the last character's
-  // first byte matters.
-  std::size_t last = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    last = i;
-    const auto b = static_cast<unsigned char>(text[i]);
-    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-    if (lead && i + 1 < text.size()) ++i;
-  }
-  // A message that already ends in a full stop (the system's reasons end in
-  // 。) gets no second one.
-  const std::string_view end = std::string_view(text).substr(last);
-  const bool stopped = end == "\x81\x42" || end == "\x81\x44" || end == "\xA1";  // 。．｡
-  if (!text.empty() && !stopped && static_cast<unsigned char>(text[last]) > '.') text += '.';
-  return text;
-}
-
-void ShowException(const std::exception& e) {
-  // The box shows the message's names in full; the stop is the CP932 rule's.
-  const std::string_view message = e.what();
-  std::string text = ExceptionBoxText(message);
-  std::string shown =
-      quenText::IsValidUtf8(message) ? std::string(message) : quenText::ToUtf8(Sjis(message));
-  if (text.size() > Sjis(message).size()) shown += '.';
-  MBox::ShowRaw(quenShow::LogText(std::move(text), std::move(shown)), MBox::ApplicationTitle(),
-                MBox::kIconError);
 }

@@ -8,10 +8,9 @@
 //
 // Expected problems of a stage (a file that cannot be opened) are log lines.
 // Anything else is an exception that stops the run after its cleanup; the
-// front end shows it with ShowException.
+// front end shows it with ShowException (MBox.h).
 #pragma once
 
-#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -62,17 +61,22 @@ class ConversionRun {
   // only its bytes make a file no record file.
   bool IsTargetFile(const std::filesystem::path& path);
   bool IsImportRecord(std::string_view line) const;
-  // The record files among files, in their order; logs the file list.
-  std::vector<std::filesystem::path> FileCheck(const std::vector<std::filesystem::path>& files);
 
   // The error check of each file, in order, reading each file once.
   SourceBytes CheckErrors(const std::vector<std::filesystem::path>& files);
-  // The error check of one file, whose bytes it appends to sources.
-  void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
 
   // Logs each file's line count, as the error check counted it, and the
   // total; returns the merged bytes.
   SourceBytes MergeTargetFiles(SourceBytes sources);
+
+  const RunLog& Log() const { return log_; }
+
+ private:
+  // The record files among files, in their order; logs the file list.
+  std::vector<std::filesystem::path> FileCheck(const std::vector<std::filesystem::path>& files);
+
+  // The error check of one file, whose bytes it appends to sources.
+  void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
 
   // Moves every record whose key occurs more than once into "重複エラー.txt"
   // (or removes that file when there are none) and keeps the others.
@@ -91,9 +95,6 @@ class ConversionRun {
   // fails.
   void WriteNoTitleReport(const MergedLines& merged);
 
-  const RunLog& Log() const { return log_; }
-
- private:
   void LogRegistrationSummary(bool reportFailed);
   // Removes what Prepare left of the old import file, and makes it so.
   void RemoveOldImport();
@@ -128,13 +129,3 @@ class ConversionRun {
 // The whole run as a front end without its own thread drives it: an
 // exception that ends it is shown as the error box.
 RunOutcome RunConversion(ConversionRun& run);
-
-// Shows an exception that reached the top as the application's error box:
-// the stop icon, the application title as caption and a full stop appended
-// when the message's last character sorts after ".".
-void ShowException(const std::exception& e);
-// The box text for a message (UTF-8 in, CP932 out).
-std::string ExceptionBoxText(std::string_view utf8Message);
-
-// CP932 of a native (UTF-8) text, for log lines and reports.
-std::string Sjis(std::string_view utf8);

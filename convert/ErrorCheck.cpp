@@ -7,6 +7,7 @@
 #include "KeyCollator.h"
 #include "quenFile.h"
 #include "quenShow.h"
+#include "quenText.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -61,11 +62,11 @@ SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
     }
   } keep{data_.RunFindings, sources.bytes};
   for (const fs::path& path : files) {
-    log_.Append(Sjis("開始　エラーチェック"));
-    log_.Append(" " + quenShow::LogName(quenFile::PathBytes(path.filename())));
+    log_.Append(u8"開始　エラーチェック");
+    log_.Append(u8" " + quenShow::LogName(quenFile::PathBytes(path.filename())));
     CheckRecordErrors(path, sources);
-    log_.Append(Sjis("終了　エラーチェック"));
-    log_.Append("");
+    log_.Append(u8"終了　エラーチェック");
+    log_.Append(u8"");
   }
   return sources;
 }
@@ -74,7 +75,7 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
   const std::string nameNative = quenFile::PathBytes(path.filename());
   SourceFile& checked = AppendSourceFile(path, sources);
   if (!checked.read) {
-    log_.Append(Sjis(" ファイル読み込みエラー:") + quenShow::LogName(nameNative));
+    log_.Append(u8" ファイル読み込みエラー:" + quenShow::LogName(nameNative));
     return;
   }
   // The lines are only read here: walked where they lie, not copied.
@@ -114,9 +115,10 @@ void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources
     }
     SetProgress(static_cast<int>(b * 100 / lineCount), 100);
   });
-  log_.Append(Sjis(" レコード数:" + std::to_string(lineCount) + "件"));
+  log_.Append(quenText::FromUtf8(" レコード数:" + std::to_string(lineCount) + "件"));
   for (const KindRow& row : Kinds()) {
     if (row.error == ekNone) continue;
-    log_.Append(" " + Cp932Name(row) + ":" + std::to_string(counts[row.error]) + Sjis("件"));
+    log_.Append(" " + Cp932Name(row) + ":" + std::to_string(counts[row.error]) +
+                quenText::FromUtf8("件"));
   }
 }

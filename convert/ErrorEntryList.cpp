@@ -21,10 +21,6 @@ void ErrorEntryList::Clear() {
   seen_ = std::vector<uint64_t>();
 }
 
-long ErrorEntryList::IndexOf(std::string_view key) const {
-  return entries_.empty() ? -1 : IndexOfSortKey(collator_->SortKey(key));
-}
-
 long ErrorEntryList::IndexOfSortKey(std::string_view sortKey) const {
   if (seen_.empty()) return -1;
   const std::size_t bit = SeenBit(Hash()(sortKey), kSeenBits);

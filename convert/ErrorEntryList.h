@@ -33,9 +33,7 @@ class ErrorEntryList {
   void Add(std::string_view key, TMyRec rec);
   void Clear();
 
-  // Position of the first entry whose key equals key, or -1.
-  long IndexOf(std::string_view key) const;
-  // The same for a key whose collation sort key is already known.
+  // Position of the first entry whose key has this collation sort key, or -1.
   long IndexOfSortKey(std::string_view sortKey) const;
   // Calls visit(sortKey, first) once for each distinct key, with the
   // position of its first entry; in no particular order.

@@ -5,6 +5,7 @@
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenShow.h"
+#include "quenText.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -52,19 +53,19 @@ bool ConversionRun::IsTargetFile(const fs::path& path) {
 std::vector<fs::path> ConversionRun::FileCheck(const std::vector<fs::path>& files) {
   std::vector<fs::path> okFiles;
   std::vector<fs::path> ngFiles;
-  log_.Append(Sjis("開始　ファイルチェック"));
+  log_.Append(u8"開始　ファイルチェック");
   for (const fs::path& path : files) {
     (IsTargetFile(path) ? okFiles : ngFiles).push_back(path);
   }
-  log_.Append(Sjis(" ファイルリスト（[×]は処理対象外ファイル）"));
+  log_.Append(u8" ファイルリスト（[×]は処理対象外ファイル）");
   for (const fs::path& path : okFiles)
-    log_.Append(Sjis(" [○]") + quenShow::LogName(quenFile::PathBytes(path.filename())));
+    log_.Append(u8" [○]" + quenShow::LogName(quenFile::PathBytes(path.filename())));
   for (const fs::path& path : ngFiles)
-    log_.Append(Sjis(" [×]") + quenShow::LogName(quenFile::PathBytes(path.filename())));
-  log_.Append(Sjis(" 全ファイル数:" + std::to_string(files.size()) + "個"));
-  log_.Append(Sjis("  [○]ファイル数:" + std::to_string(okFiles.size()) + "個"));
-  log_.Append(Sjis("  [×]ファイル数:" + std::to_string(ngFiles.size()) + "個"));
-  log_.Append(Sjis("ファイルチェック　終了"));
-  log_.Append("");
+    log_.Append(u8" [×]" + quenShow::LogName(quenFile::PathBytes(path.filename())));
+  log_.Append(quenText::FromUtf8(" 全ファイル数:" + std::to_string(files.size()) + "個"));
+  log_.Append(quenText::FromUtf8("  [○]ファイル数:" + std::to_string(okFiles.size()) + "個"));
+  log_.Append(quenText::FromUtf8("  [×]ファイル数:" + std::to_string(ngFiles.size()) + "個"));
+  log_.Append(u8"ファイルチェック　終了");
+  log_.Append(u8"");
   return okFiles;
 }

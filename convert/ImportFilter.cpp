@@ -5,6 +5,7 @@
 
 #include "ConversionRun.h"
 #include "quenFile.h"
+#include "quenText.h"
 
 namespace fs = std::filesystem;
 
@@ -47,10 +48,10 @@ std::size_t ConversionRun::WriteImportFile(const UniqueRecords& kept) {
   try {
     SaveLines(output, kImportFileName);
   } catch (...) {
-    log_.Append(Sjis(" 処理済ファイル取込用.txtを保存できませんでした"));
+    log_.Append(u8" 処理済ファイル取込用.txtを保存できませんでした");
     throw;
   }
-  log_.Append(
-      Sjis(std::string(kImportFileName) + "に" + std::to_string(output.size()) + "件出力しました"));
+  log_.Append(quenText::FromUtf8(std::string(kImportFileName) + "に" +
+                                 std::to_string(output.size()) + "件出力しました"));
   return output.size();
 }

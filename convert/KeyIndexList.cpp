@@ -207,10 +207,6 @@ void KeyIndexList::Sort(const Progress& progress) {
   });
 }
 
-long KeyIndexList::IndexOf(std::string_view key) const {
-  return IndexOfSortKey(collator_->SortKey(key));
-}
-
 long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
   auto it = std::lower_bound(entries_.begin(), entries_.end(), std::string_view(wanted),
                              [](const Entry& e, std::string_view k) { return e.SortKey() < k; });

@@ -88,9 +88,7 @@ class KeyIndexList {
       i = end;
     }
   }
-  // The first of the entries whose key equals key, or -1.
-  long IndexOf(std::string_view key) const;
-  // The same for a key whose collation sort key is already known.
+  // The first of the entries whose key has this collation sort key, or -1.
   long IndexOfSortKey(std::string_view sortKey) const;
 
  private:

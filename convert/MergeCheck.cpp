@@ -5,6 +5,7 @@
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenShow.h"
+#include "quenText.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -37,14 +38,14 @@ SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
   for (SourceFile& file : sources.files) {
     const quenShow::LogText name = quenShow::LogName(quenFile::PathBytes(file.path.filename()));
     if (!file.read) {
-      log_.Append(" " + name + Sjis("　ファイル読み込みエラー"));
+      log_.Append(u8" " + name + u8"　ファイル読み込みエラー");
       continue;
     }
     total += file.lines;
-    log_.Append(" " + Count4(file.lines) + Sjis("件(") + name + ")");
+    log_.Append(" " + Count4(file.lines) + quenText::FromUtf8("件(") + name + u8")");
   }
-  log_.Append(" --------------------");
-  log_.Append(" " + Count4(total) + Sjis("件:（トータル)"));
+  log_.Append(u8" --------------------");
+  log_.Append(" " + Count4(total) + quenText::FromUtf8("件:（トータル)"));
   return sources;
 }
 
@@ -104,9 +105,9 @@ UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
     // A file left by an earlier run would send the operator after records
     // that are fine.
     output_->Remove(kDuplicatesFileName);
-    log_.Append(Sjis(" 重複エラーなし"));
+    log_.Append(u8" 重複エラーなし");
     return kept;
   }
-  log_.Append(Sjis(" 重複エラー:" + std::to_string(duplicates) + "件"));
+  log_.Append(quenText::FromUtf8(" 重複エラー:" + std::to_string(duplicates) + "件"));
   return kept;
 }

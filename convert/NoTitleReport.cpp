@@ -7,6 +7,7 @@
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenShow.h"
+#include "quenText.h"
 #include "quenUtil.h"
 
 namespace fs = std::filesystem;
@@ -46,7 +47,7 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   std::string foundName;
   FileLines source;
   std::optional<bool> opened;  // whether foundName opens, once tried
-  const std::string linePrefixEnd = Sjis("行目:");
+  const std::string linePrefixEnd = quenText::FromUtf8("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (!InReport(e)) continue;
     const quenShow::LogText name = quenShow::LogName(e.rec.FileName);
@@ -61,13 +62,14 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
       opened.reset();
     }
     if (!quenFile::Exists(file)) {
-      log_.Append(" " + name + Sjis("移動か削除されています"));
+      log_.Append(u8" " + name + u8"移動か削除されています");
     } else {
       if (!opened) opened = quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); });
-      if (!*opened) log_.Append(" " + name + Sjis("開けません。処理を中断します"));
+      if (!*opened) log_.Append(u8" " + name + u8"開けません。処理を中断します");
     }
     const long c = e.rec.LineIndex;
-    report.Add(e.key + " :" + name.Cp932() + ":" + std::to_string(c + 1) + Sjis("行目"));
+    report.Add(e.key + " :" + name.Cp932() + ":" + std::to_string(c + 1) +
+               quenText::FromUtf8("行目"));
     const long radius = data_.ContextRadius;
     const long first = std::max(0L, c - radius);
     const long last = std::min(c + radius, static_cast<long>(source.count) - 1);
@@ -90,7 +92,7 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   try {
     SaveLines(report, kNoTitleFileName);
   } catch (const quenFile::FileError&) {
-    log_.Append(Sjis(" 書名なし.txtが作成できませんでした"));
+    log_.Append(u8" 書名なし.txtが作成できませんでした");
     throw;
   }
 }

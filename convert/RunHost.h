@@ -26,8 +26,6 @@ class RunHost {
   // shown (UTF-8, names in full). Neither holds a control character but TAB.
   virtual void LogCleared() {}
   virtual void LogAppended(std::string_view /*line*/, std::string_view /*shown*/) {}
-  // Repainting of the log may pause for the length of the stages.
-  virtual void LogPaintingSuspended(bool /*suspended*/) {}
 
   // Progress of the current stage; position runs from 0 to maximum.
   virtual void ProgressChanged(int /*position*/, int /*maximum*/) {}

@@ -20,7 +20,8 @@ class RunLog {
   explicit RunLog(RunHost& host) : host_(host) {}
 
   void Clear();
-  // CP932, or a text with names (quenShow::LogName) in it.
+  // CP932 bytes, u8"" program text, or a text with names (quenShow::LogName)
+  // in it.
   void Append(const quenShow::LogText& text);
   const std::vector<std::string>& Lines() const { return lines_; }
   // Every line followed by CR LF, replacing the file name in folder whole.

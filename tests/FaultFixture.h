@@ -85,15 +85,15 @@ struct Outcome {
   bool CompletedWithUnreadFiles() const {
     return !threw && result == RunOutcome::kCompletedWithUnreadFiles && boxes.size() == 1 &&
            (boxes[0].flags & MBox::kIconInformation) != 0 &&
-           boxes[0].text.starts_with(Sjis("終了しました\r\n取込用 ")) &&
-           boxes[0].text.find(Sjis("\r\n読めなかったファイル: ")) != std::string::npos;
+           boxes[0].text.starts_with(quenText::FromUtf8("終了しました\r\n取込用 ")) &&
+           boxes[0].text.find(quenText::FromUtf8("\r\n読めなかったファイル: ")) != std::string::npos;
   }
   bool EndedWithErrorBox() const {
     return !threw && result == RunOutcome::kEndedEarly && boxes.size() == 1 &&
            (boxes[0].flags & MBox::kIconError) != 0;
   }
   bool LogHas(std::string_view utf8Part) const {
-    const std::string part = Sjis(utf8Part);
+    const std::string part = quenText::FromUtf8(utf8Part);
     for (const std::string& l : log) {
       if (l.find(part) != std::string::npos) return true;
     }

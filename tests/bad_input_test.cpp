@@ -16,7 +16,7 @@ using namespace faultfix;
 namespace {
 
 std::size_t CountLines(const Outcome& o, std::string_view utf8) {
-  return static_cast<std::size_t>(std::count(o.log.begin(), o.log.end(), Sjis(utf8)));
+  return static_cast<std::size_t>(std::count(o.log.begin(), o.log.end(), quenText::FromUtf8(utf8)));
 }
 
 std::vector<std::string> ImportLines(const Outcome& o) {
@@ -118,8 +118,8 @@ TEST(OddFileNames, AreLoggedOnOneLineWithVisibleEscapesAndReadByRealPath) {
       {"bare\nbreak.txt", "bare\\nbreak.txt"},
       {"tab\tand\x1b[2Jescape\x7f.txt", "tab\\tand\\x1B[2Jescape\\x7F.txt"},
       {"c1\u0085.txt", "c1\\u0085.txt"},
-      {Sjis("旧名簿.txt"), "旧名簿.txt"},
-      {Sjis("旧\r名簿.txt"), "旧\\r名簿.txt"},
+      {quenText::FromUtf8("旧名簿.txt"), "旧名簿.txt"},
+      {quenText::FromUtf8("旧\r名簿.txt"), "旧\\r名簿.txt"},
   };
   TempDir dir;
   std::set<std::string> expectedImport;
@@ -140,7 +140,7 @@ TEST(OddFileNames, AreLoggedOnOneLineWithVisibleEscapesAndReadByRealPath) {
     EXPECT_EQ(CountLines(o, " [○]" + cases[i].logged), 1u);
     EXPECT_EQ(CountLines(o, "    2件(" + cases[i].logged + ")"), 1u) << "not merged";
     const std::string reportHead =
-        Sjis("NT" + std::to_string(i) + " :" + cases[i].logged + ":2行目");
+        quenText::FromUtf8("NT" + std::to_string(i) + " :" + cases[i].logged + ":2行目");
     EXPECT_NE(o.outputs.at("書名なし.txt").find(reportHead + "\r\n"), std::string::npos)
         << "report lacks the record of this file";
   }
@@ -172,7 +172,7 @@ TEST(ControlCharactersInKeys, ReachNoLogLineButStayInTheDataFiles) {
       // Bytes CP932 cannot decode round-trip; a lead byte never swallows
       // a control.
       {"B\x81\x1b\xfe\xfd\x80", "B\x81\\x1B\xfe\xfd\x80"},
-      {Sjis("表") + "\x1b", Sjis("表") + "\\x1B"},
+      {quenText::FromUtf8("表") + "\x1b", quenText::FromUtf8("表") + "\\x1B"},
   };
   TempDir dir;
   std::vector<std::string> records;
@@ -231,10 +231,12 @@ TEST(NamesCp932CannotHold, AreShownInFullWhileTheLogFileKeepsItsQuestionMarks) {
   // The CP932 log and its file keep the "?" of what CP932 cannot hold.
   EXPECT_EQ(CountLines(o, " [○]na?ve.txt"), 1u);
   EXPECT_EQ(CountLines(o, " [○]naive?.txt"), 1u);
-  EXPECT_NE(o.outputs.at("処理結果.txt").find(Sjis(" [○]na?ve.txt\r\n")), std::string::npos);
-  EXPECT_NE(o.outputs.at("書名なし.txt").find(Sjis("K3 :文件?.txt:1行目")), std::string::npos);
+  EXPECT_NE(o.outputs.at("処理結果.txt").find(quenText::FromUtf8(" [○]na?ve.txt\r\n")),
+            std::string::npos);
+  EXPECT_NE(o.outputs.at("書名なし.txt").find(quenText::FromUtf8("K3 :文件?.txt:1行目")),
+            std::string::npos);
   for (std::size_t i = 0; i < o.log.size(); ++i) {
-    EXPECT_EQ(Sjis(o.shown[i]), o.log[i]) << "the two forms differ beyond the names";
+    EXPECT_EQ(quenText::FromUtf8(o.shown[i]), o.log[i]) << "the two forms differ beyond the names";
   }
 
   // A box names the folder in full too; its log line keeps the "?".

@@ -43,7 +43,7 @@ const std::map<std::string, std::string>& SourceFiles() {
                       RecordLine("00000013", "DUP2"), RecordLine("00000014", "DUP2")}) +
                     RecordLine("00000015", "K015")},
       {"c.txt", Crlf({RecordLine("00000021", "K021"), RecordLine("00000022", "K022", "本", "")})},
-      {"memo.txt", Sjis("メモ：記録ファイルではありません\r\n")},
+      {"memo.txt", quenText::FromUtf8("メモ：記録ファイルではありません\r\n")},
   };
   return files;
 }
@@ -532,7 +532,7 @@ TEST(ReportSourceLost, IsLoggedAndItsRecordsAreStillShownAsRead) {
     const Outcome o = RunFolder(dir.path(), &faults);
     EXPECT_TRUE(o.Completed()) << o.Describe();
     // a.txt has one blank title: one line.
-    EXPECT_EQ(std::count(o.log.begin(), o.log.end(), Sjis(c.logLine)), 1);
+    EXPECT_EQ(std::count(o.log.begin(), o.log.end(), quenText::FromUtf8(c.logLine)), 1);
     EXPECT_EQ(o.outputs.at("書名なし.txt"), cleanReport);
     EXPECT_EQ(o.outputs.at("取込用.txt"), Clean().outcome.outputs.at("取込用.txt"));
   }

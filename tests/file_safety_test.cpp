@@ -201,7 +201,7 @@ TEST(SpecialFile, IsRefusedAsAnOpenFailureWithoutWaitingOrReading) {
       {"ReadHead", [](const fs::path& p) { quenFile::ReadHead(p, 512); }},
       {"AppendAll",
        [](const fs::path& p) {
-         std::string out;
+         quenFile::ByteBuffer out;
          quenFile::AppendAll(p, out);
        }},
       {"IsBinaryFile", [](const fs::path& p) { quenUtil::IsBinaryFile(p); }},

@@ -1,11 +1,14 @@
 // The helper library: field splitting, padding, the blank test, binary-file
-// sniffing, message-box captions and flags.
+// sniffing, message-box captions and flags, the program's log texts.
 #include <gtest/gtest.h>
+
+#include <type_traits>
 
 #include "MBox.h"
 #include "TestSupport.h"
 #include "quenFile.h"
 #include "quenPlatform.h"
+#include "quenShow.h"
 #include "quenUtil.h"
 
 using namespace testing_support;
@@ -139,11 +142,11 @@ TEST(MBox, CaptionIsTheProgramFileNameCutAtItsFirstDotWithTheRestLowerCase) {
 
 TEST(MBox, BoxesCarryIconDefaultButtonTopmostAndTheTitleWhenNoCaption) {
   RecordingPresenter boxes;
-  MBox::Error("e");
-  MBox::Info("i", "c");
-  MBox::Show("s", MBox::kIconInformation, "", 2, true);
-  MBox::Show("s", MBox::kIconError, "x", 3, false);
-  MBox::Show("s", MBox::kIconError, "x", 4, false);
+  MBox::Error(u8"e");
+  MBox::Info(u8"i", "c");
+  MBox::Show(u8"s", MBox::kIconInformation, "", 2, true);
+  MBox::Show(u8"s", MBox::kIconError, "x", 3, false);
+  MBox::Show(u8"s", MBox::kIconError, "x", 4, false);
   ASSERT_EQ(boxes.boxes.size(), 5u);
   EXPECT_EQ(boxes.boxes[0].caption, MBox::ApplicationTitle());
   EXPECT_FALSE(boxes.boxes[0].caption.empty());
@@ -153,4 +156,19 @@ TEST(MBox, BoxesCarryIconDefaultButtonTopmostAndTheTitleWhenNoCaption) {
   EXPECT_EQ(boxes.boxes[2].flags, 0x40u | 0x100u | 0x40000u);
   EXPECT_EQ(boxes.boxes[3].flags, 0x10u | 0x200u);
   EXPECT_EQ(boxes.boxes[4].flags, 0x10u | 0x300u);
+}
+
+// A plain literal could be either encoding, so it is no log text; u8""
+// program text is encoded to CP932 the way a name's neighbours are.
+static_assert(!std::is_convertible_v<const char*, quenShow::LogText>);
+static_assert(std::is_convertible_v<std::string, quenShow::LogText>);
+
+TEST(LogText, ProgramTextIsEncodedToCp932AndShownAsWritten) {
+  const quenShow::LogText text = u8"終了しました";
+  EXPECT_EQ(text.Cp932(), Cp932("終了しました"));
+  EXPECT_FALSE(text.HasOwnUtf8());
+  EXPECT_EQ(text.Utf8(), "終了しました");
+  const quenShow::LogText named = u8" [○]" + quenShow::LogName("na\xC3\xAFve.txt") + u8"件";
+  EXPECT_EQ(named.Cp932(), Cp932(" [○]na?ve.txt件"));
+  EXPECT_EQ(named.Utf8(), " [○]na\xC3\xAFve.txt件");
 }

@@ -295,9 +295,9 @@ TEST(KeyIndex, EqualKeysStandNewestFirstAndLookupsFindTheFirstOfThem) {
   EXPECT_EQ(order, (std::vector<std::string>{"K1\tc", "k1\tb", "K1\ta", "K2\tx"}));
   EXPECT_TRUE(index.SameKey(0, 2));
   EXPECT_FALSE(index.SameKey(2, 3));
-  EXPECT_EQ(index.IndexOf("k1"), 0);
-  EXPECT_EQ(index.IndexOf("K2"), 3);
-  EXPECT_EQ(index.IndexOf("K3"), -1);
+  EXPECT_EQ(index.IndexOfSortKey(collator.SortKey("k1")), 0);
+  EXPECT_EQ(index.IndexOfSortKey(collator.SortKey("K2")), 3);
+  EXPECT_EQ(index.IndexOfSortKey(collator.SortKey("K3")), -1);
 
   // A later batch still goes in front of the equal keys already there.
   lines.Add("K2\ty");
@@ -345,8 +345,9 @@ TEST(KeyIndex, KeysWrittenAsTheyAreAddedSortAsKeysCollatedLater) {
   // to ICU: kana, a long key and a key with a space; some repeated.
   for (int i = 0; i < 30000; ++i) {
     std::string key = "978-4-" + std::to_string(7919L * i % 20011);
-    if (i % 7 == 0) key = "\x83" + std::string(1, static_cast<char>(0x40 + i % 20)) + "-" +
-                         std::to_string(i % 50);
+    if (i % 7 == 0)
+      key =
+          "\x83" + std::string(1, static_cast<char>(0x40 + i % 20)) + "-" + std::to_string(i % 50);
     if (i % 11 == 0) key = std::string(45, '9') + std::to_string(i % 30);
     if (i % 13 == 0) key = "ISBN " + std::to_string(i % 40);
     if (i % 17 == 0) key[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(key[0])));
@@ -376,17 +377,17 @@ TEST(KeyIndex, KeysWrittenAsTheyAreAddedSortAsKeysCollatedLater) {
 TEST(ErrorList, LookupFindsTheFirstEntryInListOrderIgnoringCase) {
   const KeyCollator collator("ja");
   ErrorEntryList list(collator);
-  EXPECT_EQ(list.IndexOf("K1"), -1);
+  EXPECT_EQ(list.IndexOfSortKey(collator.SortKey("K1")), -1);
   list.Add("K2", TMyRec{"a.txt", 0, ekNdcLength, {}});
   list.Add("k1", TMyRec{"a.txt", 1, ekTitleBlank, {}});
   list.Add("K1", TMyRec{"a.txt", 1, ekNdcLength, {}});
-  EXPECT_EQ(list.IndexOf("K1"), 1);
-  EXPECT_EQ(list.IndexOf("k2"), 0);
-  EXPECT_EQ(list.IndexOf("\x82\x6A\x82\x50"), -1);  // Ｋ１ is another key
+  EXPECT_EQ(list.IndexOfSortKey(collator.SortKey("K1")), 1);
+  EXPECT_EQ(list.IndexOfSortKey(collator.SortKey("k2")), 0);
+  EXPECT_EQ(list.IndexOfSortKey(collator.SortKey("\x82\x6A\x82\x50")), -1);  // Ｋ１ is another key
   list.Clear();
-  EXPECT_EQ(list.IndexOf("K1"), -1);
+  EXPECT_EQ(list.IndexOfSortKey(collator.SortKey("K1")), -1);
   list.Add("K1", TMyRec{"b.txt", 5, ekNdcLength, {}});
-  EXPECT_EQ(list.IndexOf("k1"), 0);
+  EXPECT_EQ(list.IndexOfSortKey(collator.SortKey("k1")), 0);
 }
 
 TEST(RunData, AddErrorEntryCopiesWhereTheFindingIsButNoLine) {

@@ -280,8 +280,8 @@ TEST(KeyCollator, LookupsTellCompatibilityIdeographsApart) {
   const std::string unified = Bytes({0x905F}), compatibility = Bytes({0xFB7E});
   ErrorEntryList errors(collator);
   errors.Add(compatibility, TMyRec{});
-  EXPECT_EQ(errors.IndexOf(unified), -1);
-  EXPECT_EQ(errors.IndexOf(compatibility), 0);
+  EXPECT_EQ(errors.IndexOfSortKey(collator.SortKey(unified)), -1);
+  EXPECT_EQ(errors.IndexOfSortKey(collator.SortKey(compatibility)), 0);
 
   LineList lines;
   for (const std::string& key : {compatibility, unified, compatibility}) lines.Add(key);
@@ -291,8 +291,8 @@ TEST(KeyCollator, LookupsTellCompatibilityIdeographsApart) {
   EXPECT_EQ(index.Line(0), unified);
   EXPECT_FALSE(index.SameKey(0, 1));
   EXPECT_TRUE(index.SameKey(1, 2));
-  EXPECT_EQ(index.IndexOf(unified), 0);
-  EXPECT_EQ(index.IndexOf(compatibility), 1);
+  EXPECT_EQ(index.IndexOfSortKey(collator.SortKey(unified)), 0);
+  EXPECT_EQ(index.IndexOfSortKey(collator.SortKey(compatibility)), 1);
 }
 
 TEST(KeyIndexList, AKeyThatCannotBeCollatedFailsSortOnlyAfterEveryThreadIsJoined) {

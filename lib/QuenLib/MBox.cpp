@@ -77,3 +77,35 @@ std::string MBox::TitleFromProgramFile(std::string_view programFileUtf8) {
   rest.toLower(icu::Locale::getRoot());
   return quenText::Encode(icu::UnicodeString(name, 0, firstEnd) + rest);
 }
+
+std::string ExceptionBoxText(std::string_view utf8Message) {
+  std::string text = quenText::FromUtf8(utf8Message);
+  // Every character's first byte decides how it sorts against ".": a lead
+  // byte of a two-byte character is above it, so only the last character's
+  // first byte matters.
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    last = i;
+    const auto b = static_cast<unsigned char>(text[i]);
+    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (lead && i + 1 < text.size()) ++i;
+  }
+  // A message that already ends in a full stop (the system's reasons end in
+  // 。) gets no second one.
+  const std::string_view end = std::string_view(text).substr(last);
+  const bool stopped = end == "\x81\x42" || end == "\x81\x44" || end == "\xA1";  // 。．｡
+  if (!text.empty() && !stopped && static_cast<unsigned char>(text[last]) > '.') text += '.';
+  return text;
+}
+
+void ShowException(const std::exception& e) {
+  // The box shows the message's names in full; the stop is the CP932 rule's.
+  const std::string_view message = e.what();
+  std::string text = ExceptionBoxText(message);
+  std::string shown = quenText::IsValidUtf8(message)
+                          ? std::string(message)
+                          : quenText::ToUtf8(quenText::FromUtf8(message));
+  if (text.size() > quenText::FromUtf8(message).size()) shown += '.';
+  MBox::ShowRaw(quenShow::LogText(std::move(text), std::move(shown)), MBox::ApplicationTitle(),
+                MBox::kIconError);
+}

@@ -5,6 +5,7 @@
 // window shows a real box, the command line prints it, tests record it).
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -79,3 +80,10 @@ class MBox {
   static std::string ApplicationTitle();
   static std::string TitleFromProgramFile(std::string_view programFileUtf8);
 };
+
+// Shows an exception that reached the top as the application's error box:
+// the stop icon, the application title as caption and a full stop appended
+// when the message's last character sorts after ".".
+void ShowException(const std::exception& e);
+// The box text for a message (UTF-8 in, CP932 out).
+std::string ExceptionBoxText(std::string_view utf8Message);

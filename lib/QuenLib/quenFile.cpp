@@ -239,10 +239,6 @@ std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes) {
   return out;
 }
 
-std::size_t AppendAll(const std::filesystem::path& path, std::string& out) {
-  return internal::AppendUpTo(AT_FDCWD, PathBytes(path).c_str(), path, SIZE_MAX, out);
-}
-
 std::size_t AppendAll(const std::filesystem::path& path, ByteBuffer& out) {
   return internal::AppendUpTo(AT_FDCWD, PathBytes(path).c_str(), path, SIZE_MAX, out);
 }
@@ -357,10 +353,6 @@ void AtomicWriter::Commit() {
   slot_ = -1;
 }
 
-bool RemoveFile(const std::filesystem::path& path) {
-  return System().Unlink(PathBytes(path).c_str()) == 0;
-}
-
 bool Exists(const std::filesystem::path& path, bool follow) {
   struct stat st {};
   if (System().Status(PathBytes(path).c_str(), &st, follow) == 0) return true;
@@ -373,10 +365,6 @@ bool Exists(const std::filesystem::path& path, bool follow) {
 bool IsDirectory(const std::filesystem::path& path) {
   struct stat st {};
   return System().Status(PathBytes(path).c_str(), &st, true) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool MakeDirectory(const std::filesystem::path& path) {
-  return System().MakeDirectory(PathBytes(path).c_str(), 0777) == 0;
 }
 
 long long FileSize(const std::filesystem::path& path) {

@@ -87,7 +87,6 @@ class ByteBuffer {
 std::string ReadAll(const std::filesystem::path& path);
 std::string ReadHead(const std::filesystem::path& path, std::size_t maxBytes);
 // Appends the whole file to out; returns the number of bytes appended.
-std::size_t AppendAll(const std::filesystem::path& path, std::string& out);
 std::size_t AppendAll(const std::filesystem::path& path, ByteBuffer& out);
 
 // Writes a file so that the target is either untouched or complete: the bytes
@@ -137,15 +136,10 @@ bool ReadIfOpens(Read&& read) {
   }
 }
 
-// Deletes a file (never a folder); false when it cannot be deleted.
-bool RemoveFile(const std::filesystem::path& path);
-
 // Whether something (with follow, after symbolic links) is at path. Throws
 // FileError (input/output) when the answer cannot be had.
 bool Exists(const std::filesystem::path& path, bool follow = true);
 bool IsDirectory(const std::filesystem::path& path);
-// Creates one folder level; false when it cannot.
-bool MakeDirectory(const std::filesystem::path& path);
 // The size of a regular file, or -1.
 long long FileSize(const std::filesystem::path& path);
 

@@ -97,6 +97,10 @@ std::string EscapeCp932Controls(std::string_view cp932) {
   return out;
 }
 
+LogText::LogText(std::u8string_view utf8)
+    : cp932_(quenText::FromUtf8(
+          std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()))) {}
+
 std::string LogText::Utf8() const {
   if (utf8_) return *utf8_;
   // Escaped as the CP932 lines will be, line by line, so that both forms

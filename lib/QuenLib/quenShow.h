@@ -35,12 +35,18 @@ std::string EscapeCp932Controls(std::string_view cp932);
 // a name holds a character CP932 cannot: "?" in the CP932 form, the
 // character itself in the UTF-8 form. A plain CP932 text has no UTF-8 form
 // of its own: it is decoded when asked for.
+//
+// The program's own texts are u8"" literals, encoded here; a string of
+// bytes is CP932. A plain "" literal is neither for certain, so it does not
+// compile: write u8"" for program text.
 class LogText {
  public:
   LogText() = default;
   LogText(std::string cp932) : cp932_(std::move(cp932)) {}
   LogText(std::string_view cp932) : cp932_(cp932) {}
-  LogText(const char* cp932) : cp932_(cp932) {}
+  LogText(const char8_t* utf8) : LogText(std::u8string_view(utf8)) {}
+  LogText(std::u8string_view utf8);
+  LogText(const char*) = delete;
   LogText(std::string cp932, std::string utf8) : cp932_(std::move(cp932)), utf8_(std::move(utf8)) {}
 
   const std::string& Cp932() const { return cp932_; }

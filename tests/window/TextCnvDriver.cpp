@@ -109,7 +109,7 @@ void OpenModal(TfmMain& window, const QString& modal) {
     if (modal == QLatin1String("browser")) {
       window.actSrcFolderSelect->trigger();
     } else {
-      ShowFailures([] { MBox::Info(Sjis("起動の確認")); });
+      ShowFailures([] { MBox::Info(u8"起動の確認"); });
     }
   });
 }

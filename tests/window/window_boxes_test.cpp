@@ -90,7 +90,8 @@ void WindowBoxesTest::aBoxHasOneOkButtonAndItsTexts() {
     box->button(QMessageBox::Ok)->click();
   });
   const MessageBoxRequest request{
-      Sjis(" 処理後フォルダー/x が作成できません\r\n処理を中断します。"), Sjis("Textcnv"), flags};
+      quenText::FromUtf8(" 処理後フォルダー/x が作成できません\r\n処理を中断します。"),
+      quenText::FromUtf8("Textcnv"), flags};
   QCOMPARE(ShowMessageBox(nullptr, request), MBox::kIdOk);
   QCOMPARE(shownIcon, icon);
   QCOMPARE(shownTitle, QStringLiteral("Textcnv"));
@@ -154,7 +155,8 @@ void WindowBoxesTest::boxLinesBreakOnlyBetweenWords() {
     box->button(QMessageBox::Ok)->click();
   });
   QString utf8 = message;
-  const MessageBoxRequest request{Sjis(utf8.toStdString()), Sjis("Textcnv"), MBox::kIconError};
+  const MessageBoxRequest request{quenText::FromUtf8(utf8.toStdString()),
+                                  quenText::FromUtf8("Textcnv"), MBox::kIconError};
   ShowMessageBox(nullptr, request);
 
   QVERIFY(interaction.testFlag(Qt::TextSelectableByMouse));
@@ -196,7 +198,8 @@ void WindowBoxesTest::aShortBoxIsWideEnoughForItsCaptionAndOffersItsCopy() {
                            : box->button(QMessageBox::Ok))
         ->click();
   });
-  MessageBoxRequest request{Sjis("終了しました"), Sjis("Textcnv"), MBox::kIconInformation};
+  MessageBoxRequest request{quenText::FromUtf8("終了しました"), quenText::FromUtf8("Textcnv"),
+                            MBox::kIconInformation};
   request.copyText = copy.toStdString();
   QCOMPARE(ShowMessageBox(nullptr, request), MBox::kIdOk);
   // The window manager puts its icon and buttons beside the caption.
@@ -287,7 +290,7 @@ void WindowBoxesTest::theWindowRoutesMBoxWhileItLives() {
     TfmMain window;
     BoxRecorder boxes;
     boxes.Attach(window);
-    MBox::Info(Sjis("テスト"));
+    MBox::Info(quenText::FromUtf8("テスト"));
     QCOMPARE(boxes.Texts(), QStringList{QStringLiteral("テスト")});
   }
   // Gone with the window: the next box goes to the default presenter.

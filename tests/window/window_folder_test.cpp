@@ -256,7 +256,7 @@ void WindowFolderTest::browserStartsAtTheDesktopThenBesideTheLastFolder() {
   QCOMPARE(openedAt, QFileInfo(target).absolutePath());
   QCOMPARE(selectedAtOpen, QStringList{target});
   QCOMPARE(window.edtSrcFolder->text(), target);
-  QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), target);
+  QCOMPARE(ToQString(window.ChosenFolder()), target);
   QVERIFY(window.cxButton3->isEnabled());
   QVERIFY(boxes.boxes.isEmpty());
 }
@@ -290,7 +290,7 @@ void WindowFolderTest::enterConfirmsTheHighlightedFolder() {
   window.actSrcFolderSelect->trigger();
   QCOMPARE(current, last);
   QVERIFY(closedByEnter);
-  QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), last);
+  QCOMPARE(ToQString(window.ChosenFolder()), last);
 
   // Another folder, highlighted by the keys: Enter confirms it, not opens it.
   WhenUp(dialog, [&] {
@@ -367,7 +367,7 @@ void WindowFolderTest::chooseIsEnabledWheneverAFolderCanBeConfirmed() {
     ChooseButton(dialog)->click();
   });
   window.actSrcFolderSelect->trigger();
-  QCOMPARE(ToQString(window.SelectFolderDialog1->Folder()), parent);
+  QCOMPARE(ToQString(window.ChosenFolder()), parent);
 }
 
 void WindowFolderTest::browserButtonsStandSideBySideAtTheBottomRight() {
