@@ -59,7 +59,7 @@ void ConvertForTest(TfmMain& window) {
     PrintLine(QStringLiteral("run ended"));
     if (!qEnvironmentVariableIsEmpty("TEXTCNV_LOG_MENU_FOR_TEST")) {
       // Qt's own words, as the log's context menu shows them.
-      const std::unique_ptr<QMenu> menu(window.Memo1->createStandardContextMenu());
+      const std::unique_ptr<QMenu> menu(window.ui.Memo1->createStandardContextMenu());
       QStringList words;
       for (const QAction* action : menu->actions()) {
         if (!action->isSeparator()) words << action->text();
@@ -79,7 +79,7 @@ void ConvertForTest(TfmMain& window) {
   });
   QTimer::singleShot(0, &window, [&window, folder] {
     window.SetFolderChooser([path = ToPath(folder)] { return std::optional(path); });
-    window.actSrcFolderSelect->trigger();
-    window.actConvStart->trigger();
+    window.ui.actSrcFolderSelect->trigger();
+    window.ui.actConvStart->trigger();
   });
 }

@@ -54,7 +54,7 @@ void OpenModalForTest(TfmMain& window) {
     // Fires inside the modal window's own event loop, once it is up.
     QTimer::singleShot(0, &window, [] { TraceInstance(QStringLiteral("modal")); });
     if (modal == QLatin1String("browser")) {
-      window.actSrcFolderSelect->trigger();
+      window.ui.actSrcFolderSelect->trigger();
     } else {
       ShowFailures([] { MBox::Info(Sjis("起動の確認")); });
     }

@@ -65,24 +65,24 @@ void TfmMain::SetBusy(bool busy) {
 
 void TfmMain::ShowProgress(int position, int maximum) {
   if (maximum <= 0) {
-    progBar->setRange(0, 100);
-    progBar->setValue(0);
+    ui.progBar->setRange(0, 100);
+    ui.progBar->setValue(0);
     return;
   }
-  progBar->setRange(0, maximum);
-  progBar->setValue(std::clamp(position, 0, maximum));
+  ui.progBar->setRange(0, maximum);
+  ui.progBar->setValue(std::clamp(position, 0, maximum));
 }
 
 void TfmMain::ClearLog() {
-  Memo1->clear();
+  ui.Memo1->clear();
   logLineCount_ = 0;
 }
 
 void TfmMain::AppendLog(const QString& line) {
   // The log follows its end, unless the operator has scrolled back to read.
-  QScrollBar* bar = Memo1->verticalScrollBar();
+  QScrollBar* bar = ui.Memo1->verticalScrollBar();
   const bool following = bar->value() == bar->maximum();
-  QTextCursor end(Memo1->document());
+  QTextCursor end(ui.Memo1->document());
   end.movePosition(QTextCursor::End);
   if (logLineCount_ > 0) end.insertBlock();
   end.insertText(line);

@@ -313,21 +313,21 @@ void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn() {
   WriteBytes(folder + QStringLiteral("/a.txt"), "a");
   TfmMain window;
   BoxRecorder boxes(window);
-  const QString before = window.edtSrcFolder->text();
+  const QString before = window.ui.edtSrcFolder->text();
   window.SetFolderChooser([message]() -> std::optional<std::filesystem::path> {
     throw std::runtime_error(message.toStdString());
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(boxes.boxes.size(), 1);
   const RecordedBox& box = boxes.boxes.front();
   QCOMPARE(box.text, shown);
   QCOMPARE(box.caption, QString::fromStdString(quenText::ToUtf8(MBox::ApplicationTitle())));
   QCOMPARE(box.flags, unsigned(MBox::kIconError));
-  QCOMPARE(window.edtSrcFolder->text(), before);
+  QCOMPARE(window.ui.edtSrcFolder->text(), before);
 
   ConfirmFolder(window, folder);
-  QCOMPARE(window.edtSrcFolder->text(), folder);
-  QVERIFY(window.cxButton3->isEnabled());
+  QCOMPARE(window.ui.edtSrcFolder->text(), folder);
+  QVERIFY(window.ui.cxButton3->isEnabled());
 }
 
 QTEST_MAIN(WindowBoxesTest)
