@@ -23,8 +23,9 @@ namespace fs = std::filesystem;
 TfmMain::TfmMain(QWidget* parent) : QWidget(parent) {
   CompleteForm();
   chooser_ = [this] { return SelectFolderDialog1->Execute(); };
-  // A box comes after every log line and progress step reported before it.
-  presenter_.SetPoster([this](std::function<void()> call) { host_.Post(std::move(call)); });
+  // A box comes after every log line reported before it.
+  connect(&presenter_, &TBoxPresenter::handingOver, &host_, &TWindowRunHost::SendLog,
+          Qt::DirectConnection);
   ConnectHost();
   connect(&worker_, &TRunWorker::Finished, this, &TfmMain::StagesFinished);
   try {

@@ -97,7 +97,7 @@ class TfmMain : public QWidget {
   void CloseIfAsked(bool completed);
   void ShowProgress(int position, int maximum);
   void ClearLog();
-  void AppendLog(const QString& line);
+  void AppendLog(const QStringList& lines);
 
   RunData data_;
   TWindowRunHost host_;

@@ -252,12 +252,13 @@ void WindowBoxesTest::aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox()
   constexpr int kLines = 20000;
   TWindowRunHost host;
   TBoxPresenter presenter(nullptr);
-  presenter.SetPoster([&](std::function<void()> call) { host.Post(std::move(call)); });
+  connect(&presenter, &TBoxPresenter::handingOver, &host, &TWindowRunHost::SendLog,
+          Qt::DirectConnection);
   QPlainTextEdit log;
   int linesShown = 0;
-  connect(&host, &TWindowRunHost::logAppended, &log, [&](const QString& line) {
-    log.appendPlainText(line);
-    ++linesShown;
+  connect(&host, &TWindowRunHost::logAppended, &log, [&](const QStringList& lines) {
+    for (const QString& line : lines) log.appendPlainText(line);
+    linesShown += lines.size();
   });
   int linesAtBox = -1;
   presenter.SetShower([&](const MessageBoxRequest&) {
