@@ -91,23 +91,25 @@ void OfferCopy(QMessageBox& box, const std::string& utf8) {
 }  // namespace
 
 TBoxPresenter::TBoxPresenter(QWidget* boxParent)
-    : shower_([boxParent](const MessageBoxRequest& box) { return ShowMessageBox(boxParent, box); }),
-      poster_([this](std::function<void()> call) {
-        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-      }) {}
+    : shower_(
+          [boxParent](const MessageBoxRequest& box) { return ShowMessageBox(boxParent, box); }) {}
 
 int TBoxPresenter::Present(const MessageBoxRequest& box) {
   if (closing_) return MBox::kIdOk;
   if (QThread::currentThread() == thread()) return ShowHere(box);
+  emit handingOver();
   std::promise<int> answer;
-  poster_([&] {
-    // A box that fails must still free the worker waiting for it.
-    try {
-      answer.set_value(ShowHere(box));
-    } catch (...) {
-      answer.set_exception(std::current_exception());
-    }
-  });
+  QMetaObject::invokeMethod(
+      this,
+      [&] {
+        // A box that fails must still free the worker waiting for it.
+        try {
+          answer.set_value(ShowHere(box));
+        } catch (...) {
+          answer.set_exception(std::current_exception());
+        }
+      },
+      Qt::QueuedConnection);
   return answer.get_future().get();
 }
 

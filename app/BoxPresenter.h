@@ -28,19 +28,20 @@ class TBoxPresenter : public QObject, public MessagePresenter {
   int Present(const MessageBoxRequest& box) override;
 
   void SetShower(Shower shower) { shower_ = std::move(shower); }
-  // How a box asked for on another thread is handed to the GUI thread; by
-  // default a queued call. The window hands it on behind the run's log lines.
-  using Poster = std::function<void(std::function<void()>)>;
-  void SetPoster(Poster poster) { poster_ = std::move(poster); }
   // While closing, boxes are answered with OK without being shown, so a
   // worker that is still running cannot wait for a window that is gone.
   void SetClosing(bool closing) { closing_ = closing; }
+
+ signals:
+  // Emitted on the asking thread just before a box asked for there is
+  // handed to the GUI thread: connected directly, what that thread still
+  // has to show goes first (the run's log lines).
+  void handingOver();
 
  private:
   int ShowHere(const MessageBoxRequest& box);
 
   Shower shower_;
-  Poster poster_;
   std::atomic<bool> closing_ = false;
 };
 

@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 
+#include "NewAction.h"
+
 namespace {
 
 bool ClipboardHasText() {
@@ -78,12 +80,8 @@ TEditActions::TEditActions(QWidget* window, const QList<QWidget*>& targets)
 QAction* TEditActions::Add(QWidget* window, const char* name, const QString& caption,
                            QKeyCombination key) {
   // Owned here, so no signal can reach this object after its actions are gone.
-  auto* action = new QAction(caption, this);
-  action->setObjectName(QLatin1String(name));
+  QAction* action = NewAction(this, window, name, caption, QKeySequence(key));
   action->setProperty("category", QStringLiteral("編集"));
-  action->setShortcut(QKeySequence(key));
-  action->setShortcutContext(Qt::WindowShortcut);
-  window->addAction(action);
   return action;
 }
 

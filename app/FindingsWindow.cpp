@@ -18,6 +18,7 @@
 
 #include "AppFonts.h"
 #include "FindingsModel.h"
+#include "NewAction.h"
 #include "PathText.h"
 #include "TopLevel.h"
 #include "quenFile.h"
@@ -45,15 +46,6 @@ std::optional<fs::path> AskSavePath(QWidget* owner, const fs::path& suggested) {
   if (!suggested.empty()) dialog.selectFile(ToQString(suggested));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ToPath(dialog.selectedFiles().front());
-}
-
-QAction* NewAction(QWidget* owner, const char* name, const QString& caption, QKeySequence key) {
-  auto* action = new QAction(caption, owner);
-  action->setObjectName(QLatin1String(name));
-  action->setShortcut(key);
-  action->setShortcutContext(Qt::WidgetShortcut);
-  owner->addAction(action);
-  return action;
 }
 
 }  // namespace
@@ -96,9 +88,10 @@ void TFindingsWindow::CreateControls() {
   Table->horizontalHeader()->setStretchLastSection(false);
   Table->horizontalHeader()->setHighlightSections(false);
 
-  actCopy = NewAction(Table, "actCopy", QStringLiteral("コピー(&C)"), QKeySequence::Copy);
-  actSelectAll =
-      NewAction(Table, "actSelectAll", QStringLiteral("すべてを選択(&A)"), QKeySequence::SelectAll);
+  actCopy = NewAction(Table, Table, "actCopy", QStringLiteral("コピー(&C)"), QKeySequence::Copy,
+                      Qt::WidgetShortcut);
+  actSelectAll = NewAction(Table, Table, "actSelectAll", QStringLiteral("すべてを選択(&A)"),
+                           QKeySequence::SelectAll, Qt::WidgetShortcut);
   Table->setContextMenuPolicy(Qt::ActionsContextMenu);
 
   auto* layout = new QVBoxLayout(this);

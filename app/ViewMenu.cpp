@@ -8,6 +8,7 @@
 #include "ConversionRun.h"
 #include "FindingsWindow.h"
 #include "MBox.h"
+#include "NewAction.h"
 #include "PathText.h"
 #include "TopLevel.h"
 #include "fmain.h"
@@ -16,29 +17,17 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-QAction* NewAction(QWidget* window, QMenu* menu, const char* name, const QString& caption) {
-  auto* action = new QAction(caption, window);
-  action->setObjectName(QLatin1String(name));
-  window->addAction(action);
-  menu->addAction(action);
-  return action;
-}
-
-}  // namespace
-
 TViewMenu::TViewMenu(TfmMain& window, QMenuBar* bar)
     : QObject(&window), window_(window), opener_(&QDesktopServices::openUrl) {
   Menu = bar->addMenu(QStringLiteral("表示(&V)"));
   Menu->setObjectName(QStringLiteral("ViewMenu"));
   actView = Menu->menuAction();
   actView->setObjectName(QStringLiteral("actView"));
-  actFindingsList =
-      NewAction(&window, Menu, "actFindingsList", QStringLiteral("処理結果の一覧(&L)"));
-  actFindingsList->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  actFindingsList = NewAction(&window, &window, "actFindingsList",
+                              QStringLiteral("処理結果の一覧(&L)"), Qt::CTRL | Qt::Key_L);
   actOpenOutputFolder =
-      NewAction(&window, Menu, "actOpenOutputFolder", QStringLiteral("出力フォルダを開く(&O)"));
+      NewAction(&window, &window, "actOpenOutputFolder", QStringLiteral("出力フォルダを開く(&O)"));
+  Menu->addActions({actFindingsList, actOpenOutputFolder});
 
   // 処理後 may have come or gone since the last look.
   connect(Menu, &QMenu::aboutToShow, this, &TViewMenu::Update);

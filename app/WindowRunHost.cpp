@@ -1,23 +1,26 @@
 #include "WindowRunHost.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QElapsedTimer>
 #include <QThread>
 
 namespace {
 
-// Long enough to deliver hundreds of lines, short enough not to be felt.
+// Lines a worker may keep back before it waits for the window.
+constexpr qsizetype kBatchLines = 256;
+// The window appends them a few at a time for a slice of time: long enough
+// for hundreds of lines, short enough not to be felt.
+constexpr qsizetype kChunkLines = 16;
 constexpr qint64 kSliceMs = 8;
 
 }  // namespace
 
 TWindowRunHost::TWindowRunHost(QObject* parent) : QObject(parent) {
-  // Queued calls copy their arguments, so the types must be known by name.
+  // Queued signals copy their arguments, so the types must be known by name.
   qRegisterMetaType<std::filesystem::path>();
   qRegisterMetaType<std::vector<std::filesystem::path>>();
-  // A timer, not a posted call: the next slice waits behind input and paint.
-  sliceTimer_.setSingleShot(true);
-  sliceTimer_.setInterval(0);
-  connect(&sliceTimer_, &QTimer::timeout, this, &TWindowRunHost::DeliverSlice);
 }
 
 void TWindowRunHost::SetConfirmedFolder(const std::filesystem::path& folder) {
@@ -32,67 +35,68 @@ std::filesystem::path TWindowRunHost::ConfirmedFolder() const {
 
 void TWindowRunHost::FolderRead(const std::filesystem::path& folder,
                                 const std::vector<std::filesystem::path>& files) {
-  Post([this, folder, files] { emit folderRead(folder, files); });
+  SendLog();
+  emit folderRead(folder, files);
 }
 
 void TWindowRunHost::LogCleared() {
-  Post([this] { emit logCleared(); });
+  SendLog();
+  emit logCleared();
 }
 
 void TWindowRunHost::LogAppended(std::string_view /*line*/, std::string_view shown) {
-  Post([this, text = QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()))] {
-    emit logAppended(text);
-  });
+  QString text = QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+  if (QThread::currentThread() == thread()) {
+    emit logAppended(QStringList{std::move(text)});
+    return;
+  }
+  std::unique_lock lock(mutex_);
+  // A burst waits for the window rather than piling up lines the window
+  // would then have to append in one stretch.
+  taken_.wait(lock, [this] { return kept_.size() < kBatchLines; });
+  kept_.push_back(std::move(text));
+  if (delivering_) return;
+  delivering_ = true;
+  QMetaObject::invokeMethod(this, &TWindowRunHost::DeliverKept, Qt::QueuedConnection);
 }
 
 void TWindowRunHost::ProgressChanged(int position, int maximum) {
-  Post([this, position, maximum] { emit progressChanged(position, maximum); });
+  SendLog();
+  emit progressChanged(position, maximum);
 }
 
 void TWindowRunHost::BusyChanged(bool busy) {
-  Post([this, busy] { emit busyChanged(busy); });
+  SendLog();
+  emit busyChanged(busy);
 }
 
-void TWindowRunHost::Post(std::function<void()> call) {
-  if (QThread::currentThread() == thread()) {
-    Flush();
-    call();
-    return;
-  }
-  std::lock_guard lock(mutex_);
-  queued_.push_back(std::move(call));
-  if (sliceDue_) return;
-  sliceDue_ = true;
-  QMetaObject::invokeMethod(this, &TWindowRunHost::DeliverSlice, Qt::QueuedConnection);
+void TWindowRunHost::SendLog() {
+  if (QThread::currentThread() == thread()) return;
+  // Once the window has taken the lines, it appends them before it gets to
+  // anything this thread sends after them.
+  std::unique_lock lock(mutex_);
+  taken_.wait(lock, [this] { return kept_.isEmpty(); });
 }
 
-bool TWindowRunHost::DeliverOne() {
-  Call call;
-  {
-    std::lock_guard lock(mutex_);
-    if (queued_.empty()) {
-      sliceDue_ = false;
-      return false;
-    }
-    call = std::move(queued_.front());
-    queued_.pop_front();
-  }
-  call();
-  return true;
-}
-
-void TWindowRunHost::DeliverSlice() {
+void TWindowRunHost::DeliverKept() {
   QElapsedTimer slice;
   slice.start();
-  while (DeliverOne()) {
-    if (slice.elapsed() >= kSliceMs) {
-      sliceTimer_.start();
-      return;
+  do {
+    QStringList lines;
+    {
+      std::lock_guard lock(mutex_);
+      if (kept_.isEmpty()) {
+        delivering_ = false;
+        return;
+      }
+      const qsizetype count = std::min(kept_.size(), kChunkLines);
+      lines = kept_.first(count);
+      kept_.remove(0, count);
     }
-  }
-}
-
-void TWindowRunHost::Flush() {
-  while (DeliverOne()) {
-  }
+    taken_.notify_all();
+    emit logAppended(lines);
+  } while (slice.elapsed() < kSliceMs);
+  // Posted, not looped: whatever came meanwhile (input, timers, painting)
+  // is served before the next slice.
+  QMetaObject::invokeMethod(this, &TWindowRunHost::DeliverKept, Qt::QueuedConnection);
 }

@@ -1,24 +1,27 @@
 // TWindowRunHost: the conversion run's view of the main window.
 //
 // The run calls its host from whichever thread runs it; every call becomes a
-// signal emitted on the GUI thread, in the order of the calls. Calls made on
-// the GUI thread are delivered at once. Calls from a worker are queued and
-// delivered in slices of a few milliseconds, so that a burst of thousands of
-// log lines never keeps the window from its input, timers and painting.
+// signal, received on the GUI thread in the order of the calls. Calls made
+// on the GUI thread are delivered at once, calls from a worker through
+// queued signals. A worker's log lines are kept back and handed over in
+// batches, one batch in flight at a time: a burst of thousands of lines
+// becomes a few appends, each small enough that the window keeps serving
+// its input, timers and painting between them. A worker that has a full
+// batch kept back waits until the window has taken it, and so does one
+// about to send anything else.
 //
 // The window keeps painting its log while the run works, so the run's wish
 // to pause that painting is not passed on.
 #pragma once
 
-#include <deque>
+#include <condition_variable>
 #include <filesystem>
-#include <functional>
 #include <mutex>
 #include <vector>
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
+#include <QStringList>
 
 #include "RunHost.h"
 
@@ -39,31 +42,31 @@ class TWindowRunHost : public QObject, public RunHost {
   void ProgressChanged(int position, int maximum) override;
   void BusyChanged(bool busy) override;
 
-  // Runs call on the GUI thread after every call made before it.
-  void Post(std::function<void()> call);
-  // Delivers every call still queued, at once; GUI thread only. Whatever the
-  // window does next (a box, the run's end) then comes after them.
-  void Flush();
+ public slots:
+  // Waits until the window has taken the lines still kept back, so that
+  // they come before whatever this thread sends next. Call it on the worker
+  // before a box and at the run's end (connected directly); nothing to do
+  // on the GUI thread.
+  void SendLog();
 
  signals:
   void folderRead(const std::filesystem::path& folder,
                   const std::vector<std::filesystem::path>& files);
   void logCleared();
-  void logAppended(const QString& line);
+  // Lines in the order appended.
+  void logAppended(const QStringList& lines);
   void progressChanged(int position, int maximum);
   void busyChanged(bool busy);
 
  private:
-  using Call = std::function<void()>;
-  // Delivers queued calls for one slice of time; schedules the next slice
-  // when some are left.
-  void DeliverSlice();
-  bool DeliverOne();
+  // GUI thread: appends the lines kept back, then looks for more behind the
+  // events that came meanwhile.
+  void DeliverKept();
 
   mutable std::mutex mutex_;
   std::filesystem::path confirmed_;
-  std::deque<Call> queued_;
-  // A slice is due: posted, or waiting on sliceTimer_.
-  bool sliceDue_ = false;
-  QTimer sliceTimer_;
+  QStringList kept_;
+  std::condition_variable taken_;
+  // A DeliverKept is on its way: whenever lines are kept back.
+  bool delivering_ = false;
 };

@@ -21,10 +21,11 @@
 namespace fs = std::filesystem;
 
 TfmMain::TfmMain(QWidget* parent) : QWidget(parent) {
-  CreateControls();
+  CompleteForm();
   chooser_ = [this] { return SelectFolderDialog1->Execute(); };
-  // A box comes after every log line and progress step reported before it.
-  presenter_.SetPoster([this](std::function<void()> call) { host_.Post(std::move(call)); });
+  // A box comes after every log line reported before it.
+  connect(&presenter_, &TBoxPresenter::handingOver, &host_, &TWindowRunHost::SendLog,
+          Qt::DirectConnection);
   ConnectHost();
   connect(&worker_, &TRunWorker::Finished, this, &TfmMain::StagesFinished);
   try {
@@ -55,7 +56,7 @@ void TfmMain::FormCreate() {
   }
   ShowFolder(desktop, files);
 
-  lblTop->setText(Instructions());
+  ui.lblTop->setText(Instructions());
   UpdateRunActions();
 }
 
@@ -114,15 +115,15 @@ void TfmMain::RefreshSourceFolder() {
 }
 
 void TfmMain::ShowFolder(const fs::path& folder, const std::vector<fs::path>& files) {
-  edtSrcFolder->setText(ToQString(folder));
-  JvFileListBox1->SetFiles(files);
+  ui.edtSrcFolder->setText(ToQString(folder));
+  ui.JvFileListBox1->SetFiles(files);
 }
 
-void TfmMain::actConvStartUpdate() { actConvStart->setEnabled(hasTargets_ && !working_); }
+void TfmMain::actConvStartUpdate() { ui.actConvStart->setEnabled(hasTargets_ && !working_); }
 
 void TfmMain::UpdateRunActions() {
   actConvStartUpdate();
-  actSrcFolderSelect->setEnabled(!working_);
+  ui.actSrcFolderSelect->setEnabled(!working_);
   ViewMenu->Update();
 }
 

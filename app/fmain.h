@@ -22,17 +22,9 @@
 #include "RunData.h"
 #include "RunWorker.h"
 #include "WindowRunHost.h"
+#include "ui_fmain.h"
 
-class QAction;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QMenuBar;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
 class TEditActions;
-class TFileListBox;
 class TSelectFolderDialog;
 class TViewMenu;
 
@@ -62,25 +54,12 @@ class TfmMain : public QWidget {
   // What the last run found; read it only while no run works.
   const Findings& RunFindings() const { return data_.RunFindings; }
 
-  // The controls, named as on the form.
-  QMenuBar* MainMenu;
-  QFrame* Panel1;
-  QLabel* lblTop;
-  QLabel* Label1;
-  QLineEdit* edtSrcFolder;
-  QPushButton* btnSrcOpen;
-  QLabel* Label2;
-  TFileListBox* JvFileListBox1;
-  QLabel* Label3;
-  QPushButton* cxButton3;
-  QProgressBar* progBar;
-  QPlainTextEdit* Memo1;
+  // The controls and their actions, as on the form (fmain.ui); the file
+  // menu's own action is named actFile.
+  Ui::fmMain ui;
+  // The parts made in code: the folder browser, the edit actions on
+  // edtSrcFolder and Memo1, and the menu 「表示(&V)」.
   TSelectFolderDialog* SelectFolderDialog1;
-
-  QAction* actFile;
-  QAction* actExit;
-  QAction* actSrcFolderSelect;
-  QAction* actConvStart;
   TEditActions* EditActions;
   TViewMenu* ViewMenu;
 
@@ -101,7 +80,9 @@ class TfmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CreateControls();
+  // Completes the form with what fmain.ui cannot hold.
+  void CompleteForm();
+  void ConnectActions();
   void FormCreate();
   void FormDestroy();
   void ConnectHost();
@@ -116,7 +97,7 @@ class TfmMain : public QWidget {
   void CloseIfAsked(bool completed);
   void ShowProgress(int position, int maximum);
   void ClearLog();
-  void AppendLog(const QString& line);
+  void AppendLog(const QStringList& lines);
 
   RunData data_;
   TWindowRunHost host_;

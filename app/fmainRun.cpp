@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTextCursor>
 
@@ -37,12 +38,14 @@ void TfmMain::actConvStartExecute() {
 }
 
 void TfmMain::StartStages() {
-  worker_.Start([this] { run_.Execute(); });
+  worker_.Start([this] {
+    // Its last lines come before its end, however it ends.
+    const QScopeGuard sendLog([this] { host_.SendLog(); });
+    run_.Execute();
+  });
 }
 
 void TfmMain::StagesFinished() {
-  // Everything the stages reported comes before their end.
-  host_.Flush();
   working_ = false;
   SetBusy(false);
   hasTargets_ = !data_.TargetFiles.empty();
@@ -65,27 +68,29 @@ void TfmMain::SetBusy(bool busy) {
 
 void TfmMain::ShowProgress(int position, int maximum) {
   if (maximum <= 0) {
-    progBar->setRange(0, 100);
-    progBar->setValue(0);
+    ui.progBar->setRange(0, 100);
+    ui.progBar->setValue(0);
     return;
   }
-  progBar->setRange(0, maximum);
-  progBar->setValue(std::clamp(position, 0, maximum));
+  ui.progBar->setRange(0, maximum);
+  ui.progBar->setValue(std::clamp(position, 0, maximum));
 }
 
 void TfmMain::ClearLog() {
-  Memo1->clear();
+  ui.Memo1->clear();
   logLineCount_ = 0;
 }
 
-void TfmMain::AppendLog(const QString& line) {
+void TfmMain::AppendLog(const QStringList& lines) {
   // The log follows its end, unless the operator has scrolled back to read.
-  QScrollBar* bar = Memo1->verticalScrollBar();
+  QScrollBar* bar = ui.Memo1->verticalScrollBar();
   const bool following = bar->value() == bar->maximum();
-  QTextCursor end(Memo1->document());
+  QTextCursor end(ui.Memo1->document());
   end.movePosition(QTextCursor::End);
-  if (logLineCount_ > 0) end.insertBlock();
-  end.insertText(line);
-  ++logLineCount_;
+  for (const QString& line : lines) {
+    if (logLineCount_ > 0) end.insertBlock();
+    end.insertText(line);
+    ++logLineCount_;
+  }
   if (following) bar->setValue(bar->maximum());
 }

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   window.SetFolderChooser([folder] { return std::optional(folder); });
   window.Presenter().SetShower([](const MessageBoxRequest&) { return MBox::kIdOk; });
   window.show();
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
 
   // Ticks every 5 ms; a late tick is time the operator could not use.
   std::vector<double> tickGaps;
@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
   });
 
   std::vector<Clock::time_point> progressMoves, logMoves;
-  QObject::connect(window.progBar, &QProgressBar::valueChanged,
+  QObject::connect(window.ui.progBar, &QProgressBar::valueChanged,
                    [&] { progressMoves.push_back(Clock::now()); });
-  QObject::connect(window.Memo1, &QPlainTextEdit::textChanged,
+  QObject::connect(window.ui.Memo1, &QPlainTextEdit::textChanged,
                    [&] { logMoves.push_back(Clock::now()); });
 
   Clock::time_point start, end;
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   QTimer::singleShot(0, [&] {
     start = lastTick = Clock::now();
     ticker.start(5);
-    window.actConvStart->trigger();
+    window.ui.actConvStart->trigger();
   });
   app.exec();
 

@@ -107,7 +107,7 @@ void OpenModal(TfmMain& window, const QString& modal) {
     // Fires inside the modal window's own event loop, once it is up.
     QTimer::singleShot(0, &window, [] { PrintLine(QStringLiteral("modal")); });
     if (modal == QLatin1String("browser")) {
-      window.actSrcFolderSelect->trigger();
+      window.ui.actSrcFolderSelect->trigger();
     } else {
       ShowFailures([] { MBox::Info(u8"起動の確認"); });
     }
@@ -116,7 +116,7 @@ void OpenModal(TfmMain& window, const QString& modal) {
 
 void PrintLogMenu(TfmMain& window) {
   // Qt's own words, as the log's context menu shows them.
-  const std::unique_ptr<QMenu> menu(window.Memo1->createStandardContextMenu());
+  const std::unique_ptr<QMenu> menu(window.ui.Memo1->createStandardContextMenu());
   QStringList words;
   for (const QAction* action : menu->actions()) {
     if (!action->isSeparator()) words << action->text();
@@ -144,8 +144,8 @@ void Convert(TfmMain& window, const Options& options) {
   });
   QTimer::singleShot(0, &window, [&window, folder = options.convert] {
     window.SetFolderChooser([path = ToPath(folder)] { return std::optional(path); });
-    window.actSrcFolderSelect->trigger();
-    window.actConvStart->trigger();
+    window.ui.actSrcFolderSelect->trigger();
+    window.ui.actConvStart->trigger();
   });
 }
 

@@ -81,12 +81,12 @@ void CopyFolder(const QString& from, const QString& to) {
 
 void ConfirmFolder(TfmMain& window, const QString& folder) {
   window.SetFolderChooser([path = ToPath(folder)] { return std::optional(path); });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
 }
 
 bool RunToEnd(TfmMain& window) {
   QSignalSpy ended(&window, &TfmMain::RunEnded);
-  window.actConvStart->trigger();
+  window.ui.actConvStart->trigger();
   return !ended.isEmpty() || ended.wait(120000);
 }
 

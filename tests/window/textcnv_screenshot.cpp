@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         saved = Save(BrowserOverWindow(window, *browser), browserOutput);
         browser->reject();
       });
-      window.actSrcFolderSelect->trigger();
+      window.ui.actSrcFolderSelect->trigger();
     }
     if (saved && !findings.isEmpty()) {
       SaveFindingsShot(window, findings);  // ends the event loop itself
@@ -106,13 +106,13 @@ int main(int argc, char** argv) {
       browser->selectFile(folder);
       static_cast<QDialog*>(browser)->accept();
     });
-    window.actSrcFolderSelect->trigger();
-    if (!window.actConvStart->isEnabled()) {
+    window.ui.actSrcFolderSelect->trigger();
+    if (!window.ui.actConvStart->isEnabled()) {
       std::fprintf(stderr, "nothing to convert\n");
       QCoreApplication::exit(1);
       return;
     }
-    window.actConvStart->trigger();
+    window.ui.actConvStart->trigger();
   });
   return app.exec();
 }

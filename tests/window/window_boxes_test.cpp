@@ -255,12 +255,13 @@ void WindowBoxesTest::aBurstOfLogLinesLetsTheWindowBreatheAndComesBeforeTheBox()
   constexpr int kLines = 20000;
   TWindowRunHost host;
   TBoxPresenter presenter(nullptr);
-  presenter.SetPoster([&](std::function<void()> call) { host.Post(std::move(call)); });
+  connect(&presenter, &TBoxPresenter::handingOver, &host, &TWindowRunHost::SendLog,
+          Qt::DirectConnection);
   QPlainTextEdit log;
   int linesShown = 0;
-  connect(&host, &TWindowRunHost::logAppended, &log, [&](const QString& line) {
-    log.appendPlainText(line);
-    ++linesShown;
+  connect(&host, &TWindowRunHost::logAppended, &log, [&](const QStringList& lines) {
+    for (const QString& line : lines) log.appendPlainText(line);
+    linesShown += lines.size();
   });
   int linesAtBox = -1;
   presenter.SetShower([&](const MessageBoxRequest&) {
@@ -316,21 +317,21 @@ void WindowBoxesTest::aFailureInAHandlerIsShownAndTheProgramGoesOn() {
   WriteBytes(folder + QStringLiteral("/a.txt"), "a");
   TfmMain window;
   BoxRecorder boxes(window);
-  const QString before = window.edtSrcFolder->text();
+  const QString before = window.ui.edtSrcFolder->text();
   window.SetFolderChooser([message]() -> std::optional<std::filesystem::path> {
     throw std::runtime_error(message.toStdString());
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(boxes.boxes.size(), 1);
   const RecordedBox& box = boxes.boxes.front();
   QCOMPARE(box.text, shown);
   QCOMPARE(box.caption, QString::fromStdString(quenText::ToUtf8(MBox::ApplicationTitle())));
   QCOMPARE(box.flags, unsigned(MBox::kIconError));
-  QCOMPARE(window.edtSrcFolder->text(), before);
+  QCOMPARE(window.ui.edtSrcFolder->text(), before);
 
   ConfirmFolder(window, folder);
-  QCOMPARE(window.edtSrcFolder->text(), folder);
-  QVERIFY(window.cxButton3->isEnabled());
+  QCOMPARE(window.ui.edtSrcFolder->text(), folder);
+  QVERIFY(window.ui.cxButton3->isEnabled());
 }
 
 QTEST_MAIN(WindowBoxesTest)

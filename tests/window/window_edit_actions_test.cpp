@@ -56,11 +56,11 @@ void WindowEditActionsTest::enablingFollowsFocusSelectionAndClipboard() {
   TfmMain window;
   window.show();
   QVERIFY(QTest::qWaitForWindowActive(&window));
-  if (!hasText) window.edtSrcFolder->clear();
-  if (hasText) window.Memo1->setPlainText(QStringLiteral("開始　ファイルチェック\n [○]a.txt"));
+  if (!hasText) window.ui.edtSrcFolder->clear();
+  if (hasText) window.ui.Memo1->setPlainText(QStringLiteral("開始　ファイルチェック\n [○]a.txt"));
   if (selected) {
-    window.edtSrcFolder->selectAll();
-    window.Memo1->selectAll();
+    window.ui.edtSrcFolder->selectAll();
+    window.ui.Memo1->selectAll();
   }
   if (clipboard) QGuiApplication::clipboard()->setText(QStringLiteral("貼る"));
   window.findChild<QWidget*>(focus)->setFocus();
@@ -82,18 +82,18 @@ void WindowEditActionsTest::shortcutsActOnTheFocusedEdit_data() {
 void WindowEditActionsTest::shortcutsActOnTheFocusedEdit() {
   QFETCH(QString, focus);
   TfmMain window;
-  window.Memo1->setPlainText(QStringLiteral("一行目\n二行目"));
+  window.ui.Memo1->setPlainText(QStringLiteral("一行目\n二行目"));
   window.show();
   QVERIFY(QTest::qWaitForWindowActive(&window));
   QWidget* target = window.findChild<QWidget*>(focus);
   target->setFocus();
   const auto text = [&] {
     if (auto* edit = qobject_cast<QLineEdit*>(target)) return edit->text();
-    return window.Memo1->toPlainText();
+    return window.ui.Memo1->toPlainText();
   };
   const auto selection = [&] {
     if (auto* edit = qobject_cast<QLineEdit*>(target)) return edit->selectedText();
-    return window.Memo1->textCursor().selectedText().replace(QChar::ParagraphSeparator, '\n');
+    return window.ui.Memo1->textCursor().selectedText().replace(QChar::ParagraphSeparator, '\n');
   };
   const QString before = text();
   QVERIFY(!before.isEmpty());

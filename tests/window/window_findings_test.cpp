@@ -61,7 +61,7 @@ class WindowFindingsTest : public QObject {
 
 void WindowFindingsTest::menuHoldsBothItems() {
   TfmMain window;
-  const QList<QAction*> menus = window.MainMenu->actions();
+  const QList<QAction*> menus = window.ui.MainMenu->actions();
   QCOMPARE(menus.size(), 2);
   QCOMPARE(menus[1]->text(), QStringLiteral("表示(&V)"));
   QStringList items;

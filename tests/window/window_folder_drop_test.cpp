@@ -82,7 +82,7 @@ void WindowFolderDropTest::dropChoosesTheFolder() {
   QWidget* widget = target.isEmpty() ? &window : window.findChild<QWidget*>(target);
   QVERIFY(widget != nullptr);
   if (auto* memo = qobject_cast<QPlainTextEdit*>(widget)) widget = memo->viewport();
-  const QString before = window.edtSrcFolder->text();
+  const QString before = window.ui.edtSrcFolder->text();
 
   QMimeData text;
   text.setText(folder_);
@@ -91,15 +91,15 @@ void WindowFolderDropTest::dropChoosesTheFolder() {
   dropped.setUrls(urls);
   QCOMPARE(Drop(widget, dropped), taken);
   if (!taken) {
-    QCOMPARE(window.edtSrcFolder->text(), before);
+    QCOMPARE(window.ui.edtSrcFolder->text(), before);
     QVERIFY(window.ChosenFolder().empty());
-    QVERIFY(!window.actConvStart->isEnabled());
+    QVERIFY(!window.ui.actConvStart->isEnabled());
     return;
   }
   // As if confirmed in the folder browser.
-  QCOMPARE(window.edtSrcFolder->text(), folder_);
+  QCOMPARE(window.ui.edtSrcFolder->text(), folder_);
   QCOMPARE(ToQString(window.ChosenFolder()), folder_);
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList({"a.txt", "b.txt"}));
+  QCOMPARE(window.ui.JvFileListBox1->Names(), QStringList({"a.txt", "b.txt"}));
   QVERIFY(boxes.boxes.isEmpty());
   QVERIFY(RunToEnd(window));
   QVERIFY(QFile::exists(folder_ + QStringLiteral("/処理後/取込用.txt")));
@@ -116,7 +116,7 @@ void WindowFolderDropTest::dropDuringARunIsRefused() {
   bool tried = false;
   boxes.onBox = [&](const RecordedBox&) {
     tried = window.IsWorking();
-    QVERIFY(!Drop(window.edtSrcFolder, data));
+    QVERIFY(!Drop(window.ui.edtSrcFolder, data));
     QVERIFY(!Drop(&window, data));
   };
   QVERIFY(RunToEnd(window));
@@ -124,7 +124,7 @@ void WindowFolderDropTest::dropDuringARunIsRefused() {
   QCOMPARE(ToQString(window.ChosenFolder()), running);
   // Once the run has ended, the same drop is taken.
   boxes.onBox = nullptr;
-  QVERIFY(Drop(window.edtSrcFolder, data));
+  QVERIFY(Drop(window.ui.edtSrcFolder, data));
   QCOMPARE(ToQString(window.ChosenFolder()), folder_);
 }
 

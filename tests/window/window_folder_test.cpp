@@ -83,15 +83,15 @@ void WindowFolderTest::initTestCase() {
 void WindowFolderTest::startShowsTheDesktopButCannotConvertIt() {
   TfmMain window;
   BoxRecorder boxes(window);
-  QCOMPARE(window.edtSrcFolder->text(), home_.Desktop());
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList({"b.txt", "メモ.txt"}));
-  QVERIFY(!window.actConvStart->isEnabled());
-  QVERIFY(!window.cxButton3->isEnabled());
-  QVERIFY(window.btnSrcOpen->isEnabled());
+  QCOMPARE(window.ui.edtSrcFolder->text(), home_.Desktop());
+  QCOMPARE(window.ui.JvFileListBox1->Names(), QStringList({"b.txt", "メモ.txt"}));
+  QVERIFY(!window.ui.actConvStart->isEnabled());
+  QVERIFY(!window.ui.cxButton3->isEnabled());
+  QVERIFY(window.ui.btnSrcOpen->isEnabled());
   // Pressing it anyway (it is disabled) starts nothing.
-  QTest::mouseClick(window.cxButton3, Qt::LeftButton);
+  QTest::mouseClick(window.ui.cxButton3, Qt::LeftButton);
   QVERIFY(boxes.boxes.isEmpty());
-  QVERIFY(MemoLines(window.Memo1).isEmpty());
+  QVERIFY(MemoLines(window.ui.Memo1).isEmpty());
 }
 
 void WindowFolderTest::confirmingAFolderListsItsFilesAndEnablesTheStart() {
@@ -102,12 +102,12 @@ void WindowFolderTest::confirmingAFolderListsItsFilesAndEnablesTheStart() {
   TfmMain window;
   BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
-  QCOMPARE(window.edtSrcFolder->text(), folder);
+  QCOMPARE(window.ui.edtSrcFolder->text(), folder);
   // Names as stored, ordered ignoring letter case.
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList({"alpha.txt", "noext", "Zeta.TXT"}));
-  QVERIFY(!window.JvFileListBox1->item(0)->icon().isNull());
-  QVERIFY(window.actConvStart->isEnabled());
-  QVERIFY(window.cxButton3->isEnabled());
+  QCOMPARE(window.ui.JvFileListBox1->Names(), QStringList({"alpha.txt", "noext", "Zeta.TXT"}));
+  QVERIFY(!window.ui.JvFileListBox1->item(0)->icon().isNull());
+  QVERIFY(window.ui.actConvStart->isEnabled());
+  QVERIFY(window.ui.cxButton3->isEnabled());
   QVERIFY(boxes.boxes.isEmpty());
 }
 
@@ -123,15 +123,15 @@ void WindowFolderTest::anEmptyFolderSaysSoAndKeepsTheStartDisabled() {
   QCOMPARE(boxes.Texts(), QStringList{kNoFiles});
   QCOMPARE(boxes.boxes.front().flags, unsigned(MBox::kIconInformation));
   QCOMPARE(boxes.boxes.front().caption, QString::fromStdString(MBox::ApplicationTitle()));
-  QCOMPARE(window.edtSrcFolder->text(), empty);
-  QCOMPARE(window.JvFileListBox1->count(), 0);
-  QVERIFY(!window.cxButton3->isEnabled());
+  QCOMPARE(window.ui.edtSrcFolder->text(), empty);
+  QCOMPARE(window.ui.JvFileListBox1->count(), 0);
+  QVERIFY(!window.ui.cxButton3->isEnabled());
 
   // A folder with files enables it; an empty one disables it again.
   ConfirmFolder(window, full);
-  QVERIFY(window.cxButton3->isEnabled());
+  QVERIFY(window.ui.cxButton3->isEnabled());
   ConfirmFolder(window, empty);
-  QVERIFY(!window.cxButton3->isEnabled());
+  QVERIFY(!window.ui.cxButton3->isEnabled());
   QCOMPARE(boxes.Texts(), QStringList({kNoFiles, kNoFiles}));
 }
 
@@ -147,15 +147,15 @@ void WindowFolderTest::cancellingChangesNothingAlsoForTheNextRun() {
     ++asked;
     return std::nullopt;
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(asked, 1);
-  QCOMPARE(window.edtSrcFolder->text(), chosen);
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList{"kept.txt"});
-  QVERIFY(window.cxButton3->isEnabled());
+  QCOMPARE(window.ui.edtSrcFolder->text(), chosen);
+  QCOMPARE(window.ui.JvFileListBox1->Names(), QStringList{"kept.txt"});
+  QVERIFY(window.ui.cxButton3->isEnabled());
   QVERIFY(boxes.boxes.isEmpty());
 
   QVERIFY(RunToEnd(window));
-  QVERIFY(MemoLines(window.Memo1).contains(QStringLiteral(" [○]kept.txt")));
+  QVERIFY(MemoLines(window.ui.Memo1).contains(QStringLiteral(" [○]kept.txt")));
   QVERIFY(QFile::exists(chosen + QStringLiteral("/処理後/取込用.txt")));
   QCOMPARE(boxes.Texts(),
            QStringList{QStringLiteral(
@@ -190,15 +190,15 @@ void WindowFolderTest::onlyVisibleFilesAreListed() {
   BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   const QStringList expected = listed ? QStringList{"a.txt", name} : QStringList{"a.txt"};
-  QCOMPARE(window.JvFileListBox1->Names(), expected);
+  QCOMPARE(window.ui.JvFileListBox1->Names(), expected);
 
   // The run takes the same files, and only those.
   QVERIFY(RunToEnd(window));
-  const QStringList log = MemoLines(window.Memo1);
+  const QStringList log = MemoLines(window.ui.Memo1);
   QVERIFY(log.contains(QStringLiteral(" 全ファイル数:%1個").arg(expected.size())));
   QCOMPARE(log.filter(QStringLiteral("inside.txt")), QStringList());
   QCOMPARE(log.contains(QStringLiteral(" [○]") + name), listed);
-  QCOMPARE(window.JvFileListBox1->Names(), expected);
+  QCOMPARE(window.ui.JvFileListBox1->Names(), expected);
 }
 
 void WindowFolderTest::browserIsSetUpAsAFolderChooser() {
@@ -244,20 +244,20 @@ void WindowFolderTest::browserStartsAtTheDesktopThenBesideTheLastFolder() {
     dialog->setDirectory(target);
     static_cast<QDialog*>(dialog)->accept();  // the browser's own checks run
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(openedAt, home_.Desktop());
   QVERIFY2(titles.contains(QStringLiteral("フォルダの選択")), qPrintable(titles.join(',')));
-  QCOMPARE(window.edtSrcFolder->text(), target);
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList{"x.txt"});
+  QCOMPARE(window.ui.edtSrcFolder->text(), target);
+  QCOMPARE(window.ui.JvFileListBox1->Names(), QStringList{"x.txt"});
 
   // Next time in the folder holding it, with it selected; then cancelled.
   WhenUp(dialog, noteOpening);
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(openedAt, QFileInfo(target).absolutePath());
   QCOMPARE(selectedAtOpen, QStringList{target});
-  QCOMPARE(window.edtSrcFolder->text(), target);
+  QCOMPARE(window.ui.edtSrcFolder->text(), target);
   QCOMPARE(ToQString(window.ChosenFolder()), target);
-  QVERIFY(window.cxButton3->isEnabled());
+  QVERIFY(window.ui.cxButton3->isEnabled());
   QVERIFY(boxes.boxes.isEmpty());
 }
 
@@ -274,8 +274,8 @@ void WindowFolderTest::enterConfirmsTheHighlightedFolder() {
     dialog->setDirectory(last);
     static_cast<QDialog*>(dialog)->accept();
   });
-  window.actSrcFolderSelect->trigger();
-  QCOMPARE(window.edtSrcFolder->text(), last);
+  window.ui.actSrcFolderSelect->trigger();
+  QCOMPARE(window.ui.edtSrcFolder->text(), last);
 
   // It opens with its list holding the keys, on the last folder.
   QString current;
@@ -287,7 +287,7 @@ void WindowFolderTest::enterConfirmsTheHighlightedFolder() {
     QTest::keyClick(list, Qt::Key_Return);
     closedByEnter = !dialog->isVisible();
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(current, last);
   QVERIFY(closedByEnter);
   QCOMPARE(ToQString(window.ChosenFolder()), last);
@@ -300,9 +300,9 @@ void WindowFolderTest::enterConfirmsTheHighlightedFolder() {
     QTRY_COMPARE(list->currentIndex().data(QFileSystemModel::FilePathRole).toString(), other);
     QTest::keyClick(list, Qt::Key_Return);
   });
-  window.actSrcFolderSelect->trigger();
-  QCOMPARE(window.edtSrcFolder->text(), other);
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList{"o.txt"});
+  window.ui.actSrcFolderSelect->trigger();
+  QCOMPARE(window.ui.edtSrcFolder->text(), other);
+  QCOMPARE(window.ui.JvFileListBox1->Names(), QStringList{"o.txt"});
   QVERIFY(boxes.boxes.isEmpty());
 }
 
@@ -341,7 +341,7 @@ void WindowFolderTest::browserNeverShowsAFolderAboveTheDesktop() {
     if (back->isEnabled()) back->click();
     QTRY_VERIFY(dialog->directory().absolutePath().startsWith(home_.Desktop()));
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   const QStringList desktop(4, home_.Desktop());
   QCOMPARE(shown, desktop);
 }
@@ -366,7 +366,7 @@ void WindowFolderTest::chooseIsEnabledWheneverAFolderCanBeConfirmed() {
     QVERIFY(ChooseButton(dialog)->isEnabled());
     ChooseButton(dialog)->click();
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(ToQString(window.ChosenFolder()), parent);
 }
 
@@ -385,7 +385,7 @@ void WindowFolderTest::browserButtonsStandSideBySideAtTheBottomRight() {
     list = placed(dialog->findChild<QWidget*>(QStringLiteral("stackedWidget")));
     width = dialog->width();
   });
-  window.actSrcFolderSelect->trigger();
+  window.ui.actSrcFolderSelect->trigger();
   QCOMPARE(choose.top(), cancel.top());
   QVERIFY(!choose.intersects(cancel));
   QVERIFY2(choose.top() > list.bottom(), "below the list");
@@ -419,7 +419,7 @@ void WindowFolderTest::browserKeepsNothingInTheUsersSettings() {
       dialog->setViewMode(QFileDialog::List);
       dialog->setDirectory(browsed);
     });
-    window.actSrcFolderSelect->trigger();
+    window.ui.actSrcFolderSelect->trigger();
   }
   QCOMPARE(entries(config), configBefore);
   QCOMPARE(entries(home), homeBefore);
@@ -440,7 +440,7 @@ void WindowFolderTest::aLongNameIsShortenedInTheMiddleAndShownWholeAsATip() {
   ConfirmFolder(window, folder);
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
-  TFileListBox* list = window.JvFileListBox1;
+  TFileListBox* list = window.ui.JvFileListBox1;
   const QList<QListWidgetItem*> found = list->findItems(longName, Qt::MatchExactly);
   QCOMPARE(found.size(), 1);
   QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
@@ -481,8 +481,8 @@ void WindowFolderTest::namesInCp932BytesAreShownAsTheirText() {
   TfmMain window;
   BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
-  QCOMPARE(window.JvFileListBox1->Names(), QStringList{shown});
-  if (hasIcon) QVERIFY(!window.JvFileListBox1->item(0)->icon().isNull());
+  QCOMPARE(window.ui.JvFileListBox1->Names(), QStringList{shown});
+  if (hasIcon) QVERIFY(!window.ui.JvFileListBox1->item(0)->icon().isNull());
 
   // The run opens the file by its real bytes.
   QVERIFY(RunToEnd(window));

@@ -68,38 +68,46 @@ void WindowLayoutTest::controlIsAsLaidOut_data() {
   QTest::newRow("window") << QString() << "TfmMain"
                           << QStringLiteral("Velmoraテキストユーティリティ") << window << 12
                           << kGothic;
-  QTest::newRow("menu") << "MainMenu" << "QMenuBar" << QStringLiteral("ファイル(&F)")
-                        << QRect(0, 0, 524, 22) << 12 << kGothic;
-  QTest::newRow("panel") << "Panel1" << "QFrame" << none << QRect(28, 28, 460, 71) << 12
-                         << kGothic;
+  QTest::newRow("menu") << "MainMenu"
+                        << "QMenuBar" << QStringLiteral("ファイル(&F)") << QRect(0, 0, 524, 22)
+                        << 12 << kGothic;
+  QTest::newRow("panel") << "Panel1"
+                         << "QFrame" << none << QRect(28, 28, 460, 71) << 12 << kGothic;
   // Four lines; the middle two start with an ideographic space.
   QTest::newRow("instructions")
-      << "lblTop" << "QLabel"
-      << QStringLiteral("処理を始める前に、\n"
-                        "\u3000Ａ．デスクトップ等にフォルダを作成（名前は何でもよい）\n"
-                        "\u3000Ｂ．Ａで作成したフォルダーに、取込用ファイルをＭＯ等からコピー\n"
-                        "をしてから、以下にある手順１で、Ａで作成したフォルダーを選択して下さい")
+      << "lblTop"
+      << "QLabel"
+      << QStringLiteral(
+             "処理を始める前に、\n"
+             "\u3000Ａ．デスクトップ等にフォルダを作成（名前は何でもよい）\n"
+             "\u3000Ｂ．Ａで作成したフォルダーに、取込用ファイルをＭＯ等からコピー\n"
+             "をしてから、以下にある手順１で、Ａで作成したフォルダーを選択して下さい")
       << QRect(11, 7, 438, 58) << 12 << kGothic;
-  QTest::newRow("step 1") << "Label1" << "QLabel"
-                          << QStringLiteral("１．取込用ファイルが入っているフォルダフォルダを選択する")
+  QTest::newRow("step 1") << "Label1"
+                          << "QLabel"
+                          << QStringLiteral(
+                                 "１．取込用ファイルが入っているフォルダフォルダを選択する")
                           << QRect(10, 111, 0, 0) << 12 << kGothic;
-  QTest::newRow("folder") << "edtSrcFolder" << "QLineEdit" << none << QRect(28, 131, 355, 20)
-                          << 12 << kGothic;
-  QTest::newRow("choose") << "btnSrcOpen" << "QPushButton"
-                          << QStringLiteral("フォルダの選択") << QRect(387, 129, 101, 25) << 12
-                          << kGothic;
-  QTest::newRow("files label") << "Label2" << "QLabel" << QStringLiteral("変換対象ファイル：")
+  QTest::newRow("folder") << "edtSrcFolder"
+                          << "QLineEdit" << none << QRect(28, 131, 355, 20) << 12 << kGothic;
+  QTest::newRow("choose") << "btnSrcOpen"
+                          << "QPushButton" << QStringLiteral("フォルダの選択")
+                          << QRect(387, 129, 101, 25) << 12 << kGothic;
+  QTest::newRow("files label") << "Label2"
+                               << "QLabel" << QStringLiteral("変換対象ファイル：")
                                << QRect(28, 159, 0, 0) << 12 << kGothic;
-  QTest::newRow("file list") << "JvFileListBox1" << "QListWidget" << none
-                             << QRect(28, 175, 460, 107) << 13 << kGothic;
-  QTest::newRow("step 2") << "Label3" << "QLabel" << QStringLiteral("２．変換をする")
-                          << QRect(10, 299, 0, 0) << 12 << kGothic;
-  QTest::newRow("start") << "cxButton3" << "QPushButton" << QStringLiteral("変換スタート")
+  QTest::newRow("file list") << "JvFileListBox1"
+                             << "QListWidget" << none << QRect(28, 175, 460, 107) << 13 << kGothic;
+  QTest::newRow("step 2") << "Label3"
+                          << "QLabel" << QStringLiteral("２．変換をする") << QRect(10, 299, 0, 0)
+                          << 12 << kGothic;
+  QTest::newRow("start") << "cxButton3"
+                         << "QPushButton" << QStringLiteral("変換スタート")
                          << QRect(28, 325, 84, 25) << 12 << kGothic;
-  QTest::newRow("progress") << "progBar" << "QProgressBar" << none << QRect(121, 329, 192, 17)
-                            << 12 << kGothic;
-  QTest::newRow("log") << "Memo1" << "QPlainTextEdit" << none << QRect(28, 355, 460, 204) << 12
-                       << kMincho;
+  QTest::newRow("progress") << "progBar"
+                            << "QProgressBar" << none << QRect(121, 329, 192, 17) << 12 << kGothic;
+  QTest::newRow("log") << "Memo1"
+                       << "QPlainTextEdit" << none << QRect(28, 355, 460, 204) << 12 << kMincho;
 }
 
 void WindowLayoutTest::controlIsAsLaidOut() {
@@ -141,14 +149,14 @@ void WindowLayoutTest::windowAsksForAFixedSize() {
 
 void WindowLayoutTest::menuHoldsTheExitItem() {
   TfmMain window;
-  const QList<QAction*> menus = window.MainMenu->actions();
+  const QList<QAction*> menus = window.ui.MainMenu->actions();
   QCOMPARE(menus.size(), 2);  // then 「表示(&V)」
-  QCOMPARE(menus.front(), window.actFile);
-  QCOMPARE(menus.front()->menu()->actions(), QList<QAction*>{window.actExit});
+  QCOMPARE(menus.front(), window.findChild<QAction*>(QStringLiteral("actFile")));
+  QCOMPARE(menus.front()->menu()->actions(), QList<QAction*>{window.ui.actExit});
 
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
-  window.actExit->trigger();
+  window.ui.actExit->trigger();
   QVERIFY(!window.isVisible());
 }
 
@@ -159,13 +167,13 @@ void WindowLayoutTest::tabVisitsTheFourControlsInOrder() {
   TfmMain window;
   BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
-  QVERIFY(window.cxButton3->isEnabled());
+  QVERIFY(window.ui.cxButton3->isEnabled());
   window.show();
   QVERIFY(QTest::qWaitForWindowActive(&window));
 
-  window.btnSrcOpen->setFocus();
-  const QList<QWidget*> expected{window.JvFileListBox1, window.cxButton3, window.Memo1,
-                                 window.btnSrcOpen};
+  window.ui.btnSrcOpen->setFocus();
+  const QList<QWidget*> expected{window.ui.JvFileListBox1, window.ui.cxButton3, window.ui.Memo1,
+                                 window.ui.btnSrcOpen};
   for (QWidget* next : expected) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), next);
@@ -215,14 +223,14 @@ void WindowLayoutTest::theLogShowsAFrameWhileItHasTheFocus() {
   TfmMain window;
   window.show();
   QVERIFY(QTest::qWaitForWindowActive(&window));
-  window.btnSrcOpen->setFocus();
-  const QImage unfocused = window.Memo1->grab().toImage();
-  window.Memo1->setFocus();
-  QVERIFY(window.Memo1->hasFocus());
-  const QImage focused = window.Memo1->grab().toImage();
+  window.ui.btnSrcOpen->setFocus();
+  const QImage unfocused = window.ui.Memo1->grab().toImage();
+  window.ui.Memo1->setFocus();
+  QVERIFY(window.ui.Memo1->hasFocus());
+  const QImage focused = window.ui.Memo1->grab().toImage();
   // The middle of the left edge: frame only, no scroll bar.
   const QPoint edge(0, focused.height() / 2);
-  QCOMPARE(QColor(focused.pixel(edge)), window.Memo1->palette().color(QPalette::Highlight));
+  QCOMPARE(QColor(focused.pixel(edge)), window.ui.Memo1->palette().color(QPalette::Highlight));
   QVERIFY(unfocused.pixel(edge) != focused.pixel(edge));
 }
 

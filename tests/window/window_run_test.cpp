@@ -82,7 +82,7 @@ void WindowRunTest::aRunGivesWhatTheBatchRunGives() {
   QStringList batchLog = QString::fromUtf8(batch.readAllStandardOutput()).split('\n');
   QCOMPARE(batchLog.takeLast(), QString());  // after the last line's break
 
-  const QStringList log = MemoLines(window.Memo1);
+  const QStringList log = MemoLines(window.ui.Memo1);
   QCOMPARE(log, batchLog);
   QVERIFY(log.contains(QStringLiteral(" [○]03_extra.txt")));
   QVERIFY(log.contains(QStringLiteral(" [×]picture.jpg")));
@@ -102,10 +102,10 @@ void WindowRunTest::aRunGivesWhatTheBatchRunGives() {
   // The list still shows the folder's files (the output folder is no file),
   // and a second run re-reads the folder and gives the same files again.
   QCOMPARE(
-      window.JvFileListBox1->Names(),
+      window.ui.JvFileListBox1->Names(),
       QStringList({"01_新刊.txt", "02_追加分.txt", "03_extra.txt", "picture.jpg", "メモ.txt"}));
   QVERIFY(RunToEnd(window));
-  QCOMPARE(MemoLines(window.Memo1), batchLog);
+  QCOMPARE(MemoLines(window.ui.Memo1), batchLog);
   for (const QString& name : kOutputs) {
     QCOMPARE(ReadBytes(Output(windowFolder, name)), ReadBytes(Output(batchFolder, name)));
   }
@@ -128,13 +128,13 @@ void WindowRunTest::theWindowIsBusyAndClosedToInputWhileTheRunWorks() {
   // Seen by the log pane as the first stage line arrives.
   bool busyAtFirstStage = false;
   bool logPainted = false;
-  connect(window.Memo1, &QPlainTextEdit::textChanged, this, [&] {
-    if (!window.Memo1->toPlainText().endsWith(
+  connect(window.ui.Memo1, &QPlainTextEdit::textChanged, this, [&] {
+    if (!window.ui.Memo1->toPlainText().endsWith(
             QStringLiteral(" ファイルリスト（[×]は処理対象外ファイル）")))
       return;
     busyAtFirstStage = QApplication::overrideCursor() != nullptr &&
                        QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    logPainted = window.Memo1->updatesEnabled();
+    logPainted = window.ui.Memo1->updatesEnabled();
   });
   // The closing box comes while the run still works: try everything then.
   bool checked = false;
@@ -142,11 +142,11 @@ void WindowRunTest::theWindowIsBusyAndClosedToInputWhileTheRunWorks() {
     if (box.text != kDone) return;
     checked = true;
     QVERIFY(window.IsWorking());
-    QVERIFY(!window.cxButton3->isEnabled());
-    QVERIFY(!window.actConvStart->isEnabled());
-    QVERIFY(!window.btnSrcOpen->isEnabled());
-    QVERIFY(!window.actSrcFolderSelect->isEnabled());
-    window.actSrcFolderSelect->trigger();
+    QVERIFY(!window.ui.cxButton3->isEnabled());
+    QVERIFY(!window.ui.actConvStart->isEnabled());
+    QVERIFY(!window.ui.btnSrcOpen->isEnabled());
+    QVERIFY(!window.ui.actSrcFolderSelect->isEnabled());
+    window.ui.actSrcFolderSelect->trigger();
     window.actConvStartExecute();
     window.actSrcFolderSelectExecute();
     QVERIFY(!window.close());
@@ -167,11 +167,11 @@ void WindowRunTest::theWindowIsBusyAndClosedToInputWhileTheRunWorks() {
 
   // Ended: everything is back.
   QVERIFY(!window.IsWorking());
-  QVERIFY(window.cxButton3->isEnabled());
-  QVERIFY(window.btnSrcOpen->isEnabled());
+  QVERIFY(window.ui.cxButton3->isEnabled());
+  QVERIFY(window.ui.btnSrcOpen->isEnabled());
   QCOMPARE(QApplication::overrideCursor(), nullptr);
-  QVERIFY(window.Memo1->updatesEnabled());
-  QCOMPARE(window.progBar->value(), 0);
+  QVERIFY(window.ui.Memo1->updatesEnabled());
+  QCOMPARE(window.ui.progBar->value(), 0);
   // The close asked for during the run comes once its end box is answered.
   QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 30000);
 }
@@ -202,8 +202,8 @@ void WindowRunTest::aFailingStageIsShownAndTheProgramGoesOn() {
   QVERIFY(!QFile::exists(Output(folder, QStringLiteral("処理結果.txt"))));
   QCOMPARE(QApplication::overrideCursor(), nullptr);
   QVERIFY(!window.IsWorking());
-  QVERIFY(window.cxButton3->isEnabled());
-  QCOMPARE(window.progBar->value(), 0);
+  QVERIFY(window.ui.cxButton3->isEnabled());
+  QCOMPARE(window.ui.progBar->value(), 0);
 
   // The program goes on: the next run completes.
   QVERIFY(RunToEnd(window));
@@ -251,8 +251,8 @@ void WindowRunTest::aRunEndingEarlyLeavesTheWindowReady() {
       qPrintable(boxes.boxes.front().text));
   QCOMPARE(boxes.boxes.front().flags, unsigned(MBox::kIconError));
   QVERIFY(!window.IsWorking());
-  QVERIFY(window.cxButton3->isEnabled());
-  QVERIFY(window.btnSrcOpen->isEnabled());
+  QVERIFY(window.ui.cxButton3->isEnabled());
+  QVERIFY(window.ui.btnSrcOpen->isEnabled());
   QCOMPARE(QApplication::overrideCursor(), nullptr);
   QVERIFY(!QFile::exists(Output(folder, QStringLiteral("処理結果.txt"))));
 }
@@ -264,16 +264,16 @@ void WindowRunTest::aVanishedFolderIsShownBeforeAnythingIsCleared() {
   BoxRecorder boxes(window);
   ConfirmFolder(window, folder);
   QVERIFY(RunToEnd(window));
-  const QStringList lastLog = MemoLines(window.Memo1);
+  const QStringList lastLog = MemoLines(window.ui.Memo1);
   QVERIFY(QDir(folder).removeRecursively());
 
   QVERIFY(RunToEnd(window));
   QCOMPARE(boxes.boxes.size(), 2);
   QCOMPARE(boxes.boxes[1].flags, unsigned(MBox::kIconError));
   QVERIFY(boxes.boxes[1].text.contains(folder));
-  QCOMPARE(MemoLines(window.Memo1), lastLog);
+  QCOMPARE(MemoLines(window.ui.Memo1), lastLog);
   QVERIFY(!window.IsWorking());
-  QVERIFY(window.btnSrcOpen->isEnabled());
+  QVERIFY(window.ui.btnSrcOpen->isEnabled());
 }
 
 QTEST_MAIN(WindowRunTest)

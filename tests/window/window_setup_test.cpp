@@ -47,8 +47,8 @@ void WindowSetupTest::initTestCase() {
 void WindowSetupTest::qtWordsInTheWindowAndBrowserAreJapanese() {
   TfmMain window;
   QStringList words;
-  const std::unique_ptr<QMenu> edit(window.edtSrcFolder->createStandardContextMenu());
-  const std::unique_ptr<QMenu> log(window.Memo1->createStandardContextMenu());
+  const std::unique_ptr<QMenu> edit(window.ui.edtSrcFolder->createStandardContextMenu());
+  const std::unique_ptr<QMenu> log(window.ui.Memo1->createStandardContextMenu());
   for (const QMenu* menu : {edit.get(), log.get()}) {
     for (const QAction* action : menu->actions()) {
       if (!action->isSeparator()) words << action->text();
