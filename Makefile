@@ -76,7 +76,7 @@ fuzz-smoke:
 bench: deps
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS)
-	@./$(RELEASE)/bench/textcnv-bench
+	@setsid ./$(RELEASE)/bench/textcnv-bench
 	@if [ -x ./$(RELEASE)/bench/textcnv-window-bench ]; then \
 	  echo "The window converting 1,000,000 records:"; \
 	  ./$(RELEASE)/bench/textcnv-window-bench bench/data/1000000; \

@@ -11,12 +11,8 @@ namespace {
 
 // Often enough for a moving bar, rarely enough to cost nothing.
 constexpr std::size_t kKeysPerReport = 4096;
-// Sort keys are stored in chunks of this size, so that storing them wastes
-// at most one chunk per thread rather than a growing string's spare half.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-// A small index gets a smaller chunk: about this much per key (an ISBN's
-// sort key is 46 bytes).
-constexpr std::size_t kKeyBytesGuess = 64;
+// Sorting on a second thread pays from about this many entries on.
+constexpr std::size_t kEntriesPerSortThread = 50000;
 // Learning the collator's shortcut costs about as much as collating this
 // many keys through ICU.
 constexpr std::size_t kKeysForShortcut = 20000;
@@ -35,6 +31,7 @@ void KeyIndexList::Clear() {
   keys_ = std::vector<std::string_view>();
   lines_ = nullptr;
   sortKeys_.clear();
+  shared_ = 0;
   unsortedFrom_ = 0;
   lastKey_ = {};
   lastSortKey_ = {};
@@ -59,30 +56,20 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
   }
   scratch_.clear();
   if (collator_->AppendShortcutSortKey(key, scratch_)) {
-    // A small index gets a small chunk: room for the keys reserved.
-    const std::size_t coming = entries_.capacity() - entries_.size() + 1;
-    entry.SetSortKey(Store(scratch_, std::min(kChunkBytes, coming * kKeyBytesGuess), sortKeys_));
+    if (sortKeys_.empty()) sortKeys_.push_back(std::make_unique<LineArena>());
+    entry.SetSortKey(Store(scratch_, *sortKeys_.front()));
     lastKey_ = key;
     lastSortKey_ = entry.SortKey();
   }
 }
 
-std::string_view KeyIndexList::Store(std::string_view sortKey, std::size_t room, Chunks& chunks) {
-  std::string* chunk = chunks.empty() ? nullptr : chunks.back().get();
-  if (chunk == nullptr || chunk->capacity() - chunk->size() < sortKey.size()) {
-    chunks.push_back(std::make_unique<std::string>());
-    chunk = chunks.back().get();
-    chunk->reserve(std::max(sortKey.size(), room));
-  }
-  // Within the reserved room the chunk's bytes never move.
-  const std::string_view stored(chunk->data() + chunk->size(), sortKey.size());
-  chunk->append(sortKey);
-  return stored;
+std::string_view KeyIndexList::Store(std::string_view sortKey, LineArena& arena) {
+  return {arena.At(arena.Append(sortKey)), sortKey.size()};
 }
 
 void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
                                 const Progress& report, const std::atomic<bool>& failed,
-                                Chunks& chunks) {
+                                LineArena& arena) {
   std::string key;
   std::string_view lastKey;
   std::string_view lastSortKey;
@@ -95,7 +82,7 @@ void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCol
         key.clear();
         collator.AppendSortKey(k, key);
         lastKey = k;
-        lastSortKey = Store(key, std::min(kChunkBytes, (end - i) * kKeyBytesGuess), chunks);
+        lastSortKey = Store(key, arena);
       }
       entries_[i].SetSortKey(lastSortKey);
     }
@@ -112,7 +99,8 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   if (count >= kKeysForShortcut) collator_->LearnShortcut();
   const std::size_t threads = std::clamp<std::size_t>(
       std::min<std::size_t>(std::thread::hardware_concurrency(), count / kKeysPerThread), 1, 8);
-  std::vector<Chunks> chunks(threads);
+  Arenas arenas;
+  for (std::size_t t = 0; t < threads; ++t) arenas.push_back(std::make_unique<LineArena>());
   // A share that fails keeps its exception for the caller and stops the others.
   std::vector<std::exception_ptr> errors(threads);
   std::atomic<bool> failed{false};
@@ -121,7 +109,7 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   auto work = [&](std::size_t t, std::size_t begin, std::size_t end, const KeyCollator& collator,
                   const Progress& report) noexcept {
     try {
-      CollateShare(begin, end, collator, report, failed, chunks[t]);
+      CollateShare(begin, end, collator, report, failed, *arenas[t]);
     } catch (...) {
       errors[t] = std::current_exception();
       failed = true;
@@ -158,23 +146,28 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
   }
   for (const std::exception_ptr& error : errors) {
     if (!error) continue;
-    // The chunks go with the exception: no entry may keep a view into them.
+    // The arenas go with the exception: no entry may keep a view into them.
     for (std::size_t i = from; i < entries_.size(); ++i) entries_[i].SetSortKey({});
     std::rethrow_exception(error);
   }
-  for (Chunks& share : chunks) {
-    for (auto& chunk : share) sortKeys_.push_back(std::move(chunk));
-  }
+  for (auto& arena : arenas) sortKeys_.push_back(std::move(arena));
 }
 
-void KeyIndexList::Sort(const Progress& progress) {
-  ComputeSortKeys(unsortedFrom_, progress);
-  unsortedFrom_ = entries_.size();
-  keys_ = std::vector<std::string_view>();
-  lastKey_ = {};
-  lastSortKey_ = {};
-  if (entries_.empty()) return;
+namespace {
 
+// Eight bytes of k from at, big-endian. Zero bytes pad a short key: sort
+// keys hold no zero, so a key that ends first still sorts first.
+uint64_t HeadAt(std::string_view k, std::size_t at) {
+  uint64_t head = 0;
+  for (std::size_t b = 0; b < 8; ++b, ++at) {
+    head = (head << 8) | (at < k.size() ? static_cast<unsigned char>(k[at]) : 0);
+  }
+  return head;
+}
+
+}  // namespace
+
+void KeyIndexList::SetHeads() {
   // Keys such as ISBNs share a long start; the heads are taken after it.
   const std::string_view first = entries_.front().SortKey();
   std::size_t shared = first.size();
@@ -186,25 +179,75 @@ void KeyIndexList::Sort(const Progress& progress) {
         std::mismatch(first.begin(), first.begin() + static_cast<long>(limit), k.begin()).first -
         first.begin();
   }
+  shared_ = shared;
   for (Entry& e : entries_) {
-    // Zero bytes pad a short key: sort keys hold no zero, so a key that
-    // ends first still sorts first.
     const std::string_view k = e.SortKey();
-    e.head = 0;
-    for (std::size_t b = 0; b < 8; ++b) {
-      const std::size_t at = shared + b;
-      e.head = (e.head << 8) | (at < k.size() ? static_cast<unsigned char>(k[at]) : 0);
-    }
+    e.head = HeadAt(k, shared);
+    e.head2 = HeadAt(k, shared + 8);
+  }
+}
+
+bool KeyIndexList::Before(const Entry& a, const Entry& b) const {
+  if (a.head != b.head) return a.head < b.head;
+  if (a.head2 != b.head2) return a.head2 < b.head2;
+  // Equal heads and both keys within them: the keys are equal, as no sort
+  // key holds the zero that pads them. Equal keys in a row share their
+  // bytes as well.
+  const std::size_t seen = shared_ + 16;
+  int c = 0;
+  if ((a.sortKeySize > seen || b.sortKeySize > seen) &&
+      !(a.sortKey == b.sortKey && a.sortKeySize == b.sortKeySize)) {
+    c = a.SortKey()
+            .substr(std::min<std::size_t>(seen, a.sortKeySize))
+            .compare(b.SortKey().substr(std::min<std::size_t>(seen, b.sortKeySize)));
   }
   // Lines are added in file order, so among equal keys the later line (the
   // higher line number) goes first.
-  std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-    if (a.head != b.head) return a.head < b.head;
-    // Equal keys in a row share their sort key's bytes.
-    const bool shared = a.sortKey == b.sortKey && a.sortKeySize == b.sortKeySize;
-    const int c = shared ? 0 : a.SortKey().compare(b.SortKey());
-    return c != 0 ? c < 0 : a.line > b.line;
-  });
+  return c != 0 ? c < 0 : a.line > b.line;
+}
+
+void KeyIndexList::SortEntries() {
+  const auto before = [this](const Entry& a, const Entry& b) { return Before(a, b); };
+  const std::size_t n = entries_.size();
+  if (n < kEntriesPerSortThread || std::thread::hardware_concurrency() < 2) {
+    std::sort(entries_.begin(), entries_.end(), before);
+    return;
+  }
+  // The pivot is the median of a spread sample, so the sides come out about
+  // even; the order is total (the line decides last), so any pivot gives
+  // the same result.
+  constexpr std::size_t kSample = 255;
+  std::vector<Entry> sample;
+  sample.reserve(kSample);
+  for (std::size_t k = 0; k < kSample; ++k) sample.push_back(entries_[n * k / kSample]);
+  std::nth_element(sample.begin(), sample.begin() + kSample / 2, sample.end(), before);
+  const Entry pivot = sample[kSample / 2];
+  const auto middle = std::partition(entries_.begin(), entries_.end(),
+                                     [&](const Entry& e) { return Before(e, pivot); });
+  const auto sortRight = [&] { std::sort(middle, entries_.end(), before); };
+  std::jthread helper;
+  try {
+    helper = threadStarter.load()(sortRight);
+  } catch (const std::system_error&) {
+    // No thread to be had: both sides are sorted here.
+  }
+  std::sort(entries_.begin(), middle, before);
+  if (helper.joinable()) {
+    helper.join();
+  } else {
+    sortRight();
+  }
+}
+
+void KeyIndexList::Sort(const Progress& progress) {
+  ComputeSortKeys(unsortedFrom_, progress);
+  unsortedFrom_ = entries_.size();
+  keys_ = std::vector<std::string_view>();
+  lastKey_ = {};
+  lastSortKey_ = {};
+  if (entries_.empty()) return;
+  SetHeads();
+  SortEntries();
 }
 
 long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {

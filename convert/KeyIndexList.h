@@ -3,7 +3,7 @@
 // equal keys already there, so equal keys stand newest first. Built by one
 // sort, not by inserting line by line: Add the lines in file order, then Sort.
 //
-// Memory: an entry is 24 bytes, whatever its line holds, because files of
+// Memory: an entry is 32 bytes, whatever its line holds, because files of
 // tiny lines run to tens of millions of entries. The index keeps no copy of
 // the lines, not even their 8-byte list entries: it names lines of the list
 // they were added from, which must outlive it and stay where it is.
@@ -75,7 +75,7 @@ class KeyIndexList {
     // without reaching for their sort keys' scattered bytes.
     const Entry& a = entries_[i];
     const Entry& b = entries_[j];
-    return a.head == b.head && a.SortKey() == b.SortKey();
+    return a.head == b.head && a.head2 == b.head2 && a.SortKey() == b.SortKey();
   }
   // Calls visit(begin, end) for each run [begin, end) of entries with equal
   // keys, in order.
@@ -93,9 +93,12 @@ class KeyIndexList {
 
  private:
   struct Entry {
-    // Eight bytes of the sort key after the part all keys share, big-endian:
-    // most comparisons end here without touching the key bytes.
+    // Sixteen bytes of the sort key after the part all keys share,
+    // big-endian: ISBN-like keys mostly share their first eight there, so
+    // most comparisons end only in the second head, still without touching
+    // the key bytes.
     uint64_t head = 0;
+    uint64_t head2 = 0;
     const char* sortKey = nullptr;  // into sortKeys_; none until Sort
     uint32_t sortKeySize = 0;
     uint32_t line = 0;  // in lines_
@@ -105,13 +108,21 @@ class KeyIndexList {
       sortKeySize = static_cast<uint32_t>(k.size());
     }
   };
-  using Chunks = std::vector<std::unique_ptr<std::string>>;
-  // Stores a sort key in the last of chunks, or a new one when it is full;
-  // room is the size of a new chunk.
-  static std::string_view Store(std::string_view sortKey, std::size_t room, Chunks& chunks);
+  // Sort-key bytes: a line arena's blocks never move, so entries point
+  // into them. One arena for Add and one for each collating share, since an
+  // arena serves one thread at a time.
+  using Arenas = std::vector<std::unique_ptr<LineArena>>;
+  static std::string_view Store(std::string_view sortKey, LineArena& arena);
   void ComputeSortKeys(std::size_t from, const Progress& progress);
   void CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
-                    const Progress& report, const std::atomic<bool>& failed, Chunks& chunks);
+                    const Progress& report, const std::atomic<bool>& failed, LineArena& arena);
+  // The order of the entries: the heads, then the sort keys' bytes past
+  // them, then the later line first.
+  bool Before(const Entry& a, const Entry& b) const;
+  void SetHeads();
+  // Sorts entries_ on two threads when it has many: split by a pivot, the
+  // two sides sorted at once, nothing to merge and no second array.
+  void SortEntries();
 
   const KeyCollator* collator_;
   const LineList* lines_ = nullptr;
@@ -120,8 +131,9 @@ class KeyIndexList {
   // their sort keys; then let go.
   std::vector<std::string_view> keys_;
   std::size_t unsortedFrom_ = 0;
-  // Chunks of sort-key bytes; each is filled once and never grows after.
-  Chunks sortKeys_;
+  Arenas sortKeys_;
+  // Bytes every sort key starts with, skipped by the heads; set by Sort.
+  std::size_t shared_ = 0;
   std::string scratch_;  // Add's sort key before it is stored
   // The last key Add stored a sort key for, and where: a run of equal keys
   // shares one sort key.

@@ -29,6 +29,7 @@ class MemoryFileSystem : public quenFile::FileSystem {
   ssize_t Read(int fd, void* buffer, std::size_t size) override;
   ssize_t Write(int fd, const void* buffer, std::size_t size) override;
   int Sync(int fd) override;
+  int StartWriteBack(int fd, long long offset, long long length) override;
   int SyncFolder(int dirFd) override;
   int Close(int fd) override;
   int Rename(const char* from, const char* to) override;

@@ -280,7 +280,8 @@ TEST_P(EveryFailingCall, EndsKnownWayWithoutTempFileTornOutputOrChangedSource) {
 INSTANTIATE_TEST_SUITE_P(OfKind, EveryFailingCall,
                          testing::Values(Op::kOpen, Op::kRead, Op::kWrite, Op::kSync, Op::kClose,
                                          Op::kRename, Op::kUnlink, Op::kMkdir, Op::kList, Op::kStat,
-                                         Op::kAccess, Op::kChmod, Op::kLock, Op::kSyncFolder),
+                                         Op::kAccess, Op::kChmod, Op::kLock, Op::kSyncFolder,
+                                         Op::kWriteBack),
                          [](const testing::TestParamInfo<Op>& info) {
                            return std::string(faulty::OpName(info.param));
                          });

@@ -327,6 +327,45 @@ TEST(KeyIndexList, AKeyThatCannotBeCollatedFailsSortOnlyAfterEveryThreadIsJoined
   EXPECT_THROW(index.Sort([](int) { throw std::runtime_error("stop"); }), std::runtime_error);
 }
 
+// The index orders by heads and then by the bytes past them, on two threads
+// for a large index: keys that part only past the heads, keys that are the
+// start of others, equal keys (the later line first) and keys ICU collates
+// must all come out as one comparison of whole sort keys puts them.
+TEST(KeyIndexList, OrdersLikeWholeSortKeysWhereKeysPartOnlyPastTheHeads) {
+  const KeyCollator collator("ja");
+  std::mt19937 random(11);
+  const std::string start = "978-4-0000000000000000000-";  // beyond both heads
+  const std::vector<std::string> tails = {"", "1", "1a", "1A", "10", "2", "x-99", "\x93\xFA"};
+  LineList lines;
+  for (std::size_t i = 0; i < 3 * 50000; ++i) {
+    const std::string& tail = tails[random() % tails.size()];
+    const bool longer = random() % 3 == 0;
+    lines.Add((longer ? start : std::string("978-4-")) + tail + std::to_string(random() % 500));
+  }
+  for (const std::size_t count : {std::size_t{1000}, lines.size()}) {
+    SCOPED_TRACE(count);
+    KeyIndexList index(collator);
+    index.Reserve(count);
+    for (std::size_t i = 0; i < count; ++i) index.Add(lines[i], lines, i);
+    index.Sort();
+    std::vector<std::size_t> expected(count);
+    for (std::size_t i = 0; i < count; ++i) expected[i] = i;
+    std::vector<std::string> sortKeys;
+    for (std::size_t i = 0; i < count; ++i) sortKeys.push_back(collator.SortKey(lines[i]));
+    std::sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+      const int c = sortKeys[a].compare(sortKeys[b]);
+      return c != 0 ? c < 0 : a > b;
+    });
+    ASSERT_EQ(index.size(), count);
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < count; ++i) wrong += index.LineIndex(i) != expected[i];
+    EXPECT_EQ(wrong, 0u);
+    for (std::size_t i = 1; i < count; ++i) {
+      ASSERT_EQ(index.SameKey(i - 1, i), sortKeys[expected[i - 1]] == sortKeys[expected[i]]) << i;
+    }
+  }
+}
+
 // A process out of threads (a limit on processes, no room for a stack) still
 // sorts: the shares no helper could take are collated by the caller.
 TEST(KeyIndexList, SortsOnTheCallingThreadWhenHelperThreadsCannotStart) {

@@ -113,6 +113,9 @@ class AtomicWriter {
   void Create();
   void RemoveTemporary();
   void Flush();
+  void WriteOut(std::string_view bytes);
+  // Starts the disk on what was written since the last start.
+  void StartWriteBack();
   std::filesystem::path target_;  // the full path, for messages
   int dirFd_ = AT_FDCWD;          // the folder, or AT_FDCWD when names are paths
   std::string name_;              // the target in dirFd_
@@ -120,6 +123,8 @@ class AtomicWriter {
   int fd_ = -1;
   int slot_ = -1;  // where a termination signal finds the temporary file
   std::string buffer_;
+  long long written_ = 0;
+  long long writeBackFrom_ = 0;  // bytes before it are on their way to the disk
 };
 
 // Runs read, which reads a file. False when it failed because the file

@@ -35,6 +35,10 @@ class FileSystem {
   virtual ssize_t Read(int fd, void* buffer, std::size_t size);
   virtual ssize_t Write(int fd, const void* buffer, std::size_t size);
   virtual int Sync(int fd);
+  // Starts writing the given bytes of the file to the disk without waiting
+  // for them (sync_file_range(2)), so that a later Sync finds little left.
+  // Where the system has no such call it does nothing and returns 0.
+  virtual int StartWriteBack(int fd, long long offset, long long length);
   // fsync(2) of a folder open as dirFd: makes the renames and deletions in
   // it durable, as Sync makes a file's bytes.
   virtual int SyncFolder(int dirFd);

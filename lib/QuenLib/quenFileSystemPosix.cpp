@@ -69,6 +69,19 @@ int FileSystem::Sync(int fd) {
   return ::fsync(fd);
 #endif
 }
+int FileSystem::StartWriteBack(int fd, long long offset, long long length) {
+#if defined(HAVE_SYNC_FILE_RANGE)
+  if (::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE) == 0) return 0;
+  // A file system without it is not a failure: Sync still does the work.
+  if (errno == EINVAL || errno == ENOSYS || errno == ESPIPE || errno == EOPNOTSUPP) return 0;
+  return -1;
+#else
+  (void)fd;
+  (void)offset;
+  (void)length;
+  return 0;
+#endif
+}
 int FileSystem::SyncFolder(int dirFd) { return ::fsync(dirFd); }
 int FileSystem::Close(int fd) { return ::close(fd); }
 int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }

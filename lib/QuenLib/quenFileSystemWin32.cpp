@@ -394,6 +394,10 @@ ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t size) {
 
 int FileSystem::Sync(int fd) { return ::FlushFileBuffers(Table().Handle(fd)) ? 0 : Fail(); }
 
+// Windows writes dirty pages back on its own; FlushFileBuffers at the end is
+// the one call that waits.
+int FileSystem::StartWriteBack(int, long long, long long) { return 0; }
+
 // Nothing to do: every rename is a MoveFileExW with MOVEFILE_WRITE_THROUGH,
 // which returns only once the move is on the disk; a folder has no flush of
 // its own a program can ask for.

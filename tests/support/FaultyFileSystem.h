@@ -39,13 +39,14 @@ enum class Op {
   kAccess,
   kChmod,
   kLock,
-  kSyncFolder
+  kSyncFolder,
+  kWriteBack
 };
-constexpr std::size_t kOpCount = 14;
+constexpr std::size_t kOpCount = 15;
 inline const char* OpName(Op op) {
-  static const char* const names[kOpCount] = {"open",   "read",   "write", "sync",      "close",
-                                              "rename", "unlink", "mkdir", "list",      "stat",
-                                              "access", "chmod",  "lock",  "syncfolder"};
+  static const char* const names[kOpCount] = {
+      "open", "read", "write",  "sync",  "close", "rename",     "unlink",   "mkdir",
+      "list", "stat", "access", "chmod", "lock",  "syncfolder", "writeback"};
   return names[static_cast<std::size_t>(op)];
 }
 
@@ -117,6 +118,10 @@ class FaultyFileSystem : public quenFile::FileSystem {
   int Sync(int fd) override {
     if (int e = Enter(Op::kSync)) return Fail(e);
     return FileSystem::Sync(fd);
+  }
+  int StartWriteBack(int fd, long long offset, long long length) override {
+    if (int e = Enter(Op::kWriteBack)) return Fail(e);
+    return FileSystem::StartWriteBack(fd, offset, length);
   }
   int SyncFolder(int dirFd) override {
     if (int e = Enter(Op::kSyncFolder)) return Fail(e);
