@@ -24,10 +24,10 @@ Findings TFindingsModel::InFileOrder(const Findings& findings) {
   ordered.Reserve(findings.size());
   std::vector<std::size_t> group;
   for (std::size_t i = 0; i < findings.size();) {
-    const std::size_t copies = findings.Kind(i) == FindingKind::kDuplicateKey
-                                   ? std::clamp<std::size_t>(findings.Copies(i), 1,
-                                                             findings.size() - i)
-                                   : 1;
+    const std::size_t copies =
+        findings.Kind(i) == FindingKind::kDuplicateKey
+            ? std::clamp<std::size_t>(findings.Copies(i), 1, findings.size() - i)
+            : 1;
     group.resize(copies);
     std::iota(group.begin(), group.end(), i);
     if (copies > 1) {

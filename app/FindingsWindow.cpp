@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -164,9 +165,10 @@ void TFindingsWindow::CreateControls() {
   actCopy = NewAction(Table, "actCopy", QStringLiteral("コピー(&C)"), QKeySequence::Copy);
   actSelectAll =
       NewAction(Table, "actSelectAll", QStringLiteral("すべてを選択(&A)"), QKeySequence::SelectAll);
-  actOpenRecord = NewAction(Table, "actOpenRecord", QStringLiteral("記録を開く(&O)"),
-                            QKeySequence(Qt::Key_Return));
-  actOpenRecord->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+  // Enter is taken from the table's own keys (eventFilter): as a shortcut
+  // it would be the window's, wherever the focus is.
+  actOpenRecord = NewAction(Table, "actOpenRecord", QStringLiteral("記録を開く(&O)"), {});
+  Table->installEventFilter(this);
   Table->setContextMenuPolicy(Qt::ActionsContextMenu);
 
   lblRun = new QLabel(this);
@@ -261,6 +263,17 @@ void TFindingsWindow::ConnectControls() {
   connect(Filter, &QAbstractItemModel::layoutChanged, this, update);
   connect(Filter, &QAbstractItemModel::rowsInserted, this, update);
   connect(Filter, &QAbstractItemModel::rowsRemoved, this, update);
+}
+
+bool TFindingsWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Table && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      actOpenRecord->trigger();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TFindingsWindow::SetFindings(const Findings& findings, const fs::path& suggestedCsv,

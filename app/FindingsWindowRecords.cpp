@@ -122,8 +122,9 @@ std::vector<Correction> TFindingsWindow::Corrections() const {
 bool TFindingsWindow::SaveCorrections() {
   const std::vector<Correction> corrections = Corrections();
   if (corrections.empty() || run_.folder.empty()) {
-    MBox::Info(Sjis("再登録する記録がありません。\r\n"
-                    "記録を開いて書名・ヨミ・NDCを直すか、残すコピーを選んでください。"));
+    MBox::Info(
+        Sjis("再登録する記録がありません。\r\n"
+             "記録を開いて書名・ヨミ・NDCを直すか、残すコピーを選んでください。"));
     return false;
   }
   fs::path::string_type folder = OutputFolderOf(run_.folder).native();

@@ -175,7 +175,8 @@ void TRecordView::ShowContext(const std::filesystem::path& sourceFile) {
   } else {
     // The lines around would not be those the run read.
     lines << Shown(ReportLineOf(lineNumber_, line_))
-          << QStringLiteral("（ファイルが実行の後に変わったか、開けないため、前後の行は出せません）");
+          << QStringLiteral(
+                 "（ファイルが実行の後に変わったか、開けないため、前後の行は出せません）");
   }
   memContext->setPlainText(lines.join(QLatin1Char('\n')));
   QTextEdit::ExtraSelection mark;
@@ -211,8 +212,8 @@ void TRecordView::UpdateState() {
   btnRevert->setEnabled(editable && !Edits().empty());
   switch (use_) {
     case Use::kCorrect:
-      lblUse->setText(
-          QStringLiteral("直した記録は「再登録用ファイルを保存」で処理後/再登録用.txtに書き出します。"));
+      lblUse->setText(QStringLiteral(
+          "直した記録は「再登録用ファイルを保存」で処理後/再登録用.txtに書き出します。"));
       break;
     case Use::kCopy:
       lblUse->setText(Kept() ? QStringLiteral("このコピーを再登録用.txtに書き出します。")
