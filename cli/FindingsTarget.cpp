@@ -1,10 +1,13 @@
 #include "FindingsTarget.h"
 
+#include <cctype>
 #include <optional>
 #include <vector>
 
+#include "FindingsXlsx.h"
 #include "RecordFormat.h"
 #include "quenFile.h"
+#include "quenSaveAs.h"
 #include "quenShow.h"
 
 namespace fs = std::filesystem;
@@ -87,4 +90,18 @@ std::string FindingsTargetRefusal(const fs::path& folder, const fs::path& file) 
            "元のファイルを上書きしないよう、別の場所を指定してください。";
   }
   return "";
+}
+
+bool IsWorkbookName(const fs::path& file) {
+  std::string extension = quenFile::PathBytes(file.extension());
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".xlsx";
+}
+
+void SaveFindings(const Findings& findings, const fs::path& file) {
+  if (IsWorkbookName(file)) {
+    SaveFindingsXlsx(findings, file);
+  } else {
+    quenFile::SaveAs(file, FindingsCsv(findings));
+  }
 }

@@ -14,7 +14,6 @@
 #include "MBox.h"
 #include "RunWatch.h"
 #include "quenFile.h"
-#include "quenSaveAs.h"
 #include "quenShow.h"
 #include "quenSignals.h"
 #include "quenText.h"
@@ -171,7 +170,7 @@ int main(int argc, char** argv) {
     status = ExitStatus(RunConversion(run));
     if (status != 1) SetRunStage(RunStage::kEnded);
     if (status != 1 && args.findings != nullptr) {
-      quenFile::SaveAs(quenFile::PathFromBytes(*args.findings), FindingsCsv(data.RunFindings));
+      SaveFindings(data.RunFindings, quenFile::PathFromBytes(*args.findings));
     }
   } catch (const std::exception& e) {
     ShowException(e);

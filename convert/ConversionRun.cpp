@@ -1,5 +1,6 @@
 #include "ConversionRun.h"
 
+#include <array>
 #include <cerrno>
 #include <new>
 #include <stdexcept>
@@ -48,10 +49,29 @@ std::vector<fs::path> UnreadFiles(const MergedLines& merged) {
   return unread;
 }
 
-// "終了しました", and when record files could not be read for their records,
-// a line naming them: the run did not take all it was given.
-quenShow::LogText EndBoxText(const std::vector<fs::path>& unread) {
-  quenShow::LogText text = Sjis("終了しました");
+// What each kind is called in the closing box's counts, in FindingKind order.
+constexpr std::array<std::string_view, kFindingKindCount> kCountLabels = {"重複", "書名なし",
+                                                                          "ＮＤＣ桁数"};
+
+// "取込用 N件 / 重複 N件 / 書名なし N件 / ＮＤＣ桁数 N件": what the import file
+// took and what the operator has to act on.
+std::string CountsLine(std::size_t imported, const Findings& findings) {
+  std::array<std::size_t, kFindingKindCount> found{};
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    ++found[static_cast<std::size_t>(findings.Kind(i))];
+  }
+  std::string line = "取込用 " + std::to_string(imported) + "件";
+  for (std::size_t k = 0; k < kFindingKindCount; ++k) {
+    line += " / " + std::string(kCountLabels[k]) + " " + std::to_string(found[k]) + "件";
+  }
+  return line;
+}
+
+// "終了しました", the counts, and when record files could not be read for
+// their records, a line naming them: the run did not take all it was given.
+quenShow::LogText EndBoxText(std::size_t imported, const Findings& findings,
+                             const std::vector<fs::path>& unread) {
+  quenShow::LogText text = Sjis("終了しました\r\n" + CountsLine(imported, findings));
   if (unread.empty()) return text;
   // A box has room for a few names; the log names every file.
   constexpr std::size_t kNamed = 10;
@@ -229,6 +249,7 @@ RunOutcome ConversionRun::Execute() {
   std::string step;
   std::exception_ptr reportFailure;
   std::vector<fs::path> unread;
+  std::size_t imported = 0;
   try {
     CleanupGuard cleanup(host_, progressPosition_, progressMaximum_);
     step = "ファイルチェック";
@@ -245,7 +266,7 @@ RunOutcome ConversionRun::Execute() {
     step = "取込用ファイルの出力";
     // Within a whole run the import file is written once, here, after
     // filtering: a run that fails half-way leaves no half-made import file.
-    WriteImportFile(kept);
+    imported = WriteImportFile(kept);
     // Only the merged lines are needed any more, by the report.
     const MergedLines reportLines = std::move(kept.merged);
     kept = UniqueRecords();
@@ -267,7 +288,7 @@ RunOutcome ConversionRun::Execute() {
   // The report is the only detailed copy of the records left out of the
   // import file: without it the run has failed, though the log lists them.
   if (reportFailure) std::rethrow_exception(reportFailure);
-  MBox::Info(EndBoxText(unread));
+  MBox::Info(EndBoxText(imported, data_.RunFindings, unread));
   return unread.empty() ? RunOutcome::kCompleted : RunOutcome::kCompletedWithUnreadFiles;
 }
 

@@ -52,7 +52,8 @@ class ConversionRun {
   // clears the log and the error list, creates and locks the output folder
   // and deletes the old import file. False when the run ends here.
   bool Prepare();
-  // The stages, the summary, the saved log and the closing box. Releases
+  // The stages, the summary, the saved log and the closing box (with the
+  // counts of the import file and of each kind of finding). Releases
   // the output folder's lock however it ends. kCompleted or
   // kCompletedWithUnreadFiles; a failure propagates.
   RunOutcome Execute();
@@ -83,8 +84,8 @@ class ConversionRun {
   std::vector<std::pair<std::size_t, long>> ErrorsInIndex(const KeyIndexList& index) const;
 
   // Saves the kept records as the import file, without blank-title records
-  // and with over-long NDC records first.
-  void WriteImportFile(const UniqueRecords& kept);
+  // and with over-long NDC records first; returns how many it holds.
+  std::size_t WriteImportFile(const UniqueRecords& kept);
   // Writes "書名なし.txt" from the merged lines. Throws the save's FileError
   // after logging it, so that the run can still log its summary before it
   // fails.

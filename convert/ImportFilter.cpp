@@ -8,7 +8,7 @@
 
 namespace fs = std::filesystem;
 
-void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
+std::size_t ConversionRun::WriteImportFile(const UniqueRecords& kept) {
   const LineList& lines = kept.lines;
   const std::size_t lineCount = lines.size();
   SetProgress(0, 100);
@@ -52,4 +52,5 @@ void ConversionRun::WriteImportFile(const UniqueRecords& kept) {
   }
   log_.Append(
       Sjis(std::string(kImportFileName) + "に" + std::to_string(output.size()) + "件出力しました"));
+  return output.size();
 }

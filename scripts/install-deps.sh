@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libicu-dev
+  # the findings as an Excel workbook; its test reads the workbook back with python3
+  libxlsxwriter-dev python3
   # Qt's own words in Japanese; the svg icon engine draws the program's icon
   qt6-translations-l10n libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev

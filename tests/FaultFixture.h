@@ -92,11 +92,12 @@ struct Outcome {
            (boxes[0].flags & MBox::kIconInformation) != 0;
   }
   // Completed, but record files could not be read for their records: the
-  // closing box names them after "終了しました".
+  // closing box names them after "終了しました" and the counts.
   bool CompletedWithUnreadFiles() const {
     return !threw && result == RunOutcome::kCompletedWithUnreadFiles && boxes.size() == 1 &&
            (boxes[0].flags & MBox::kIconInformation) != 0 &&
-           boxes[0].text.starts_with(Sjis("終了しました\r\n読めなかったファイル: "));
+           boxes[0].text.starts_with(Sjis("終了しました\r\n取込用 ")) &&
+           boxes[0].text.find(Sjis("\r\n読めなかったファイル: ")) != std::string::npos;
   }
   bool EndedWithErrorBox() const {
     return !threw && result == RunOutcome::kEndedEarly && boxes.size() == 1 &&

@@ -57,7 +57,7 @@ TEST(Batch, ExitStatusTellsHowTheRunEnded) {
   const std::string longLocale(300, 'a');
   const std::vector<Case> cases = {
       {"completed", "'" + folder.path().string() + "'", 0, "開始　ファイルチェック\n",
-       "終了しました\n"},
+       "終了しました 取込用 0件 / 重複 0件 / 書名なし 0件 / ＮＤＣ桁数 0件\n"},
       {"no folder given", "", 2, "", "usage"},
       {"two folders", "a b", 2, "", "usage"},
       {"unknown option", "--frobnicate", 2, "", "usage"},
@@ -80,7 +80,9 @@ TEST(Batch, ExitStatusTellsHowTheRunEnded) {
     EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
   }
   // No progress line when standard error is not a terminal.
-  EXPECT_EQ(RunBatch("'" + folder.path().string() + "'", scratch).err, "終了しました\n");
+  // The box's lines are one line there.
+  EXPECT_EQ(RunBatch("'" + folder.path().string() + "'", scratch).err,
+            "終了しました 取込用 0件 / 重複 0件 / 書名なし 0件 / ＮＤＣ桁数 0件\n");
 }
 
 // ".." after a symbolic link is the parent of the link's target, as the
@@ -139,7 +141,7 @@ TEST(Batch, VersionAndQuietLeaveTheRunAndItsLogAsTheyWere) {
   const std::string help = RunBatch("--help", scratch).out;
   const std::size_t english = help.find("Usage:");
   ASSERT_NE(english, std::string::npos);
-  for (const char* option : {"--quiet", "--version", "--findings", "'", "130"}) {
+  for (const char* option : {"--quiet", "--version", "--findings", "'", ".xlsx", "130"}) {
     EXPECT_LT(help.find(option), english) << option;
     EXPECT_NE(help.find(option, english), std::string::npos) << option;
   }
@@ -179,6 +181,7 @@ TEST(Batch, FindingsFileThatIsASourceAnOutputOrAFolderIsRefused) {
   TempDir folder;
   const std::string source = Crlf({RecordLine(Rec{})});
   WriteBytes(folder / "a.txt", source);
+  WriteBytes(folder / "b.xlsx", "PK: not a record file");
   fs::create_directory(folder / "処理後");
   WriteBytes(folder / "処理後" / "取込用.txt", "old import");
   fs::create_directory_symlink(folder.path(), scratch / "spelt");
@@ -196,6 +199,8 @@ TEST(Batch, FindingsFileThatIsASourceAnOutputOrAFolderIsRefused) {
       {"a hard link to a source", scratch / "hard.txt", "変換するフォルダーのファイル"},
       {"the import file", folder / "処理後" / "取込用.txt", "処理後 の中"},
       {"a new file in the output folder", folder / "処理後" / "new.csv", "処理後 の中"},
+      {"a workbook in the output folder", folder / "処理後" / "new.xlsx", "処理後 の中"},
+      {"a workbook of the folder", folder / "b.xlsx", "変換するフォルダーのファイル"},
       {"the output folder through a link", scratch / "out" / "new.csv", "処理後 の中"},
       {"a folder", scratch.path(), "はフォルダーです"},
   };
@@ -207,13 +212,32 @@ TEST(Batch, FindingsFileThatIsASourceAnOutputOrAFolderIsRefused) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     EXPECT_EQ(ReadBytes(folder / "a.txt"), source);
+    EXPECT_EQ(ReadBytes(folder / "b.xlsx"), "PK: not a record file");
     EXPECT_EQ(ReadBytes(folder / "処理後" / "取込用.txt"), "old import");
     EXPECT_FALSE(fs::exists(folder / "処理後" / "new.csv"));
+    EXPECT_FALSE(fs::exists(folder / "処理後" / "new.xlsx"));
   }
-  const Result beside =
-      RunBatch("--findings " + Quoted(scratch / "f.csv") + " " + Quoted(folder.path()), scratch);
-  EXPECT_EQ(beside.status, 0) << beside.err;
-  EXPECT_TRUE(ReadBytes(scratch / "f.csv").starts_with("\xEF\xBB\xBF種類"));
+}
+
+// The name of the findings file picks its format: a workbook for .xlsx, in
+// any case; the CSV for any other.
+TEST(Batch, FindingsFileNameEndingInXlsxGetsAWorkbook) {
+  TempDir scratch;
+  TempDir folder;
+  WriteBytes(folder / "a.txt", Crlf({RecordLine(Rec{})}));
+  const std::string csv = "\xEF\xBB\xBF種類";
+  const std::string zip = "PK\x03\x04";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"f.csv", csv}, {"f.xlsx", zip},     {"F.XLSX", zip},    {"f", csv},
+      {"f.txt", csv}, {"f.xlsx.csv", csv}, {"一覧.Xlsx", zip},
+  };
+  for (const auto& [name, starts] : cases) {
+    SCOPED_TRACE(name);
+    const Result r =
+        RunBatch("--findings " + Quoted(scratch / name) + " " + Quoted(folder.path()), scratch);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(scratch / name).substr(0, starts.size()), starts);
+  }
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // quenProgramNameLinux.cpp or quenProgramNamePosix.cpp, quenPlatformWin32.cpp).
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace quenPlatform {
@@ -19,5 +20,10 @@ std::string UserLocaleName();
 // Whether a process with this id is running (or may be: one that cannot be
 // asked counts as running).
 bool ProcessExists(long id);
+
+// An existing path as a C library that only has fopen opens it: the native
+// bytes on POSIX; on Windows its bytes in the ANSI code page, or those of its
+// short name where a character has none there; "" when neither serves.
+std::string CLibraryPath(const std::filesystem::path& path);
 
 }  // namespace quenPlatform

@@ -22,4 +22,6 @@ bool ProcessExists(long id) {
   return ::kill(static_cast<pid_t>(id), 0) == 0 || errno != ESRCH;
 }
 
+std::string CLibraryPath(const std::filesystem::path& path) { return path.native(); }
+
 }  // namespace quenPlatform

@@ -44,6 +44,19 @@ void UseIcuDataBesideProgram() {
   udata_setCommonData(data, &err);
 }
 
+// wide in the ANSI code page, or "" when a character has no place in it.
+std::string InAnsiCodePage(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  BOOL lost = FALSE;
+  const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                      static_cast<int>(wide.size()), nullptr, 0, nullptr, &lost);
+  if (n <= 0 || lost) return {};
+  std::string narrow(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        narrow.data(), n, nullptr, nullptr);
+  return narrow;
+}
+
 [[maybe_unused]] const bool kIcuDataBesideProgram = (UseIcuDataBesideProgram(), true);
 
 }  // namespace
@@ -72,6 +85,22 @@ bool ProcessExists(long id) {
   const bool running = !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
   ::CloseHandle(process);
   return running;
+}
+
+// A short name exists only where the volume keeps them (NTFS by default).
+std::string CLibraryPath(const std::filesystem::path& path) {
+  if (std::string narrow = InAnsiCodePage(path.native()); !narrow.empty()) return narrow;
+  std::wstring shortName(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n =
+        ::GetShortPathNameW(path.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+    if (n == 0) return {};
+    if (n < shortName.size()) {
+      shortName.resize(n);
+      return InAnsiCodePage(shortName);
+    }
+    shortName.resize(n);
+  }
 }
 
 }  // namespace quenPlatform

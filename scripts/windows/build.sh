@@ -14,6 +14,8 @@ dist=${2:-$root/dist/windows}
 # still serves: they are installed where missing.
 bash "$here/toolchain.sh" --packages
 prefix=$(bash "$here/toolchain.sh" --print-dir)
+# libxlsxwriter, built beside the toolchain where it is not yet.
+xlsxwriter=$(bash "$here/xlsxwriter.sh")
 if [ ! -f "$prefix/stamps/qtbase-install.done" ] || [ ! -f "$prefix/stamps/icu-windows.done" ]; then
   echo "The Windows toolchain is not built yet: run 'make windows-toolchain' first (about an hour)." >&2
   exit 1
@@ -25,7 +27,8 @@ icu_data=$build/icu-data
 bash "$here/icu-data.sh" "$prefix" "$icu_data"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$root/scripts/windows/mingw-w64-x86_64.cmake" \
-  -DTEXTCNV_WINDOWS_PREFIX="$prefix" -DICU_DATA_LIBRARY_RELEASE="$icu_data/libicudt-file.a" \
+  -DTEXTCNV_WINDOWS_PREFIX="$prefix" \
+  -DTEXTCNV_XLSXWRITER_PREFIX="$xlsxwriter/prefix" -DICU_DATA_LIBRARY_RELEASE="$icu_data/libicudt-file.a" \
   -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target TextCnv textcnv-batch
 

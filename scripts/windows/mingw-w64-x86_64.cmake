@@ -6,6 +6,7 @@
 #   cmake -S . -B build-windows -G Ninja \
 #     -DCMAKE_TOOLCHAIN_FILE=scripts/windows/mingw-w64-x86_64.cmake \
 #     -DTEXTCNV_WINDOWS_PREFIX=$(bash scripts/windows/toolchain.sh --print-dir)
+#     -DTEXTCNV_XLSXWRITER_PREFIX=$(bash scripts/windows/xlsxwriter.sh)/prefix
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -29,8 +30,18 @@ elseif(DEFINED ENV{TEXTCNV_WINDOWS_PREFIX})
   set(_textcnv_prefix "$ENV{TEXTCNV_WINDOWS_PREFIX}")
 endif()
 
+if(TEXTCNV_XLSXWRITER_PREFIX)
+  set(_textcnv_xlsxwriter "${TEXTCNV_XLSXWRITER_PREFIX}")
+  set(ENV{TEXTCNV_XLSXWRITER_PREFIX} "${TEXTCNV_XLSXWRITER_PREFIX}")
+elseif(DEFINED ENV{TEXTCNV_XLSXWRITER_PREFIX})
+  set(_textcnv_xlsxwriter "$ENV{TEXTCNV_XLSXWRITER_PREFIX}")
+endif()
+
 # Only Windows libraries and headers may be found; never the host's.
 set(CMAKE_FIND_ROOT_PATH /usr/${_textcnv_triple})
+if(_textcnv_xlsxwriter)
+  list(APPEND CMAKE_FIND_ROOT_PATH "${_textcnv_xlsxwriter}")
+endif()
 if(_textcnv_prefix)
   foreach(_dir qt icu)
     if(EXISTS "${_textcnv_prefix}/${_dir}/lib")

@@ -23,6 +23,8 @@ linux=$(cd "${1:-$root/build}" && pwd)
 dist=$root/dist/windows
 tests=$root/build-windows-test
 prefix=$(bash "$here/toolchain.sh" --print-dir)
+# libxlsxwriter, built beside the toolchain where it is not yet.
+xlsxwriter=$(bash "$here/xlsxwriter.sh")
 [ -x "$dist/textcnv-batch.exe" ] || { echo "windows-test: run 'make windows' first" >&2; exit 1; }
 
 echo "== engine tests under wine, with the programs' trimmed ICU data"
@@ -30,7 +32,8 @@ bash "$here/icu-data.sh" "$prefix" "$tests/icu-data"
 icu_data=$tests/icu-data/libicudt-trimmed.a
 cmake -S "$root" -B "$tests" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
   -DCMAKE_TOOLCHAIN_FILE="$root/scripts/windows/mingw-w64-x86_64.cmake" \
-  -DTEXTCNV_WINDOWS_PREFIX="$prefix" -DICU_DATA_LIBRARY_RELEASE="$icu_data" \
+  -DTEXTCNV_WINDOWS_PREFIX="$prefix" \
+  -DTEXTCNV_XLSXWRITER_PREFIX="$xlsxwriter/prefix" -DICU_DATA_LIBRARY_RELEASE="$icu_data" \
   -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null
 cmake --build "$tests" -j "$(nproc)"
 # shellcheck source=wine-env.sh
@@ -117,6 +120,18 @@ copy=$work/配布
 cp -r "$dist" "$copy"
 compare "$copy/textcnv-batch.exe" C.UTF-8 "$root/samples/basic" "$work/gen10000"
 compare "$copy/textcnv-batch.exe" ja_JP.UTF-8 "$work/gen10000"
+# The findings workbook holds the same sheet (its file's dates differ).
+for side in linux windows; do cp -r "$root/samples/basic" "$work/一覧-$side"; done
+"$linux/cli/textcnv-batch" --findings "$work/一覧-linux.xlsx" "$work/一覧-linux" >/dev/null 2>&1
+wine "$copy/textcnv-batch.exe" --findings "$work/一覧-windows.xlsx" "$work/一覧-windows" \
+  >/dev/null 2>&1 || true
+if cmp -s <(python3 "$root/tests/tools/xlsx_cells.py" "$work/一覧-linux.xlsx") \
+          <(python3 "$root/tests/tools/xlsx_cells.py" "$work/一覧-windows.xlsx" 2>&1); then
+  echo "--findings 一覧.xlsx: the same sheet as the Linux build's"
+else
+  echo "--findings 一覧.xlsx: the Windows build's workbook differs (kept in $work)" >&2
+  failed=1
+fi
 
 echo "== the installer under wine"
 msi=$(ls "$root"/dist/TextCnv-*-x64.msi)

@@ -10,6 +10,8 @@
 #   toolchain.sh --print-dir  print the cache folder for this key, build nothing
 #   toolchain.sh --until STAGE  stop after that stage (see stage_order)
 #   toolchain.sh --packages   install the toolchain's packages that are missing
+#   toolchain.sh --source PACKAGE VERSION FOLDER  unpack Debian's source of
+#                             PACKAGE=VERSION into FOLDER (xlsxwriter.sh's)
 #   toolchain.sh --unpack FOLDER  where FOLDER holds a packed cache for the key
 #                             this machine gets (FOLDER/<key>.tar.xz), install
 #                             the packages and unpack it instead of building;
@@ -36,6 +38,8 @@ packages=(
   icu-devtools qt6-translations-l10n wixl
   # a ja_JP.UTF-8 locale of its own, for a Japanese user under wine
   locales
+  # zlib for the libxlsxwriter that xlsxwriter.sh builds beside this cache
+  libz-mingw-w64-dev
 )
 
 icu_common_options=(--disable-tests --disable-samples --disable-extras)
@@ -197,6 +201,7 @@ case "${1:-}" in
   --until) until_stage=${2:?--until needs a stage} ;;
   --unpack) archives=${2:?--unpack needs a folder} ;;
   --packages) install_missing_packages; exit 0 ;;
+  --source) fetch_source "${2:?package}" "${3:?version}" "${4:?folder}"; exit 0 ;;
   "") ;;
   *) echo "usage: $0 [--print-dir | --until STAGE | --packages | --unpack FOLDER]" >&2; exit 2 ;;
 esac

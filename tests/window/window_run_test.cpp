@@ -21,7 +21,11 @@
 
 namespace {
 
-const QString kDone = QStringLiteral("終了しました");
+// The closing box of a run over FillFolder's folder: the samples and 03_extra
+// give 18 records, 8 of them copies of a repeated key and 3 blank titles,
+// all kept out of the import file, and 3 over-long NDC numbers.
+const QString kDone =
+    QStringLiteral("終了しました\r\n取込用 7件 / 重複 8件 / 書名なし 3件 / ＮＤＣ桁数 3件");
 const QStringList kOutputs{QStringLiteral("取込用.txt"), QStringLiteral("重複エラー.txt"),
                            QStringLiteral("書名なし.txt"), QStringLiteral("処理結果.txt")};
 
@@ -89,7 +93,9 @@ void WindowRunTest::aRunGivesWhatTheBatchRunGives() {
     QCOMPARE(ReadBytes(Output(windowFolder, name)), ReadBytes(Output(batchFolder, name)));
   }
   QCOMPARE(boxes.Texts(), QStringList{kDone});
-  QCOMPARE(QString::fromUtf8(batch.readAllStandardError()), kDone + QLatin1Char('\n'));
+  // The batch tool prints the box as one line.
+  QCOMPARE(QString::fromUtf8(batch.readAllStandardError()),
+           QString(kDone).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) + QLatin1Char('\n'));
   QVERIFY(boxes.boxes.front().onGuiThread);
   QCOMPARE(boxes.boxes.front().flags, unsigned(MBox::kIconInformation));
 
