@@ -24,6 +24,7 @@
 #include "AppFonts.h"
 #include "ConversionRun.h"
 #include "FindingsModel.h"
+#include "FindingsXlsx.h"
 #include "MBox.h"
 #include "PathText.h"
 #include "TopLevel.h"
@@ -37,13 +38,17 @@ const QString kTitle = QStringLiteral("処理結果の一覧");
 
 // Qt's own dialog speaks English without its translations; the labels it
 // shows are given here. A desktop's own dialog ignores them.
+// The format follows the suggested name: a workbook for .xlsx, else CSV.
 std::optional<fs::path> AskSavePath(QWidget* owner, const fs::path& suggested) {
-  QFileDialog dialog(owner, QStringLiteral("CSVに保存"));
+  const bool workbook =
+      ToQString(suggested.extension()).compare(QStringLiteral(".xlsx"), Qt::CaseInsensitive) == 0;
+  QFileDialog dialog(owner, workbook ? QStringLiteral("Excelに保存") : QStringLiteral("CSVに保存"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(
-      {QStringLiteral("CSV ファイル (*.csv)"), QStringLiteral("すべてのファイル (*)")});
-  dialog.setDefaultSuffix(QStringLiteral("csv"));
+      {workbook ? QStringLiteral("Excel ブック (*.xlsx)") : QStringLiteral("CSV ファイル (*.csv)"),
+       QStringLiteral("すべてのファイル (*)")});
+  dialog.setDefaultSuffix(workbook ? QStringLiteral("xlsx") : QStringLiteral("csv"));
   dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
   dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
   dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("場所:"));
@@ -224,6 +229,8 @@ QLayout* TFindingsWindow::CreateButtonRow() {
   btnCopy->setObjectName(QStringLiteral("btnCopy"));
   btnSave = new QPushButton(QStringLiteral("CSVに保存(&V)…"), this);
   btnSave->setObjectName(QStringLiteral("btnSave"));
+  btnSaveXlsx = new QPushButton(QStringLiteral("Excelに保存(&E)…"), this);
+  btnSaveXlsx->setObjectName(QStringLiteral("btnSaveXlsx"));
   btnSaveCorrections = new QPushButton(QStringLiteral("再登録用ファイルを保存(&R)"), this);
   btnSaveCorrections->setObjectName(QStringLiteral("btnSaveCorrections"));
   btnClose = new QPushButton(QStringLiteral("閉じる(&X)"), this);
@@ -232,6 +239,7 @@ QLayout* TFindingsWindow::CreateButtonRow() {
   auto* row = new QHBoxLayout;
   row->addWidget(btnCopy);
   row->addWidget(btnSave);
+  row->addWidget(btnSaveXlsx);
   row->addWidget(btnSaveCorrections);
   row->addStretch(1);
   row->addWidget(btnClose);
@@ -248,6 +256,7 @@ void TFindingsWindow::ConnectControls() {
   connect(actSelectAll, &QAction::triggered, Table, &QTableView::selectAll);
   connect(btnCopy, &QPushButton::clicked, this, &TFindingsWindow::CopySelection);
   connect(btnSave, &QPushButton::clicked, this, &TFindingsWindow::SaveCsv);
+  connect(btnSaveXlsx, &QPushButton::clicked, this, &TFindingsWindow::SaveXlsx);
   connect(btnSaveCorrections, &QPushButton::clicked, this, &TFindingsWindow::SaveCorrections);
   connect(actOpenRecord, &QAction::triggered, this, [this] {
     const QModelIndex current = Table->currentIndex();
@@ -376,5 +385,16 @@ void TFindingsWindow::SaveCsv() {
     if (!path) return;
     quenFile::WriteAll(*path, FindingsCsv(Filter->ShownFindings()));
     lblStatus->setText(QStringLiteral("CSVに保存しました：%1").arg(ToQString(*path)));
+  });
+}
+
+void TFindingsWindow::SaveXlsx() {
+  ShowFailures([this] {
+    fs::path suggested = suggestedCsv_;
+    if (!suggested.empty()) suggested.replace_extension(".xlsx");
+    const std::optional<fs::path> path = chooser_(suggested);
+    if (!path) return;
+    SaveFindingsXlsx(Filter->ShownFindings(), *path);
+    lblStatus->setText(QStringLiteral("Excelブックに保存しました：%1").arg(ToQString(*path)));
   });
 }

@@ -1,6 +1,6 @@
 // TFindingsWindow: 「処理結果の一覧」, the last run's findings as a table
 // the operator can sort by any column, narrow to one kind or to a text,
-// copy as tab-separated text and save as CSV. Not modal and resizable; the
+// copy as tab-separated text and save as CSV or as an Excel workbook. Not modal and resizable; the
 // main window hands it the findings when a run ends, with the run's folder
 // and end time for the line above the table.
 //
@@ -79,8 +79,10 @@ class TFindingsWindow : public QWidget {
   // The selected rows as tab-separated lines, in the order shown.
   QString SelectedText() const;
   void CopySelection();
-  // Saves the rows shown (after the filter, in the order shown) as CSV.
+  // Saves the rows shown (after the filter, in the order shown) as CSV, or
+  // as an Excel workbook; the chooser is offered a .csv or .xlsx name.
   void SaveCsv();
+  void SaveXlsx();
 
   TFindingsModel* Model;
   TFindingsFilter* Filter;
@@ -92,6 +94,7 @@ class TFindingsWindow : public QWidget {
   QTableView* Table;
   QPushButton* btnCopy;
   QPushButton* btnSave;
+  QPushButton* btnSaveXlsx;
   QPushButton* btnSaveCorrections;
   QPushButton* btnClose;
   QAction* actCopy;

@@ -14,6 +14,7 @@
 
 #include "FindingsModel.h"
 #include "FindingsWindow.h"
+#include "PathText.h"
 #include "ViewMenu.h"
 #include "WindowTestSupport.h"
 #include "fmain.h"
@@ -78,6 +79,7 @@ class WindowCorrectionTest : public QObject {
   void editedAndKeptRecordsAreSavedForRegistration();
   void refusedSavesSayWhyAndWriteNothing();
   void closingWithUnsavedEditsAsksFirst();
+  void workbookSavesTheRowsShownAndSaysWhere();
 };
 
 void WindowCorrectionTest::headerNamesTheRunAndMarksItOnceAnotherFolderIsChosen() {
@@ -205,7 +207,7 @@ void WindowCorrectionTest::editedAndKeptRecordsAreSavedForRegistration() {
   QCOMPARE(findings->lblStatus->text(),
            QStringLiteral("2件を再登録用.txtに保存しました：") + Saved());
   QVERIFY(!findings->HasUnsavedEdits());
-  QCOMPARE(boxes.Texts(), QStringList{QStringLiteral("終了しました")});
+  QCOMPARE(boxes.boxes.size(), 1);  // the end box alone
 }
 
 void WindowCorrectionTest::refusedSavesSayWhyAndWriteNothing() {
@@ -268,6 +270,22 @@ void WindowCorrectionTest::closingWithUnsavedEditsAsksFirst() {
   findings->SetUnsavedAsker([] { return TFindingsWindow::Unsaved::kSave; });
   QVERIFY(findings->close());
   QVERIFY(QFile::exists(Saved()));
+}
+
+void WindowCorrectionTest::workbookSavesTheRowsShownAndSaysWhere() {
+  TfmMain window;
+  BoxRecorder boxes;
+  TFindingsWindow* findings = Open(window, boxes);
+  const QString book = folder_ + QStringLiteral("/一覧.xlsx");
+  std::filesystem::path suggested;
+  findings->SetSaveChooser([&](const std::filesystem::path& start) {
+    suggested = start;
+    return std::optional(ToPath(book));
+  });
+  QTest::mouseClick(findings->btnSaveXlsx, Qt::LeftButton);
+  QCOMPARE(ToQString(suggested), folder_ + QStringLiteral("/処理後/処理結果の一覧.xlsx"));
+  QVERIFY(ReadBytes(book).startsWith("PK\x03\x04"));  // a zip, as a workbook is
+  QCOMPARE(findings->lblStatus->text(), QStringLiteral("Excelブックに保存しました：") + book);
 }
 
 QTEST_MAIN(WindowCorrectionTest)
