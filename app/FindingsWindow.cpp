@@ -274,6 +274,15 @@ void TFindingsWindow::ConnectControls() {
   connect(Filter, &QAbstractItemModel::rowsRemoved, this, update);
 }
 
+void TFindingsWindow::keyPressEvent(QKeyEvent* event) {
+  // Escape closes it as it closes a dialog; the controls pass it up.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 bool TFindingsWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Table && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();

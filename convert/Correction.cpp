@@ -126,8 +126,11 @@ std::size_t SaveReRegistration(const std::filesystem::path& outputFolder, const 
   if (corrections.empty()) throw CorrectionRefused("再登録する記録がありません");
   quenFile::OutputFolder folder(outputFolder);
   if (!folder.TryLock()) throw std::runtime_error("このフォルダーは別の変換処理が処理中です");
-  const std::vector<std::string> lines = CorrectedLines(
-      findings, corrections, folder.ReadAll(kImportFileName), KeyCollator::Default());
+  // A collator of its own: a run on another folder may be using the
+  // shared one on its thread meanwhile.
+  const KeyCollator collator(KeyCollator::LocaleFromEnvironment());
+  const std::vector<std::string> lines =
+      CorrectedLines(findings, corrections, folder.ReadAll(kImportFileName), collator);
   std::string bytes;
   for (const std::string& line : lines) bytes += line + "\r\n";
   quenFile::WriteAll(folder, kReRegistrationFileName, bytes);

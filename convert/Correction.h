@@ -46,7 +46,8 @@ std::vector<std::string> CorrectedLines(const Findings& findings,
 // Checks as CorrectedLines against outputFolder's 取込用.txt and writes the
 // lines, each with CR LF, as one atomic replacement of 再登録用.txt there,
 // under the folder's run lock; nothing else in the folder changes. Returns
-// the number of records written. Throws CorrectionRefused, or
+// the number of records written. Safe beside a run on another thread.
+// Throws CorrectionRefused, or
 // quenFile::FileError when a file cannot be read or written, or
 // std::runtime_error when a run holds the folder.
 std::size_t SaveReRegistration(const std::filesystem::path& outputFolder, const Findings& findings,

@@ -97,10 +97,17 @@ void WindowCorrectionTest::headerNamesTheRunAndMarksItOnceAnotherFolderIsChosen(
   // Over the main window, its buttons reachable by keyboard.
   QVERIFY((findings->frameGeometry().center() - window.frameGeometry().center()).manhattanLength() <
           4);
-  for (const QPushButton* button :
-       {findings->btnCopy, findings->btnSave, findings->btnSaveCorrections, findings->btnClose}) {
+  for (const QPushButton* button : {findings->btnCopy, findings->btnSave, findings->btnSaveXlsx,
+                                    findings->btnSaveCorrections, findings->btnClose}) {
     QVERIFY2(button->text().contains(QStringLiteral("(&")), qPrintable(button->text()));
   }
+  // Escape closes it from the table and from the search box alike.
+  QTest::keyClick(findings->Table, Qt::Key_Escape);
+  QVERIFY(!findings->isVisible());
+  window.ViewMenu->actFindingsList->trigger();
+  QTest::keyClick(findings->edtFilter, Qt::Key_Escape);
+  QVERIFY(!findings->isVisible());
+  window.ViewMenu->actFindingsList->trigger();
 
   const QString other = home_.NewFolder(QStringLiteral("other"));
   ConfirmFolder(window, other);
