@@ -1,5 +1,10 @@
 #include "FindingsModel.h"
 
+#include <algorithm>
+#include <numeric>
+
+#include "KeyCollator.h"
+
 namespace {
 
 constexpr QChar kSeparator = QChar(0x1F);
@@ -12,14 +17,65 @@ QString Decoded(std::string_view utf8) {
 
 TFindingsModel::TFindingsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+Findings TFindingsModel::InFileOrder(const Findings& findings) {
+  // The run gives each key's copies together, the number of copies on each.
+  const KeyCollator& collator = KeyCollator::Default();
+  Findings ordered;
+  ordered.Reserve(findings.size());
+  std::vector<std::size_t> group;
+  for (std::size_t i = 0; i < findings.size();) {
+    const std::size_t copies =
+        findings.Kind(i) == FindingKind::kDuplicateKey
+            ? std::clamp<std::size_t>(findings.Copies(i), 1, findings.size() - i)
+            : 1;
+    group.resize(copies);
+    std::iota(group.begin(), group.end(), i);
+    if (copies > 1) {
+      // Files in the order the run took them (by name, as it lists a
+      // folder), then lines.
+      std::stable_sort(group.begin(), group.end(), [&](std::size_t a, std::size_t b) {
+        const Finding fa = findings[a];
+        const Finding fb = findings[b];
+        if (fa.file != fb.file) return collator.CompareFileNameBytes(fa.file, fb.file) < 0;
+        return fa.line < fb.line;
+      });
+    }
+    for (const std::size_t g : group) ordered.AddFrom(findings, g);
+    i += copies;
+  }
+  return ordered;
+}
+
+std::pair<int, int> TFindingsModel::CopiesOf(int row) const {
+  const int group = rows_[std::size_t(row)].group;
+  if (group < 0) return {row, 1};
+  return {group, int(findings_.Copies(std::size_t(group)))};
+}
+
+void TFindingsModel::SetMarked(int row, bool marked) {
+  if (rows_[std::size_t(row)].marked == marked) return;
+  rows_[std::size_t(row)].marked = marked;
+  emit dataChanged(index(row, 0), index(row, int(kFindingColumns) - 1), {Qt::FontRole});
+}
+
 void TFindingsModel::SetFindings(const Findings& findings) {
   beginResetModel();
-  findings_ = findings;
+  findings_ = InFileOrder(findings);
   rows_.clear();
   rows_.reserve(findings_.size());
+  int groupStart = 0;
+  int groupEnd = 0;
   for (const Finding& finding : findings_) {
     const FindingRow cells = RowOf(finding);
     Row row;
+    const int at = int(rows_.size());
+    if (finding.kind == FindingKind::kDuplicateKey && finding.copies > 1) {
+      if (at >= groupEnd) {
+        groupStart = at;
+        groupEnd = at + int(finding.copies);
+      }
+      row.group = groupStart;
+    }
     for (std::size_t c = 0; c < kFindingColumns; ++c) {
       row.starts[c] = int(row.joined.size());
       row.joined += Decoded(cells[c]);
@@ -51,6 +107,9 @@ QVariant TFindingsModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
     return Cell(index.row(), index.column()).toString();
+  }
+  if (role == Qt::FontRole && rows_[std::size_t(index.row())].marked) {
+    return markFont_;
   }
   if (role == Qt::TextAlignmentRole && index.column() == kLineColumn) {
     return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));

@@ -4,15 +4,19 @@
 //
 // Each row keeps its cells in one string, so that 100,000 findings stay
 // small and the filter searches one string per row. The model also keeps
-// the findings themselves, so that what is shown can be saved as CSV.
+// the findings themselves, so that what is shown can be saved as CSV; the
+// copies of each repeated key stand in file and line order, first
+// occurrence first, where the run lists them newest first.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QSortFilterProxyModel>
 #include <QString>
 #include <QStringView>
@@ -35,7 +39,16 @@ class TFindingsModel : public QAbstractTableModel {
   explicit TFindingsModel(QObject* parent = nullptr);
 
   void SetFindings(const Findings& findings);
+  // The findings in the model's row order.
   const Findings& AllFindings() const { return findings_; }
+  // A repeated key's rows: the first row of the copies of row's key, and
+  // how many there are; row itself and 1 for any other finding.
+  std::pair<int, int> CopiesOf(int row) const;
+  // Shows a row in bold: a record the operator has edited or chosen.
+  void SetMarked(int row, bool marked);
+  bool Marked(int row) const { return rows_[std::size_t(row)].marked; }
+  // The font of marked rows.
+  void SetMarkFont(const QFont& font) { markFont_ = font; }
   QStringView Cell(int row, int column) const;
   // The row's cells joined, for a search that does not care which column.
   QStringView Joined(int row) const { return rows_[std::size_t(row)].joined; }
@@ -49,9 +62,13 @@ class TFindingsModel : public QAbstractTableModel {
   struct Row {
     QString joined;  // the cells, each followed by a unit separator
     std::array<int, kFindingColumns + 1> starts{};
+    int group = -1;  // the first row of its key's copies; -1: no copy
+    bool marked = false;
   };
+  static Findings InFileOrder(const Findings& findings);
   Findings findings_;
   std::vector<Row> rows_;
+  QFont markFont_;
 };
 
 // Sorts by any column (行 by its number, the others by text ignoring case;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -55,20 +56,43 @@ void TViewMenu::Update() {
 void TViewMenu::RunEnded() {
   runEnded_ = true;
   stale_ = true;
+  runFolder_ = window_.ChosenFolder();
+  endedAt_ = QDateTime::currentDateTime();
   Update();
   if (findings_ != nullptr && findings_->isVisible()) ShowFindings();
 }
 
+void TViewMenu::FolderOrRunChanged() {
+  // The folder box also shows the run's own folder again as a run starts.
+  if (sender() == window_.ui.edtSrcFolder && window_.ChosenFolder() == runFolder_) return;
+  findings_->MarkEarlier();
+}
+
 void TViewMenu::ShowFindings() {
-  // The run's findings belong to the worker while a run works.
-  if (window_.IsWorking()) return;
-  findings_->SetFindings(window_.RunFindings(), OutputFolder() / fs::path(u8"処理結果の一覧.csv"));
+  // The run's findings belong to the worker while a run works; edits not
+  // yet saved stay until the operator saves or drops them.
+  if (window_.IsWorking() || findings_->HasUnsavedEdits()) {
+    findings_->MarkEarlier();
+    return;
+  }
+  fs::path csv;
+  if (!runFolder_.empty()) {
+    fs::path::string_type folder = OutputFolderOf(runFolder_).native();
+    folder.pop_back();  // its trailing delimiter
+    csv = fs::path(folder) / fs::path(u8"処理結果の一覧.csv");
+  }
+  findings_->SetFindings(window_.RunFindings(), csv, {runFolder_, endedAt_});
   stale_ = false;
 }
 
 void TViewMenu::actFindingsListExecute() {
   if (!runEnded_ || window_.IsWorking()) return;
-  if (findings_ == nullptr) findings_ = new TFindingsWindow(&window_);
+  if (findings_ == nullptr) {
+    findings_ = new TFindingsWindow(&window_);
+    // Made after the menu: the window's controls exist by now.
+    connect(window_.ui.edtSrcFolder, &QLineEdit::textChanged, this, &TViewMenu::FolderOrRunChanged);
+    connect(window_.ui.actConvStart, &QAction::triggered, this, &TViewMenu::FolderOrRunChanged);
+  }
   if (stale_) ShowFindings();
   findings_->show();
   findings_->raise();

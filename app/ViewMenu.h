@@ -1,12 +1,15 @@
 // TViewMenu: the main window's menu 「表示(&V)」. 「処理結果の一覧(&L)」
 // (Ctrl+L) opens the findings window on the last run's findings, once a run
-// has ended and while none works; 「出力フォルダを開く(&O)」 shows the chosen
+// has ended and while none works, tied to that run: another folder or a
+// new run marks it as the earlier run's, and the next run's findings replace
+// it unless it holds unsaved edits; 「出力フォルダを開く(&O)」 shows the chosen
 // folder's 処理後 in the desktop's file manager, once that folder exists.
 #pragma once
 
 #include <filesystem>
 #include <functional>
 
+#include <QDateTime>
 #include <QObject>
 #include <QUrl>
 
@@ -45,8 +48,13 @@ class TViewMenu : public QObject {
   void RunEnded();
   void ShowFindings();
 
+  void FolderOrRunChanged();
+
   TfmMain& window_;
   TFindingsWindow* findings_ = nullptr;
+  // The last run's folder and end.
+  std::filesystem::path runFolder_;
+  QDateTime endedAt_;
   UrlOpener opener_;
   bool runEnded_ = false;
   // The findings window shows an older run than the last one.

@@ -92,3 +92,5 @@ constexpr std::string_view kImportFileName = "取込用.txt";
 constexpr std::string_view kDuplicatesFileName = "重複エラー.txt";
 constexpr std::string_view kNoTitleFileName = "書名なし.txt";
 constexpr std::string_view kResultLogFileName = "処理結果.txt";
+// Written by the findings window, never by a run, which leaves it alone.
+constexpr std::string_view kReRegistrationFileName = "再登録用.txt";

@@ -7,7 +7,7 @@
 # FOLDER (default samples/basic) is copied first and left as it is; OUTPUT
 # defaults to docs/screenshot.png, BROWSER to folder-browser.png beside it,
 # FINDINGS (the findings window over the main window) to findings.png beside
-# it. The window runs under Xvfb as a Japanese desktop would have it: a home
+# it, and the record view over that to correction.png beside FINDINGS. The window runs under Xvfb as a Japanese desktop would have it: a home
 # and runtime folder of its own, the desktop named "デスクトップ" and the copy
 # "取込データ" on it. textcnv-screenshot (tests/window) drives it.
 # TEXTCNV_SCREENSHOT_BIN names that program, build/tests/window/... by default.
@@ -51,3 +51,4 @@ XDG_RUNTIME_DIR="$work/.runtime" HOME="$work" XDG_CONFIG_HOME="$work/.config" \
 echo "screenshot: $output"
 echo "screenshot: $browser"
 echo "screenshot: $findings"
+echo "screenshot: $(dirname "$findings")/correction.png"

@@ -53,6 +53,8 @@ class FindingsModelTest : public QObject {
   void filterNarrowsByTextAndKind_data();
   void filterNarrowsByTextAndKind();
   void shownFindingsFollowTheFilterAndTheSort();
+  void copiesStandInFileAndLineOrder();
+  void markedRowsShowInTheMarkFont();
 };
 
 void FindingsModelTest::rowsShowEachFindingsCells() {
@@ -70,7 +72,7 @@ void FindingsModelTest::rowsShowEachFindingsCells() {
     for (int c = 0; c < model.columnCount(); ++c) cells << model.index(r, c).data().toString();
     return cells;
   };
-  QCOMPARE(row(0), QStringList({"重複キー（3件）", "K-2", "本", "ホン", "913.6", "a.txt", "100"}));
+  QCOMPARE(row(2), QStringList({"重複キー（3件）", "K-2", "本", "ホン", "913.6", "a.txt", "100"}));
   QCOMPARE(row(6),
            QStringList({"ＮＤＣ桁数", "N-1", "分類", "ブンルイ", "123456789012", "メモ.txt", "7"}));
 }
@@ -86,13 +88,14 @@ void FindingsModelTest::sortOrdersEachColumn_data() {
                                    << QStringList({"100", "30", "12", "10", "9", "7", "2"});
   // Keys that differ only in case stand together, in the findings' order.
   QTest::newRow("key") << int(TFindingsModel::kKeyColumn) << int(Qt::AscendingOrder)
-                       << QStringList({"2", "30", "10", "100", "9", "12", "7"});
+                       << QStringList({"2", "30", "10", "9", "12", "100", "7"});
   // Kind first, then the number of copies.
   QTest::newRow("kind") << int(TFindingsModel::kKindColumn) << int(Qt::AscendingOrder)
-                        << QStringList({"2", "30", "100", "9", "12", "10", "7"});
-  // No column: the findings' own order, even with the header's last order.
+                        << QStringList({"2", "30", "9", "12", "100", "10", "7"});
+  // No column: the findings' own order, copies by line, even with the
+  // header's last order.
   QTest::newRow("none") << -1 << int(Qt::DescendingOrder)
-                        << QStringList({"100", "9", "12", "10", "2", "30", "7"});
+                        << QStringList({"9", "12", "100", "10", "2", "30", "7"});
 }
 
 void FindingsModelTest::sortOrdersEachColumn() {
@@ -113,14 +116,14 @@ void FindingsModelTest::filterNarrowsByTextAndKind_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<int>("kind");  // -1: all kinds
   QTest::addColumn<QStringList>("lines");
-  QTest::newRow("key, any case") << QStringLiteral("k-2") << -1 << QStringList({"100", "9", "12"});
+  QTest::newRow("key, any case") << QStringLiteral("k-2") << -1 << QStringList({"9", "12", "100"});
   QTest::newRow("title, any case") << QStringLiteral("aBC") << -1 << QStringList({"9"});
   QTest::newRow("file name") << QStringLiteral("メモ") << -1 << QStringList({"7"});
   QTest::newRow("line number") << QStringLiteral("30") << -1 << QStringList({"30"});
   QTest::newRow("kind text") << QStringLiteral("空白") << -1 << QStringList({"10"});
   QTest::newRow("across two cells") << QStringLiteral("K-2本") << -1 << QStringList();
   QTest::newRow("kind only") << QString() << int(FindingKind::kDuplicateKey)
-                             << QStringList({"100", "9", "12", "2", "30"});
+                             << QStringList({"9", "12", "100", "2", "30"});
   QTest::newRow("kind and text") << QStringLiteral("A-1") << int(FindingKind::kDuplicateKey)
                                  << QStringList({"2", "30"});
   QTest::newRow("text of another kind")
@@ -155,6 +158,46 @@ void FindingsModelTest::shownFindingsFollowTheFilterAndTheSort() {
   for (const Finding& f : filter.ShownFindings()) lines << QString::number(f.line);
   QCOMPARE(lines, QStringList({"2", "9", "12", "30", "100"}));
   QCOMPARE(std::string(filter.ShownFindings()[0].text), std::string(Sample()[4].text));
+}
+
+void FindingsModelTest::copiesStandInFileAndLineOrder() {
+  // As the run lists them: the later copy in the merged files first.
+  Findings run;
+  for (const auto& [file, line] : {std::pair{"b.txt", 1}, {"a.txt", 9}, {"a.txt", 5}}) {
+    run.Add(FindingKind::kDuplicateKey, file, std::size_t(line),
+            RecordLine(line, "D-1", "本", "ホン"), 3);
+  }
+  Other(run, FindingKind::kTitleBlank, "B-1", "a.txt", 3, "", "ヨミ");
+  Duplicate(run, "E-1", 8, 2);
+  Duplicate(run, "E-1", 4, 2);
+  TFindingsModel model;
+  model.SetFindings(run);
+  QStringList places;
+  for (int row = 0; row < model.rowCount(); ++row) {
+    places << model.Cell(row, TFindingsModel::kFileColumn).toString() + QLatin1Char(':') +
+                  model.Cell(row, TFindingsModel::kLineColumn).toString();
+  }
+  QCOMPARE(places, QStringList({"a.txt:5", "a.txt:9", "b.txt:1", "a.txt:3", "a.txt:4", "a.txt:8"}));
+  using Copies = std::pair<int, int>;
+  QCOMPARE(model.CopiesOf(1), Copies(0, 3));
+  QCOMPARE(model.CopiesOf(3), Copies(3, 1));
+  QCOMPARE(model.CopiesOf(5), Copies(4, 2));
+  QCOMPARE(model.AllFindings()[0].line, std::size_t(5));
+}
+
+void FindingsModelTest::markedRowsShowInTheMarkFont() {
+  TFindingsModel model;
+  model.SetFindings(Sample());
+  QFont bold;
+  bold.setBold(true);
+  model.SetMarkFont(bold);
+  QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+  model.SetMarked(3, true);
+  QCOMPARE(changed.size(), 1);
+  QCOMPARE(model.index(3, 1).data(Qt::FontRole).value<QFont>(), bold);
+  QVERIFY(!model.index(2, 1).data(Qt::FontRole).isValid());
+  model.SetMarked(3, false);
+  QVERIFY(!model.index(3, 1).data(Qt::FontRole).isValid());
 }
 
 QTEST_MAIN(FindingsModelTest)
