@@ -44,7 +44,7 @@ class ScratchFolder {
     for (int attempt = 0; attempt < 16; ++attempt) {
       const unsigned long long name = (static_cast<unsigned long long>(random()) << 32) ^ random();
       path_ = temporary / ("textcnv-xlsx-" + std::to_string(name));
-      if (quenFile::MakeDirectory(path_)) return;
+      if (quenFile::MakePrivateDirectory(path_)) return;
       if (errno != EEXIST) Fail(FileError::Kind::kCreate, shown, errno);
     }
     Fail(FileError::Kind::kCreate, shown, EEXIST);

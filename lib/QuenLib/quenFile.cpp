@@ -387,6 +387,10 @@ bool IsDirectory(const std::filesystem::path& path) {
   return System().Status(PathBytes(path).c_str(), &st, true) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool MakePrivateDirectory(const std::filesystem::path& path) {
+  return System().MakeDirectory(PathBytes(path).c_str(), 0700) == 0;
+}
+
 long long FileSize(const std::filesystem::path& path) {
   struct stat st {};
   if (System().Status(PathBytes(path).c_str(), &st, true) != 0 || !S_ISREG(st.st_mode)) return -1;

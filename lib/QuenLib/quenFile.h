@@ -145,6 +145,9 @@ bool ReadIfOpens(Read&& read) {
 // FileError (input/output) when the answer cannot be had.
 bool Exists(const std::filesystem::path& path, bool follow = true);
 bool IsDirectory(const std::filesystem::path& path);
+// Creates one folder level that only this user can enter; false (errno set)
+// when it cannot.
+bool MakePrivateDirectory(const std::filesystem::path& path);
 // The size of a regular file, or -1.
 long long FileSize(const std::filesystem::path& path);
 
