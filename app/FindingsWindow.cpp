@@ -139,6 +139,25 @@ void TFindingsWindow::CreateControls() {
   Filter = new TFindingsFilter(this);
   Filter->setSourceModel(Model);
 
+  CreateTable();
+
+  lblRun = new QLabel(this);
+  lblRun->setObjectName(QStringLiteral("lblRun"));
+  lblRun->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblStatus = new QLabel(this);
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(lblRun);
+  layout->addLayout(CreateFilterRow());
+  layout->addWidget(Table, 1);
+  layout->addWidget(lblStatus);
+  layout->addLayout(CreateButtonRow());
+  edtFilter->setFocus();
+}
+
+void TFindingsWindow::CreateTable() {
   Table = new QTableView(this);
   Table->setObjectName(QStringLiteral("Table"));
   Table->setModel(Filter);
@@ -169,21 +188,6 @@ void TFindingsWindow::CreateControls() {
                             Qt::WidgetShortcut);
   Table->installEventFilter(this);
   Table->setContextMenuPolicy(Qt::ActionsContextMenu);
-
-  lblRun = new QLabel(this);
-  lblRun->setObjectName(QStringLiteral("lblRun"));
-  lblRun->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  lblStatus = new QLabel(this);
-  lblStatus->setObjectName(QStringLiteral("lblStatus"));
-  lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(lblRun);
-  layout->addLayout(CreateFilterRow());
-  layout->addWidget(Table, 1);
-  layout->addWidget(lblStatus);
-  layout->addLayout(CreateButtonRow());
-  edtFilter->setFocus();
 }
 
 QLayout* TFindingsWindow::CreateFilterRow() {

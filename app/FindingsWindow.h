@@ -122,6 +122,7 @@ class TFindingsWindow : public QWidget {
   void MarkRows(int row);
   void UpdateHeader();
   void CreateControls();
+  void CreateTable();
   QLayout* CreateFilterRow();
   QLayout* CreateButtonRow();
   void ConnectControls();

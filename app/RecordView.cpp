@@ -81,17 +81,6 @@ TRecordView::TRecordView(QWidget* parent, const Finding& finding, const QString&
   memContext->setLineWrapMode(QPlainTextEdit::NoWrap);
   CreateFieldTable();
 
-  btnRevert = new QPushButton(QStringLiteral("元に戻す(&U)"), this);
-  btnRevert->setObjectName(QStringLiteral("btnRevert"));
-  btnRevert->setAutoDefault(false);
-  btnClose = new QPushButton(QStringLiteral("閉じる(&X)"), this);
-  btnClose->setObjectName(QStringLiteral("btnClose"));
-  btnClose->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(btnRevert);
-  buttons->addStretch(1);
-  buttons->addWidget(btnClose);
-
   auto* contextLabel = new QLabel(QStringLiteral("前後の行(&L)（書名なし.txtと同じ形）："), this);
   contextLabel->setBuddy(memContext);
   auto* layout = new QVBoxLayout(this);
@@ -101,9 +90,13 @@ TRecordView::TRecordView(QWidget* parent, const Finding& finding, const QString&
   layout->addWidget(tblFields, 1);
   layout->addWidget(contextLabel);
   layout->addWidget(memContext, 1);
-  layout->addLayout(buttons);
+  layout->addLayout(CreateButtonRow());
   ShowContext(sourceFile);
+  ConnectEdits();
+  SetEdits({});
+}
 
+void TRecordView::ConnectEdits() {
   for (QLineEdit* edit : {edtTitle, edtReading, edtNdc}) {
     connect(edit, &QLineEdit::textEdited, this, [this] {
       UpdateState();
@@ -119,7 +112,20 @@ TRecordView::TRecordView(QWidget* parent, const Finding& finding, const QString&
     emit Changed();
   });
   connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
-  SetEdits({});
+}
+
+QLayout* TRecordView::CreateButtonRow() {
+  btnRevert = new QPushButton(QStringLiteral("元に戻す(&U)"), this);
+  btnRevert->setObjectName(QStringLiteral("btnRevert"));
+  btnRevert->setAutoDefault(false);
+  btnClose = new QPushButton(QStringLiteral("閉じる(&X)"), this);
+  btnClose->setObjectName(QStringLiteral("btnClose"));
+  btnClose->setAutoDefault(false);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btnRevert);
+  buttons->addStretch(1);
+  buttons->addWidget(btnClose);
+  return buttons;
 }
 
 QLayout* TRecordView::CreateEditRows() {

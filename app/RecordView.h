@@ -66,6 +66,8 @@ class TRecordView : public QDialog {
 
  private:
   QLayout* CreateEditRows();
+  QLayout* CreateButtonRow();
+  void ConnectEdits();
   void CreateFieldTable();
   void ShowContext(const std::filesystem::path& sourceFile);
   void UpdateState();
