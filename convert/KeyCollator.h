@@ -57,7 +57,6 @@ class KeyCollator {
 
   // Three-way comparison of two keys: -1, 0 or 1.
   int Compare(std::string_view a, std::string_view b) const;
-  bool Equal(std::string_view a, std::string_view b) const { return Compare(a, b) == 0; }
 
   // Appends the key's sort key: comparing sort keys bytewise gives the same
   // answer as Compare, and equal keys have equal sort keys. Computing it once
