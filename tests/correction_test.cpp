@@ -51,7 +51,7 @@ class CorrectionTest : public ::testing::Test {
     ADD_FAILURE() << "no finding on line " << line;
     return 0;
   }
-  fs::path Output() const { return dir_ / "処理後"; }
+  fs::path Output() const { return dir_ / u8"処理後"; }
 
   RecordingPresenter boxes_;
   TempDir dir_;
@@ -103,10 +103,10 @@ TEST_F(CorrectionTest, EachRuleOfTheRunRefusesWhatWouldBreakIt) {
 
 TEST_F(CorrectionTest, SavedRecordsKeepEveryByteButTheEditedFields) {
   const std::map<std::string, std::string> before = {
-      {"取込用.txt", ReadBytes(Output() / "取込用.txt")},
-      {"重複エラー.txt", ReadBytes(Output() / "重複エラー.txt")},
-      {"書名なし.txt", ReadBytes(Output() / "書名なし.txt")},
-      {"処理結果.txt", ReadBytes(Output() / "処理結果.txt")}};
+      {"取込用.txt", ReadBytes(Output() / u8"取込用.txt")},
+      {"重複エラー.txt", ReadBytes(Output() / u8"重複エラー.txt")},
+      {"書名なし.txt", ReadBytes(Output() / u8"書名なし.txt")},
+      {"処理結果.txt", ReadBytes(Output() / u8"処理結果.txt")}};
   ASSERT_EQ(SaveReRegistration(Output(), data_.RunFindings,
                                {Edit(At(2), "新しい書名", "アタラシイショメイ", "913"),
                                 Edit(At(4), "題", "ダイ"), Edit(At(3), {})}),
@@ -114,7 +114,7 @@ TEST_F(CorrectionTest, SavedRecordsKeepEveryByteButTheEditedFields) {
   const std::string t1 =
       WithOddByte(RecordLine(R("T1", "新しい書名", "アタラシイショメイ", "913")));
   const std::string t2 = RecordLine(R("T2", "題", "ダイ"));
-  EXPECT_EQ(ReadBytes(Output() / "再登録用.txt"), Crlf({t1, t2, kCopyA}));
+  EXPECT_EQ(ReadBytes(Output() / u8"再登録用.txt"), Crlf({t1, t2, kCopyA}));
   for (const auto& [name, bytes] : before) {
     EXPECT_EQ(ReadBytes(Output() / fs::path(std::u8string(name.begin(), name.end()))), bytes)
         << name;
@@ -123,14 +123,14 @@ TEST_F(CorrectionTest, SavedRecordsKeepEveryByteButTheEditedFields) {
 
 TEST_F(CorrectionTest, ALaterRunLeavesTheSavedFileAloneAndDoesNotMergeIt) {
   ASSERT_EQ(SaveReRegistration(Output(), data_.RunFindings, {Edit(At(6), {})}), 1u);
-  const std::string saved = ReadBytes(Output() / "再登録用.txt");
-  const std::string imported = ReadBytes(Output() / "取込用.txt");
+  const std::string saved = ReadBytes(Output() / u8"再登録用.txt");
+  const std::string imported = ReadBytes(Output() / u8"取込用.txt");
   RecordingHost host(dir_.path());
   RunData again;
   ConversionRun run(host, again);
   ASSERT_EQ(RunConversion(run), RunOutcome::kCompleted);
-  EXPECT_EQ(ReadBytes(Output() / "再登録用.txt"), saved);
-  EXPECT_EQ(ReadBytes(Output() / "取込用.txt"), imported);
+  EXPECT_EQ(ReadBytes(Output() / u8"再登録用.txt"), saved);
+  EXPECT_EQ(ReadBytes(Output() / u8"取込用.txt"), imported);
 }
 
 TEST(Correction, KeysClashWithTheImportFileIgnoringCaseOnly) {
