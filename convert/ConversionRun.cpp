@@ -46,10 +46,6 @@ std::vector<fs::path> UnreadFiles(const MergedLines& merged) {
   return unread;
 }
 
-// What each kind is called in the closing box's counts, in FindingKind order.
-constexpr std::array<std::string_view, kFindingKindCount> kCountLabels = {"重複", "書名なし",
-                                                                          "ＮＤＣ桁数"};
-
 // "取込用 N件 / 重複 N件 / 書名なし N件 / ＮＤＣ桁数 N件": what the import file
 // took and what the operator has to act on.
 std::string CountsLine(std::size_t imported, const Findings& findings) {
@@ -59,7 +55,7 @@ std::string CountsLine(std::size_t imported, const Findings& findings) {
   }
   std::string line = "取込用 " + std::to_string(imported) + "件";
   for (std::size_t k = 0; k < kFindingKindCount; ++k) {
-    line += " / " + std::string(kCountLabels[k]) + " " + std::to_string(found[k]) + "件";
+    line += " / " + std::string(Kinds()[k].count) + " " + std::to_string(found[k]) + "件";
   }
   return line;
 }

@@ -11,9 +11,11 @@ using enum FilterAction;
 // The duplicate check takes repeated keys out before the filtering sees
 // them, so their filter action is never asked.
 constexpr std::array<KindRow, kFindingKindCount> kKinds = {{
-    {FindingKind::kDuplicateKey, ekNone, "重複キー", kKeep, true, false, false, false},
-    {FindingKind::kTitleBlank, ekTitleBlank, "書名（ヨミ）空白", kDrop, false, false, true, true},
-    {FindingKind::kNdcLength, ekNdcLength, "ＮＤＣ桁数", kToTop, false, true, false, false},
+    {FindingKind::kDuplicateKey, ekNone, "重複キー", "重複", kKeep, true, false, false, false},
+    {FindingKind::kTitleBlank, ekTitleBlank, "書名（ヨミ）空白", "書名なし", kDrop, false, false,
+     true, true},
+    {FindingKind::kNdcLength, ekNdcLength, "ＮＤＣ桁数", "ＮＤＣ桁数", kToTop, false, true, false,
+     false},
 }};
 
 constexpr bool RowsInFindingKindOrder() {

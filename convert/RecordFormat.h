@@ -57,8 +57,9 @@ enum class FilterAction : uint8_t { kKeep, kDrop, kToTop };
 // or a number of their own.
 struct KindRow {
   FindingKind finding;
-  ErrorKind error;        // ekNone: not an error-list kind
-  std::string_view name;  // display name, UTF-8 (CP932 by Cp932Name)
+  ErrorKind error;         // ekNone: not an error-list kind
+  std::string_view name;   // display name, UTF-8 (CP932 by Cp932Name)
+  std::string_view count;  // its name in the end box's counts line
   FilterAction filter;
   bool withCopies;  // the table shows the number of copies after the name
   bool loggedEach;  // the error check logs each record's key with the name
