@@ -91,8 +91,8 @@ std::size_t FileRegion::Add(const std::filesystem::path& path) {
     throw FileChangedError(path);
   }
   // A range without a guard could not survive a file cut short: read then.
-  const bool mapped = guard_ >= 0 && size > 0 && size >= mapAtLeast.load() &&
-                      TryMap(fd.get(), path, size);
+  const bool mapped =
+      guard_ >= 0 && size > 0 && size >= mapAtLeast.load() && TryMap(fd.get(), path, size);
   if (!mapped) size = ReadInto(fd.get(), path, size);
   end_ += FootprintOf(size);
   return size;

@@ -1,7 +1,7 @@
 // quenFileSystem: the one door through which the program touches the file
 // system. Every open, read, write, flush, folder flush, rename, delete, directory creation,
-// status query, access check, mode change, lock, descriptor flag change and
-// listing goes through the installed FileSystem, so tests can make any single
+// status query, access check, mode change, lock, descriptor flag change,
+// mapping and listing goes through the installed FileSystem, so tests can make any single
 // call fail with a real system error.
 //
 // The calls mirror the POSIX ones: they return -1 (or an error number) and
