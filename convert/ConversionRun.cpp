@@ -219,6 +219,9 @@ void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
     out.Write(lines[i]);
     out.Write("\r\n");
   }
+  // Lines may be a mapped record file's bytes: a file changed under the run
+  // must leave no output made of it.
+  lines.CheckStorageUnchanged();
   out.Commit();
 }
 

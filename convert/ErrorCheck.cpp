@@ -14,26 +14,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The merged size of files, for reserving the buffer at once.
+// What the files take of the range, for reserving it at once.
 std::size_t ExpectedSize(const std::vector<fs::path>& files) {
   std::uintmax_t expected = 0;
   for (const fs::path& path : files) {
     const long long size = quenFile::FileSize(path);
-    if (size >= 0) expected += static_cast<std::uintmax_t>(size) + 2;
+    if (size >= 0) {
+      expected += quenFile::FileRegion::FootprintOf(static_cast<std::size_t>(size));
+    }
   }
   return static_cast<std::size_t>(expected);
 }
 
-// Reads a record file onto the end of sources, adding a line break where
-// its last line lacks one.
+// Lays a record file out after the others in sources.
 SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
-  quenFile::ByteBuffer& bytes = sources.bytes;
-  SourceFile& file = sources.files.emplace_back(SourceFile{path, bytes.size()});
-  file.read = quenFile::ReadIfOpens([&] { quenFile::AppendAll(path, bytes); });
-  file.size = bytes.size() - file.start;
-  // A last line without a break would otherwise run into the next file's
-  // first line and two records would become one.
-  if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes.append("\r\n");
+  quenFile::FileRegion& bytes = sources.bytes;
+  SourceFile& file = sources.files.emplace_back(SourceFile{path, bytes.end()});
+  file.read = quenFile::ReadIfOpens([&] { file.size = bytes.Add(path); });
+  // A finding reads its line up to the break: a last line without one
+  // would run on into the gap and the next file.
+  const std::size_t end = file.start + file.size;
+  if (file.size > 0 && bytes.view()[end - 1] != '\n' && bytes.view()[end - 1] != '\r') {
+    bytes.WriteGap(end, "\r\n");
+  }
   return file;
 }
 
@@ -50,12 +53,12 @@ SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
 
 SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
   SourceBytes sources;
-  sources.bytes.reserve(ExpectedSize(files));
+  sources.bytes = quenFile::FileRegion(ExpectedSize(files));
   // The findings so far name these bytes: a failure keeps their lines
   // before the bytes go with the exception.
   struct KeepOnFailure {
     Findings& findings;
-    const quenFile::ByteBuffer& bytes;
+    const quenFile::FileRegion& bytes;
     int failures = std::uncaught_exceptions();
     ~KeepOnFailure() {
       if (std::uncaught_exceptions() > failures) findings.KeepOrDrop(bytes.view());

@@ -69,6 +69,13 @@ uint64_t LineArena::Adopt(quenFile::ByteBuffer bytes) {
   return MapBlock(kept.data(), kept.size());
 }
 
+uint64_t LineArena::Adopt(quenFile::FileRegion region) {
+  adoptedRegions_.push_back(std::move(region));
+  const std::string_view kept = adoptedRegions_.back().view();
+  held_ += kept.size();
+  return MapBlock(kept.data(), kept.size());
+}
+
 uint64_t LineArena::AddLongLine(uint64_t offset, uint64_t length) {
   longLines_.emplace_back(offset, length);
   return longLines_.size() - 1;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "quenFile.h"
+#include "quenFileRegion.h"
 
 // Append-only storage for lines: fixed blocks, never moved nor changed once
 // written, addressed by one offset that runs over all of them. Every block
@@ -50,6 +51,7 @@ class LineArena {
   // offset of their first byte.
   uint64_t Adopt(std::string bytes);
   uint64_t Adopt(quenFile::ByteBuffer bytes);
+  uint64_t Adopt(quenFile::FileRegion region);
 
   // The places of lines an entry cannot pack, kept aside by slot number.
   uint64_t AddLongLine(uint64_t offset, uint64_t length);
@@ -60,6 +62,11 @@ class LineArena {
 
   // Bytes of the blocks held.
   std::size_t Bytes() const { return held_; }
+  // Throws quenFile::FileChangedError when a file mapped in an adopted
+  // region changed since.
+  void CheckUnchanged() const {
+    for (const quenFile::FileRegion& region : adoptedRegions_) region.CheckUnchanged();
+  }
 
  private:
   uint64_t MapBlock(const char* data, std::size_t size);
@@ -69,6 +76,7 @@ class LineArena {
   // Adopted strings stay where they are: they are never touched again.
   std::vector<std::unique_ptr<const std::string>> adopted_;
   std::vector<quenFile::ByteBuffer> adoptedBuffers_;
+  std::vector<quenFile::FileRegion> adoptedRegions_;
   std::vector<std::pair<uint64_t, uint64_t>> longLines_;
   char* tail_ = nullptr;  // free room of the last block Append filled
   std::size_t tailLeft_ = 0;
@@ -153,6 +161,17 @@ class LineList {
   // the bytes themselves as storage.
   void LoadFromBytes(std::string bytes);
   void LoadFromBytes(quenFile::ByteBuffer bytes);
+  // Keeps region as storage, whole and without copying it, for lines added
+  // by AddAdoptedLines; returns the offset of its first byte.
+  uint64_t AdoptRegion(quenFile::FileRegion region) { return Arena().Adopt(std::move(region)); }
+  // Appends the lines of the size adopted bytes at offset at, cut as
+  // loading cuts them.
+  void AddAdoptedLines(uint64_t at, std::size_t size) { AddLinesOf(at, size); }
+  // Throws quenFile::FileChangedError when a file mapped as part of the
+  // storage changed since: its lines may no longer be what was read.
+  void CheckStorageUnchanged() const {
+    if (arena_) arena_->CheckUnchanged();
+  }
   // Replaces the contents with the lines of the file. Throws
   // quenFile::FileError when it cannot be opened or read.
   void LoadFromFile(const std::filesystem::path& path);

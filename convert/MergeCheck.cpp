@@ -15,7 +15,8 @@ namespace {
 std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 4, " "); }
 
 // Writes every copy of a repeated key, in key order, as "重複エラー.txt".
-void WriteDuplicates(const KeyIndexList& index, quenFile::OutputFolder& folder) {
+void WriteDuplicates(const KeyIndexList& index, const LineList& lines,
+                     quenFile::OutputFolder& folder) {
   quenFile::AtomicWriter out(folder, kDuplicatesFileName);
   // Lines in key order lie scattered over the merged bytes: the bytes of a
   // line a few lines ahead are asked for while this one is copied.
@@ -28,6 +29,7 @@ void WriteDuplicates(const KeyIndexList& index, quenFile::OutputFolder& folder) 
       out.Write("\r\n");
     }
   });
+  lines.CheckStorageUnchanged();
   out.Commit();
 }
 
@@ -82,18 +84,15 @@ std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
 
 UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   UniqueRecords kept;
-  LineList& lines = kept.merged.lines;
-  const std::size_t size = merged.bytes.size();
-  lines.LoadFromBytes(std::move(merged.bytes));
-  kept.merged.files = std::move(merged.files);
+  kept.merged = MergedLines::Load(std::move(merged));
+  const LineList& lines = kept.merged.lines;
   // The run's bytes, where the findings name their lines until they keep them.
-  const std::string_view bytes =
-      lines.empty() ? std::string_view() : std::string_view(lines[0].data(), size);
+  const std::string_view bytes = kept.merged.bytes;
   std::size_t duplicates = 0;
   try {
     const KeyIndexList index = BuildKeyIndex(lines);
     duplicates = SortOutByKey(index, kept);
-    if (duplicates > 0) WriteDuplicates(index, *output_);
+    if (duplicates > 0) WriteDuplicates(index, lines, *output_);
   } catch (...) {
     data_.RunFindings.KeepOrDrop(bytes);
     throw;

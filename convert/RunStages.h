@@ -12,22 +12,25 @@
 #include "KeyIndexList.h"
 #include "LineList.h"
 #include "quenFile.h"
+#include "quenFileRegion.h"
 
 // One record file as the error check read it.
 struct SourceFile {
   std::filesystem::path path;
   std::size_t start = 0;  // in SourceBytes::bytes
-  std::size_t size = 0;   // without the line break added after it
+  std::size_t size = 0;   // its bytes, without the gap after them
   bool read = false;      // false: it could not be opened, and holds no bytes
   std::size_t lines = 0;  // its line count, set by the error check
 };
 
-// The record files' bytes end to end, as the merge writes them: each file
-// read once, by the error check, with a line break added after a file whose
-// last line lacks one, and each file's line count as the error check
-// counted it, so that the duplicate check can say where each record stands.
+// The record files' bytes in one range, in order, each file at its own page
+// boundary (mapped or read once, by the error check), and each file's line
+// count as the error check counted it, so that the duplicate check can say
+// where each record stands. A place in the range is an offset in the merged
+// bytes. A file whose last line lacks a break has one in the gap after it,
+// for whoever reads a line up to its break; its lines never take it in.
 struct SourceBytes {
-  quenFile::ByteBuffer bytes;
+  quenFile::FileRegion bytes;
   std::vector<SourceFile> files;
 };
 
@@ -37,7 +40,11 @@ struct SourceBytes {
 struct MergedLines {
   LineList lines;
   std::vector<SourceFile> files;
+  std::string_view bytes;  // the range the lines lie in, which they hold
 
+  // The lines of each file with bytes, in order, holding the sources' range
+  // as their storage: the lines of the files' bytes run together.
+  static MergedLines Load(SourceBytes sources);
   // Where line sits in the merged bytes; line must be one of lines.
   std::size_t OffsetOf(std::string_view line) const;
   // The index of the first line at or after offset in the merged bytes.

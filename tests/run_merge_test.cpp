@@ -25,9 +25,9 @@ TEST_F(Run, MergeLogsPaddedCountsAndKeepsLinesApartAcrossFiles) {
   EXPECT_NE(Out("取込用.txt").find(RecordLine(seven[0]) + "\r\n"), std::string::npos);
 }
 
-// The merge joins the files as the error check read them: a line break after
-// a file without one, nothing for an empty file, a log line for a file that
-// could not be read.
+// The merge takes the files as the error check read them: each file's bytes
+// at its place, a line break in the gap after a file without one, nothing
+// for an empty file, a log line for a file that could not be read.
 TEST_F(Run, MergeJoinsTheFilesAsTheErrorCheckReadThem) {
   std::string a = Lines({R("10000001", "A1"), R("10000002", "A2")});
   a.resize(a.size() - 2);  // no final line break
@@ -46,8 +46,14 @@ TEST_F(Run, MergeJoinsTheFilesAsTheErrorCheckReadThem) {
   SourceBytes sources = run.CheckErrors(files);
   const std::size_t before = run.Log().Lines().size();
 
-  EXPECT_EQ(run.MergeTargetFiles(std::move(sources)).bytes.view(),
-            a + "\r\n" + Lines({R("30000001", "C1")}));
+  const SourceBytes merged = run.MergeTargetFiles(std::move(sources));
+  std::vector<std::string> bytes;
+  for (const SourceFile& file : merged.files) {
+    bytes.emplace_back(merged.bytes.view().substr(file.start, file.size));
+  }
+  EXPECT_EQ(bytes, (std::vector<std::string>{a, "", "", Lines({R("30000001", "C1")})}));
+  // The gap after a.txt holds the break a finding reads its last line up to.
+  EXPECT_EQ(merged.bytes.view().substr(merged.files[0].start + a.size(), 2), "\r\n");
   std::vector<std::string> log;
   for (std::size_t i = before; i < run.Log().Lines().size(); ++i) {
     log.push_back(quenText::ToUtf8(run.Log().Lines()[i]));

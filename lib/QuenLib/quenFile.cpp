@@ -131,6 +131,11 @@ std::filesystem::path PathFromBytes(std::string_view bytes) {
 
 namespace internal {
 
+int OpenRegularFile(int dirFd, const char* name, const std::filesystem::path& shown,
+                    std::size_t& size) {
+  return OpenForReading(dirFd, name, shown, size);
+}
+
 void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path) {
   while (!bytes.empty()) {
     const ssize_t n = System().Write(fd, bytes.data(), bytes.size());

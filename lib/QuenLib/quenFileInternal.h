@@ -42,6 +42,11 @@ std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path&
 std::size_t AppendUpTo(int dirFd, const char* name, const std::filesystem::path& shown,
                        std::size_t maxBytes, ByteBuffer& out);
 
+// Opens a file to read as AppendUpTo does, refusing anything but a regular
+// file on a disk, and sets size to its size; the descriptor is the caller's.
+int OpenRegularFile(int dirFd, const char* name, const std::filesystem::path& shown,
+                    std::size_t& size);
+
 // Writes all of bytes to fd, again after an interruption; FileError (write)
 // naming path otherwise.
 void WriteFully(int fd, std::string_view bytes, const std::filesystem::path& path);

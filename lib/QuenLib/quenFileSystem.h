@@ -1,7 +1,7 @@
 // quenFileSystem: the one door through which the program touches the file
 // system. Every open, read, write, flush, folder flush, rename, delete, directory creation,
-// status query, access check, mode change, lock, descriptor flag change and
-// listing goes through the installed FileSystem, so tests can make any single
+// status query, access check, mode change, lock, descriptor flag change,
+// mapping and listing goes through the installed FileSystem, so tests can make any single
 // call fail with a real system error.
 //
 // The calls mirror the POSIX ones: they return -1 (or an error number) and
@@ -88,6 +88,10 @@ class FileSystem {
   // readlink(2): what the symbolic link at path holds; EINVAL for anything
   // but a link.
   virtual int ReadLink(const char* path, std::string& target);
+  // Maps the first length bytes of the open file read-only and private over
+  // the pages at at (mmap(2) with MAP_FIXED, read in at once). -1 with ENOSYS
+  // where the system has no such call; the caller then reads the file.
+  virtual int Map(int fd, void* at, std::size_t length);
 };
 
 // The file system in use: the real one unless a test installed another.

@@ -2,6 +2,7 @@
 // is chosen by quenConfig.h, the kernel-file check by CMake
 // (quenKernelFilesLinux.cpp or quenKernelFilesPosix.cpp).
 #include <dirent.h>
+#include <sys/mman.h>
 
 #include <cstdio>
 #include <cstring>
@@ -155,6 +156,16 @@ int FileSystem::ReadLink(const char* path, std::string& target) {
   if (static_cast<std::size_t>(n) == sizeof buffer) return errno = ENAMETOOLONG, -1;
   target.assign(buffer, static_cast<std::size_t>(n));
   return 0;
+}
+int FileSystem::Map(int fd, void* at, std::size_t length) {
+#if defined(MAP_POPULATE)
+  // Populated now: a page faulted in later costs far more than one read in
+  // with the rest.
+  constexpr int kFlags = MAP_PRIVATE | MAP_FIXED | MAP_POPULATE;
+#else
+  constexpr int kFlags = MAP_PRIVATE | MAP_FIXED;
+#endif
+  return ::mmap(at, length, PROT_READ, kFlags, fd, 0) == MAP_FAILED ? -1 : 0;
 }
 
 }  // namespace quenFile

@@ -550,4 +550,7 @@ int FileSystem::ReadLink(const char* path, std::string& target) {
   return 0;
 }
 
+// Files are read, not mapped: ReadFile serves them well enough here.
+int FileSystem::Map(int, void*, std::size_t) { return errno = ENOSYS, -1; }
+
 }  // namespace quenFile

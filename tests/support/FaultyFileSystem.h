@@ -40,13 +40,14 @@ enum class Op {
   kChmod,
   kLock,
   kSyncFolder,
-  kWriteBack
+  kWriteBack,
+  kMap
 };
-constexpr std::size_t kOpCount = 15;
+constexpr std::size_t kOpCount = 16;
 inline const char* OpName(Op op) {
   static const char* const names[kOpCount] = {
       "open", "read", "write",  "sync",  "close", "rename",     "unlink",   "mkdir",
-      "list", "stat", "access", "chmod", "lock",  "syncfolder", "writeback"};
+      "list", "stat", "access", "chmod", "lock",  "syncfolder", "writeback", "map"};
   return names[static_cast<std::size_t>(op)];
 }
 
@@ -206,6 +207,10 @@ class FaultyFileSystem : public quenFile::FileSystem {
   int ReadLink(const char* path, std::string& target) override {
     if (int e = Enter(Op::kStat)) return Fail(e);
     return FileSystem::ReadLink(path, target);
+  }
+  int Map(int fd, void* at, std::size_t length) override {
+    if (int e = Enter(Op::kMap, fd)) return Fail(e);
+    return FileSystem::Map(fd, at, length);
   }
   int List(const char* path, std::vector<quenFile::DirEntry>& entries) override {
     if (int e = Enter(Op::kList)) {
