@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ConversionRun.h"
+#include "StepClock.h"
 #include "quenFile.h"
 
 namespace {
@@ -53,6 +54,7 @@ class FilePlaces {
 }  // namespace
 
 std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index, UniqueRecords& kept) {
+  StepClock::At("walk");
   // Counted first, so that the findings and the kept lines are allocated
   // once, exactly: a file of repeated lines makes every line a finding.
   std::size_t duplicates = 0;
@@ -77,5 +79,6 @@ std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index, UniqueRecords
     }
     index.AppendLineTo(begin, kept.lines);
   });
+  StepClock::At("duplicates");
   return duplicates;
 }

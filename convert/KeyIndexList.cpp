@@ -7,6 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "StepClock.h"
+
 namespace {
 
 // Often enough for a moving bar, rarely enough to cost nothing.
@@ -240,7 +242,9 @@ void KeyIndexList::SortEntries() {
 }
 
 void KeyIndexList::Sort(const Progress& progress) {
+  StepClock::At("collate");
   ComputeSortKeys(unsortedFrom_, progress);
+  StepClock::At("sort");
   unsortedFrom_ = entries_.size();
   keys_ = std::vector<std::string_view>();
   lastKey_ = {};
