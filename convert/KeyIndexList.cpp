@@ -254,6 +254,17 @@ void KeyIndexList::Sort(const Progress& progress) {
   SortEntries();
 }
 
+KeyIndexList::Groups KeyIndexList::FindGroups() const {
+  Groups groups;
+  groups.size_ = size();
+  groups.starts_.assign((size() + 63) / 64, 0);
+  ForEachGroup([&](std::size_t begin, std::size_t end) {
+    groups.starts_[begin / 64] |= uint64_t{1} << (begin % 64);
+    if (end - begin > 1) groups.repeated_ += end - begin;
+  });
+  return groups;
+}
+
 long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
   auto it = std::lower_bound(entries_.begin(), entries_.end(), std::string_view(wanted),
                              [](const Entry& e, std::string_view k) { return e.SortKey() < k; });
