@@ -1,5 +1,6 @@
 #include "StageTimes.h"
 
+#include <time.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,22 +16,32 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A log line or a step as the run reached it.
+// A log line or a step as the run reached it, by the clock and by the CPU
+// time of the process's threads: on a busy machine only the latter tells.
 struct Stamp {
   Clock::time_point at;
+  double cpu;
   std::string what;
 };
 
+double CpuNow() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+Stamp Now(std::string what = {}) { return {Clock::now(), CpuNow(), std::move(what)}; }
+
 // Steps are marked from the running thread only; the bench runs one run at a time.
 std::vector<Stamp>* steps = nullptr;
-void MarkStep(const char* step) { steps->push_back({Clock::now(), step}); }
+void MarkStep(const char* step) { steps->push_back(Now(step)); }
 
 class StampingHost : public RunHost {
  public:
   explicit StampingHost(fs::path folder) : folder_(std::move(folder)) {}
   fs::path ConfirmedFolder() const override { return folder_; }
   void LogAppended(std::string_view /*line*/, std::string_view shown) override {
-    stamps.push_back({Clock::now(), std::string(shown)});
+    stamps.push_back(Now(std::string(shown)));
   }
   std::vector<Stamp> stamps;
 
@@ -57,8 +68,8 @@ const char* const kRows[] = {"error check (all files)",
                              "whole run"};
 constexpr std::size_t kRowCount = std::size(kRows);
 
-double Seconds(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double>(to - from).count();
+double Seconds(const Stamp& from, const Stamp& to) {
+  return std::chrono::duration<double>(to.at - from.at).count();
 }
 
 // The first stamp at or after from whose text is what; the end when none.
@@ -83,20 +94,24 @@ StageTimes TimeStages(const fs::path& folder) {
   StepClock::Set(&MarkStep);
   RunData data;
   ConversionRun run(host, data);
-  const Clock::time_point start = Clock::now();
+  const Stamp start = Now();
   const RunOutcome outcome = RunConversion(run);
-  const Clock::time_point end = Clock::now();
+  const Stamp end = Now();
   StepClock::Set(nullptr);
   MBox::SetPresenter(nullptr);
   if (outcome != RunOutcome::kCompleted) Fail(folder, "no completed run");
 
   const std::vector<Stamp>& s = host.stamps;
-  StageTimes t{std::vector<double>(kRowCount, 0)};
+  StageTimes t{std::vector<double>(kRowCount, 0), std::vector<double>(kRowCount, 0)};
+  const auto add = [&t](std::size_t row, const Stamp& from, const Stamp& to) {
+    t.seconds[row] += Seconds(from, to);
+    t.cpuSeconds[row] += to.cpu - from.cpu;
+  };
   for (std::size_t b = Find(s, "開始　エラーチェック"); b < s.size();
        b = Find(s, "開始　エラーチェック", b + 1)) {
     const std::size_t e = Find(s, "終了　エラーチェック", b);
     if (e == s.size()) Fail(folder, "an error check without its end");
-    t.seconds[0] += Seconds(s[b].at, s[e].at);
+    add(0, s[b], s[e]);
   }
   const std::size_t mergeBegin = Find(s, "開始　結合処理");
   const std::size_t mergeEnd = Find(s, "終了　結合処理", mergeBegin);
@@ -112,29 +127,33 @@ StageTimes TimeStages(const fs::path& folder) {
   const std::size_t walk = Find(marks, "walk", sort);
   const std::size_t duplicates = Find(marks, "duplicates", walk);
   if (duplicates == marks.size()) Fail(folder, "duplicate check steps missing");
-  const Clock::time_point reported = imported + 1 < s.size() ? s[imported + 1].at : end;
-  const Clock::time_point points[] = {s[checkBegin].at, marks[collate].at,    marks[sort].at,
-                                      marks[walk].at,   marks[duplicates].at, s[checkEnd].at};
-  t.seconds[1] = Seconds(s[mergeBegin].at, s[mergeEnd].at);
-  t.seconds[2] = Seconds(s[checkBegin].at, s[checkEnd].at);
-  for (std::size_t i = 0; i + 1 < std::size(points); ++i) {
-    t.seconds[3 + i] = Seconds(points[i], points[i + 1]);
-  }
-  t.seconds[8] = Seconds(s[checkEnd].at, s[imported].at);
-  t.seconds[9] = Seconds(s[imported].at, reported);
-  t.seconds[10] = Seconds(reported, end);
-  t.seconds[11] = Seconds(start, end);
+  const Stamp& reported = imported + 1 < s.size() ? s[imported + 1] : end;
+  const Stamp* points[] = {&s[checkBegin], &marks[collate],    &marks[sort],
+                           &marks[walk],   &marks[duplicates], &s[checkEnd]};
+  add(1, s[mergeBegin], s[mergeEnd]);
+  add(2, s[checkBegin], s[checkEnd]);
+  for (std::size_t i = 0; i + 1 < std::size(points); ++i) add(3 + i, *points[i], *points[i + 1]);
+  add(8, s[checkEnd], s[imported]);
+  add(9, s[imported], reported);
+  add(10, reported, end);
+  add(11, start, end);
   return t;
 }
 
 void PrintStageTable(const std::vector<StageTimes>& runs, const std::string& title) {
   std::printf("%s: %zu rounds in this process, minima (median) in ms\n", title.c_str(),
               runs.size());
-  for (std::size_t row = 0; row < kRowCount; ++row) {
+  std::printf("  %-24s %19s %19s\n", "stage", "wall", "cpu (all threads)");
+  const auto column = [&runs](std::vector<double> StageTimes::*times, std::size_t row) {
     std::vector<double> v;
-    for (const StageTimes& r : runs) v.push_back(r.seconds[row] * 1000);
+    for (const StageTimes& r : runs) v.push_back((r.*times)[row] * 1000);
     std::sort(v.begin(), v.end());
-    std::printf("  %-24s %8.1f (%8.1f)\n", kRows[row], v.empty() ? 0 : v.front(),
-                v.empty() ? 0 : v[v.size() / 2]);
+    return std::pair(v.empty() ? 0 : v.front(), v.empty() ? 0 : v[v.size() / 2]);
+  };
+  for (std::size_t row = 0; row < kRowCount; ++row) {
+    const auto [wall, wallMedian] = column(&StageTimes::seconds, row);
+    const auto [cpu, cpuMedian] = column(&StageTimes::cpuSeconds, row);
+    std::printf("  %-24s %8.1f (%8.1f) %8.1f (%8.1f)\n", kRows[row], wall, wallMedian, cpu,
+                cpuMedian);
   }
 }

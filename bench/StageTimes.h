@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-// One stage's seconds in one run, by row of the table.
+// Each stage's seconds in one run, by row of the table: by the clock, and
+// the CPU time all the process's threads spent in it.
 struct StageTimes {
   std::vector<double> seconds;
+  std::vector<double> cpuSeconds;
 };
 
 // Runs the conversion of folder once in this process; exits on a failed run.
