@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "RecordGenerator.h"
+#include "StageTimes.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -34,6 +35,8 @@ constexpr int kRepeats = 5;
 // Above this many records only the run itself is timed: the targets ask
 // for no floor there, only how the time grows.
 constexpr std::size_t kFloorsUpTo = 1000000;
+// The folder whose stages are timed, in this process, in rounds of their own.
+constexpr std::size_t kStagesOf = 1000000;
 constexpr int kGeneratorVersion = 2;
 constexpr std::size_t kRecordLines = 4;  // as many as the file check reads
 constexpr std::size_t kHostileEmptyLines = 100000000;
@@ -59,6 +62,7 @@ struct Row {
   double cpuSeconds;
   double sortSeconds;
   double sortMedian;
+  std::vector<StageTimes> stages;  // only for kStagesOf
 };
 
 double Median(std::vector<double> v) {
@@ -291,21 +295,28 @@ Row MeasureFolder(const fs::path& dataDir, std::size_t records) {
   const fs::path folder = dataDir / std::to_string(records);
   const std::uintmax_t bytes = PrepareFolder(folder, records);
   const bool floors = records <= kFloorsUpTo;
+  const bool stages = records == kStagesOf;
   RunBatch(folder);  // warm-up: page cache, fresh pages and first-run costs
+  if (stages) TimeStages(folder);
   if (floors) {
     IoFloor(folder, true);
     SortTime(folder);
   }
   std::vector<double> runs, floorTimes, syncedFloors, peaks, cpus, sorts;
+  std::vector<StageTimes> stageTimes;
   for (int r = 0; r < kRepeats; ++r) {
     const Measure m = RunBatch(folder);
     runs.push_back(m.seconds);
     peaks.push_back(m.peakMb);
     cpus.push_back(m.cpuSeconds);
-    if (!floors) continue;
-    floorTimes.push_back(IoFloor(folder));
-    syncedFloors.push_back(IoFloor(folder, true));
-    sorts.push_back(SortTime(folder));
+    if (floors) {
+      floorTimes.push_back(IoFloor(folder));
+      syncedFloors.push_back(IoFloor(folder, true));
+      sorts.push_back(SortTime(folder));
+    }
+    // After the whole-process commands, so that its memory is given back
+    // before they run again.
+    if (stages) stageTimes.push_back(TimeStages(folder));
   }
   return Row{records,
              static_cast<double>(bytes) / 1e6,
@@ -317,7 +328,8 @@ Row MeasureFolder(const fs::path& dataDir, std::size_t records) {
              Median(syncedFloors),
              Min(cpus),
              Min(sorts),
-             Median(sorts)};
+             Median(sorts),
+             std::move(stageTimes)};
 }
 
 }  // namespace
@@ -360,6 +372,10 @@ int main(int argc, char** argv) {
     std::printf("scaling time(1,000,000) / time(100,000): %.2f\n", scaling);
   }
   if (r1m) PrintTargets(*r1m, r3m);
+  for (const Row& r : rows) {
+    if (!r.stages.empty())
+      PrintStageTable(r.stages, "stages of " + std::to_string(r.records) + " records");
+  }
 
   Measure hostile{};
   if (selection.hostile) hostile = RunHostile(dataDir);

@@ -3,23 +3,30 @@
 // stands (its source file and its line number within that file) is found
 // from the merged lines without reading anything again.
 #include <algorithm>
-#include <optional>
+#include <cstdint>
 #include <vector>
 
 #include "ConversionRun.h"
+#include "StepClock.h"
 #include "quenFile.h"
 
 namespace {
 
-// The record files among the merged lines: for each, its number in the
-// findings and the index of its first line.
+// The record files among the merged lines, found by line index: for each
+// file with bytes, the index of its first line and its number in the
+// findings.
 class FilePlaces {
  public:
   FilePlaces(const MergedLines& merged, Findings& findings) : merged_(merged) {
     for (const SourceFile& file : merged.files) {
+      // Every file gets its number, in order, as it always has.
+      const std::size_t number = findings.FileNumber(quenFile::PathBytes(file.path.filename()));
+      // A file without bytes holds no line; the lines from its start on
+      // are the next file's.
+      if (file.size == 0) continue;
+      numbers_.push_back(number);
       // A record file never starts with an empty line, so its first line
       // starts where its bytes do.
-      numbers_.push_back(findings.FileNumber(quenFile::PathBytes(file.path.filename())));
       firstLines_.push_back(merged.FirstLineFrom(file.start));
     }
   }
@@ -27,18 +34,16 @@ class FilePlaces {
   // Adds the finding of merged line at, one of a group of copies.
   void Add(Findings& findings, std::size_t at, std::size_t copies) {
     const std::size_t offset = merged_.OffsetOf(merged_.lines[at]);
-    const auto& files = merged_.files;
-    // The file whose bytes hold the line: the last one that starts at or
-    // before it and has bytes at all.
-    auto file = std::upper_bound(files.begin(), files.end(), offset,
-                                 [](std::size_t o, const SourceFile& s) { return o < s.start; });
-    while (file != files.begin() && (file - 1)->size == 0) --file;
-    if (file == files.begin()) {
-      if (!nowhere_) nowhere_ = findings.FileNumber({});
-      findings.Refer(FindingKind::kDuplicateKey, offset, *nowhere_, 0, copies);
+    // The file that holds the line: the last whose first line is at or
+    // before it. A line's place grows with its index, so this is the file
+    // whose bytes hold it.
+    const auto after = std::upper_bound(firstLines_.begin(), firstLines_.end(), at);
+    if (after == firstLines_.begin()) {
+      if (nowhere_ == kNoNumber) nowhere_ = findings.FileNumber({});
+      findings.Refer(FindingKind::kDuplicateKey, offset, nowhere_, 0, copies);
       return;
     }
-    const auto f = static_cast<std::size_t>(file - files.begin()) - 1;
+    const auto f = static_cast<std::size_t>(after - firstLines_.begin()) - 1;
     findings.Refer(FindingKind::kDuplicateKey, offset, numbers_[f], at - firstLines_[f] + 1,
                    copies);
   }
@@ -47,24 +52,26 @@ class FilePlaces {
   const MergedLines& merged_;
   std::vector<std::size_t> numbers_;
   std::vector<std::size_t> firstLines_;
-  std::optional<std::size_t> nowhere_;
+  // The number of the nameless file, made when a line lies before every file.
+  static constexpr std::size_t kNoNumber = SIZE_MAX;
+  std::size_t nowhere_ = kNoNumber;
 };
 
 }  // namespace
 
 std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index, UniqueRecords& kept) {
-  // Counted first, so that the findings and the kept lines are allocated
-  // once, exactly: a file of repeated lines makes every line a finding.
-  std::size_t duplicates = 0;
-  index.ForEachGroup([&](std::size_t begin, std::size_t end) {
-    if (end - begin > 1) duplicates += end - begin;
-  });
+  StepClock::At("walk");
+  // The runs of equal keys are found first, so that the findings and the
+  // kept lines are allocated once, exactly (a file of repeated lines makes
+  // every line a finding), and the keys are compared only once.
+  const KeyIndexList::Groups groups = index.FindGroups();
+  const std::size_t duplicates = groups.Repeated();
   data_.RunFindings.Reserve(duplicates);
   kept.lines.Reserve(index.size() - duplicates);
   FilePlaces places(kept.merged, data_.RunFindings);
   const std::vector<std::pair<std::size_t, long>> errorAt = ErrorsInIndex(index);
   auto nextError = errorAt.begin();
-  index.ForEachGroup([&](std::size_t begin, std::size_t end) {
+  groups.ForEach([&](std::size_t begin, std::size_t end) {
     while (nextError != errorAt.end() && nextError->first < begin) ++nextError;
     if (end - begin > 1) {
       for (std::size_t i = begin; i < end; ++i) {
@@ -77,5 +84,6 @@ std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index, UniqueRecords
     }
     index.AppendLineTo(begin, kept.lines);
   });
+  StepClock::At("duplicates");
   return duplicates;
 }

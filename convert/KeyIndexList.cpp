@@ -7,6 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "StepClock.h"
+
 namespace {
 
 // Often enough for a moving bar, rarely enough to cost nothing.
@@ -240,7 +242,9 @@ void KeyIndexList::SortEntries() {
 }
 
 void KeyIndexList::Sort(const Progress& progress) {
+  StepClock::At("collate");
   ComputeSortKeys(unsortedFrom_, progress);
+  StepClock::At("sort");
   unsortedFrom_ = entries_.size();
   keys_ = std::vector<std::string_view>();
   lastKey_ = {};
@@ -248,6 +252,17 @@ void KeyIndexList::Sort(const Progress& progress) {
   if (entries_.empty()) return;
   SetHeads();
   SortEntries();
+}
+
+KeyIndexList::Groups KeyIndexList::FindGroups() const {
+  Groups groups;
+  groups.size_ = size();
+  groups.starts_.assign((size() + 63) / 64, 0);
+  ForEachGroup([&](std::size_t begin, std::size_t end) {
+    groups.starts_[begin / 64] |= uint64_t{1} << (begin % 64);
+    if (end - begin > 1) groups.repeated_ += end - begin;
+  });
+  return groups;
 }
 
 long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {

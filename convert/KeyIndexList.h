@@ -10,8 +10,10 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -75,7 +77,7 @@ class KeyIndexList {
     // without reaching for their sort keys' scattered bytes.
     const Entry& a = entries_[i];
     const Entry& b = entries_[j];
-    return a.head == b.head && a.head2 == b.head2 && a.SortKey() == b.SortKey();
+    return a.head == b.head && a.head2 == b.head2 && SameTail(a, b);
   }
   // Calls visit(begin, end) for each run [begin, end) of entries with equal
   // keys, in order.
@@ -88,6 +90,23 @@ class KeyIndexList {
       i = end;
     }
   }
+  // Where each run of equal keys begins, one bit an entry: the runs found by
+  // one comparison an entry, for walks that need them more than once.
+  class Groups {
+   public:
+    // The entries in runs of two or more.
+    std::size_t Repeated() const { return repeated_; }
+    // Calls visit(begin, end) for each run, in order, comparing no key.
+    template <typename Visit>
+    void ForEach(Visit&& visit) const;
+
+   private:
+    friend class KeyIndexList;
+    std::vector<uint64_t> starts_;
+    std::size_t size_ = 0;
+    std::size_t repeated_ = 0;
+  };
+  Groups FindGroups() const;
   // The first of the entries whose key has this collation sort key, or -1.
   long IndexOfSortKey(std::string_view sortKey) const;
 
@@ -116,6 +135,15 @@ class KeyIndexList {
   void ComputeSortKeys(std::size_t from, const Progress& progress);
   void CollateShare(std::size_t begin, std::size_t end, const KeyCollator& collator,
                     const Progress& report, const std::atomic<bool>& failed, LineArena& arena);
+  // For entries with equal heads: whether their keys are equal. Keys that
+  // end within the heads are, as the heads hold all but the bytes every key
+  // shares; equal keys in a row share their bytes.
+  bool SameTail(const Entry& a, const Entry& b) const {
+    if (a.sortKeySize != b.sortKeySize) return false;
+    const std::size_t seen = shared_ + 16;
+    return a.sortKey == b.sortKey || a.sortKeySize <= seen ||
+           std::memcmp(a.sortKey + seen, b.sortKey + seen, a.sortKeySize - seen) == 0;
+  }
   // The order of the entries: the heads, then the sort keys' bytes past
   // them, then the later line first.
   bool Before(const Entry& a, const Entry& b) const;
@@ -140,3 +168,18 @@ class KeyIndexList {
   std::string_view lastKey_;
   std::string_view lastSortKey_;
 };
+
+template <typename Visit>
+void KeyIndexList::Groups::ForEach(Visit&& visit) const {
+  std::size_t begin = 0;
+  for (std::size_t w = 0; w < starts_.size(); ++w) {
+    for (uint64_t bits = starts_[w]; bits != 0; bits &= bits - 1) {
+      const std::size_t at = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+      // Entry 0 starts the first run.
+      if (at == 0) continue;
+      visit(begin, at);
+      begin = at;
+    }
+  }
+  if (size_ > 0) visit(begin, size_);
+}

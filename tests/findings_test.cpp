@@ -2,7 +2,9 @@
 // line, counted as the run counts lines.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
+#include <utility>
 
 #include "ConversionRun.h"
 #include "TestSupport.h"
@@ -134,4 +136,66 @@ TEST(Findings, NameTheRunsBytesWhileItWorksAndKeepOnlyTheFlaggedLinesAfter) {
   EXPECT_EQ(data.RunFindings[0].text, blank);
   EXPECT_EQ(data.RunFindings[3].text, "a");
   EXPECT_LE(data.RunFindings.OwnBytes(), blank.size() + 1 + 3 * 2 + 2 * 16);
+}
+
+// Files can change between the file check and the error check: emptied,
+// gone, or now starting with blank lines. Each copy of a repeated key still
+// names the file it is in and its line there.
+TEST(Findings, DuplicatesNameTheirFileAndLineAroundEmptyGoneAndBlankStartedFiles) {
+  struct Case {
+    const char* what;
+    std::vector<std::vector<std::string>> keys;   // a.txt, b.txt, ... as checked
+    std::function<void(const fs::path&)> change;  // at the error check's start
+    std::vector<Row> expected;
+  };
+  using K = FindingKind;
+  const Case cases[] = {
+      {"b.txt emptied, c.txt gone",
+       {{"K1", "DUP"}, {"K2"}, {"K3"}, {"X", "DUP"}},
+       [](const fs::path& dir) {
+         WriteBytes(dir / "b.txt", "");
+         fs::remove(dir / "c.txt");
+       },
+       {{K::kDuplicateKey, "DUP", "d.txt", 2, 2}, {K::kDuplicateKey, "DUP", "a.txt", 2, 2}}},
+      {"b.txt starts with blank lines",
+       {{"DUP", "K1"}, {"K2"}},
+       [](const fs::path& dir) {
+         WriteBytes(dir / "b.txt", "\r\n\n" + Crlf({RecordLine(R("DUP")), RecordLine(R("K2"))}));
+       },
+       {{K::kDuplicateKey, "DUP", "b.txt", 3, 2}, {K::kDuplicateKey, "DUP", "a.txt", 1, 2}}},
+      {"the first file emptied",
+       {{"K1"}, {"DUP"}, {"K2", "DUP", "DUP"}},
+       [](const fs::path& dir) { WriteBytes(dir / "a.txt", ""); },
+       {{K::kDuplicateKey, "DUP", "c.txt", 3, 3},
+        {K::kDuplicateKey, "DUP", "c.txt", 2, 3},
+        {K::kDuplicateKey, "DUP", "b.txt", 1, 3}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (std::size_t f = 0; f < c.keys.size(); ++f) {
+      std::vector<std::string> lines;
+      for (const std::string& key : c.keys[f]) lines.push_back(RecordLine(R(key)));
+      WriteBytes(dir / (std::string(1, static_cast<char>('a' + f)) + ".txt"), Crlf(lines));
+    }
+    struct ChangingHost : RecordingHost {
+      using RecordingHost::RecordingHost;
+      std::function<void()> atErrorCheck;
+      void LogAppended(std::string_view line, std::string_view utf8) override {
+        RecordingHost::LogAppended(line, utf8);
+        if (atErrorCheck && utf8 == "開始　エラーチェック") std::exchange(atErrorCheck, {})();
+      }
+    } host(dir.path());
+    host.atErrorCheck = [&] { c.change(dir.path()); };
+    RecordingPresenter boxes;
+    RunData data;
+    ConversionRun run(host, data);
+    ASSERT_NE(RunConversion(run), RunOutcome::kFailed);
+
+    std::vector<Row> rows;
+    for (const Finding& f : data.RunFindings) {
+      if (f.kind == K::kDuplicateKey) rows.emplace_back(f.kind, f.key, f.file, f.line, f.copies);
+    }
+    EXPECT_EQ(rows, c.expected);
+  }
 }

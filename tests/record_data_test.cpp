@@ -281,6 +281,44 @@ TEST(LineList, CodesThatDoNotSurviveConversionComeOutByteIdentical) {
   EXPECT_EQ(ReadBytes(dir / "out.txt"), bytes);
 }
 
+// The runs of equal keys found once, as bits, are the runs a walk by
+// comparison finds: across the bits' words, for keys told apart only past
+// the entries' heads, for equal keys that share no bytes.
+TEST(KeyIndex, GroupsFoundOnceAreTheRunsOfEqualSortKeys) {
+  const KeyCollator collator("ja");
+  const std::vector<std::vector<std::size_t>> layouts = {
+      {1}, {2}, {64}, {63, 1, 1}, {1, 63, 2, 64, 1, 65, 3, 1, 1, 128}};
+  for (const std::vector<std::size_t>& sizes : layouts) {
+    std::vector<std::string> keys;
+    for (std::size_t g = 0; g < sizes.size(); ++g) {
+      for (std::size_t n = 0; n < sizes[g]; ++n) {
+        keys.push_back(std::string(g % 2 ? "A" : "B") + std::string(40, 'x') + std::to_string(g));
+      }
+    }
+    // Added out of order, so that equal keys are not added in a row.
+    LineList lines;
+    for (std::size_t i = 0; i < keys.size(); ++i) lines.Add(keys[i * 37 % keys.size()]);
+    KeyIndexList index(collator);
+    for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+    index.Sort();
+    std::vector<std::pair<std::size_t, std::size_t>> expected;
+    std::size_t repeated = 0;
+    for (std::size_t i = 0; i < index.size();) {
+      std::size_t end = i + 1;
+      while (end < index.size() && index.SortKey(end) == index.SortKey(i)) ++end;
+      expected.emplace_back(i, end);
+      if (end - i > 1) repeated += end - i;
+      i = end;
+    }
+    const KeyIndexList::Groups groups = index.FindGroups();
+    std::vector<std::pair<std::size_t, std::size_t>> found;
+    groups.ForEach([&](std::size_t b, std::size_t e) { found.emplace_back(b, e); });
+    EXPECT_EQ(found, expected) << keys.size() << " keys";
+    EXPECT_EQ(groups.Repeated(), repeated) << keys.size() << " keys";
+    EXPECT_EQ(expected.size(), sizes.size());
+  }
+}
+
 TEST(KeyIndex, EqualKeysStandNewestFirstAndLookupsFindTheFirstOfThem) {
   const KeyCollator collator("ja");
   LineList lines;
