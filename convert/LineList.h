@@ -60,6 +60,8 @@ class LineArena {
 
   // Bytes of the blocks held.
   std::size_t Bytes() const { return held_; }
+  // The offset the next block will start at.
+  uint64_t NextBlock() const { return static_cast<uint64_t>(chunks_.size()) << kChunkBits; }
 
  private:
   uint64_t MapBlock(const char* data, std::size_t size);
@@ -148,6 +150,15 @@ class LineList {
   // Appends line i of from. An empty list takes over from's storage, and a
   // list with from's storage shares the bytes; any other list copies them.
   void AddFrom(const LineList& from, std::size_t i);
+
+  // Lines cut while their bytes are still being read: AddPart appends the
+  // line of length bytes at offset in the bytes a later KeepBytes hands
+  // over, and no line may be read before then. Between the first AddPart
+  // and KeepBytes nothing else may be added.
+  void AddPart(uint64_t offset, uint64_t length) {
+    entries_.push_back(Pack(Arena().NextBlock() + offset, length));
+  }
+  void KeepBytes(quenFile::ByteBuffer bytes);
 
   // Replaces the contents with the lines of a whole file's bytes, keeping
   // the bytes themselves as storage.

@@ -49,22 +49,10 @@ SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
   return sources;
 }
 
-KeyIndexList ConversionRun::BuildKeyIndex(const LineList& lines) {
-  KeyIndexList index;
-  index.Reserve(lines.size());
-  // The lines have left the cache since the error check read them: their
-  // fetches from memory are asked for a few lines ahead.
-  constexpr std::size_t kAhead = 8;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i + kAhead < lines.size()) __builtin_prefetch(lines[i + kAhead].data());
-    const std::string_view line = lines[i];
-    if (quenUtil::IsBlank(line)) continue;
-    index.Add(KeyOf(line), lines, i);
-  }
+void ConversionRun::SortKeyIndex(KeyIndexList& index) {
   // Collating the keys is the long part of the duplicate check: the bar
   // follows it.
   index.Sort([this](int percent) { SetProgress(percent, 100); });
-  return index;
 }
 
 std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
@@ -83,15 +71,19 @@ std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
 UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   UniqueRecords kept;
   LineList& lines = kept.merged.lines;
-  const std::size_t size = merged.bytes.size();
-  lines.LoadFromBytes(std::move(merged.bytes));
+  // The error check cut the lines and took their keys; only the bytes are
+  // still to be handed over.
+  lines = std::move(merged.lines);
+  const std::string_view all = merged.bytes.view();
+  lines.KeepBytes(std::move(merged.bytes));
   kept.merged.files = std::move(merged.files);
   // The run's bytes, where the findings name their lines until they keep them.
-  const std::string_view bytes =
-      lines.empty() ? std::string_view() : std::string_view(lines[0].data(), size);
+  const std::string_view bytes = lines.empty() ? std::string_view() : all;
   std::size_t duplicates = 0;
   try {
-    const KeyIndexList index = BuildKeyIndex(lines);
+    KeyIndexList index = std::move(merged.index);
+    index.LinesMoved(lines);
+    SortKeyIndex(index);
     duplicates = SortOutByKey(index, kept);
     if (duplicates > 0) WriteDuplicates(index, *output_);
   } catch (...) {

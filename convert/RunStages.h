@@ -29,6 +29,12 @@ struct SourceFile {
 struct SourceBytes {
   quenFile::ByteBuffer bytes;
   std::vector<SourceFile> files;
+  // The lines as one cut of all of bytes gives them, cut file by file by
+  // the error check, and the key index of them, not yet sorted. Until the
+  // duplicate check hands bytes to lines (LineList::KeepBytes) no line may
+  // be read.
+  LineList lines;
+  KeyIndexList index;
 };
 
 // The merged lines and where each record file's lines lie among them: kept
