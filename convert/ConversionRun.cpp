@@ -115,18 +115,6 @@ void ConversionRun::SetProgress(int position, int maximum) {
   host_.ProgressChanged(position, maximum);
 }
 
-std::string_view ConversionRun::KeyOf(std::string_view line) const {
-  // Field 2 as Split cuts it, without cutting the rest of the line: what
-  // follows the second delimiter up to the next one. With fewer delimiters,
-  // or nothing after the second, there is no field 2 and the key is empty.
-  for (int skip = 0; skip < 2; ++skip) {
-    const std::size_t at = line.find(data_.Delimiter);
-    if (at == std::string_view::npos) return {};
-    line.remove_prefix(at + 1);
-  }
-  return line.substr(0, line.find(data_.Delimiter));
-}
-
 void ConversionRun::ReadFolder() {
   chosenFolder_ = host_.ConfirmedFolder();
   data_.TargetFiles = ListFolderFiles(chosenFolder_);

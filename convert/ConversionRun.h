@@ -21,6 +21,8 @@
 #include "RunHost.h"
 #include "RunLog.h"
 #include "RunStages.h"
+
+struct CheckedFile;
 #include "quenOutputFolder.h"
 
 // How a run ended. The boxes stay what the operator sees; this is what
@@ -75,14 +77,16 @@ class ConversionRun {
   // The record files among files, in their order; logs the file list.
   std::vector<std::filesystem::path> FileCheck(const std::vector<std::filesystem::path>& files);
 
-  // The error check of one file, whose bytes it appends to sources.
-  void CheckRecordErrors(const std::filesystem::path& path, SourceBytes& sources);
+  // Tells the run what the error check found in one file: its log lines
+  // and findings, in line order; rethrows what ended the check there.
+  void CheckRecordErrors(SourceFile& file, const CheckedFile& checked);
 
   // Moves every record whose key occurs more than once into "重複エラー.txt"
   // (or removes that file when there are none) and keeps the others.
   UniqueRecords CheckDuplicates(SourceBytes merged);
-  // The key index of lines: every non-blank line under its key, sorted.
-  KeyIndexList BuildKeyIndex(const LineList& lines);
+  // Sorts the key index the error check built: every non-blank line under
+  // its key.
+  void SortKeyIndex(KeyIndexList& index);
   // For each key of the error list that the index holds, sorted: the index
   // entry where its group starts and the key's first error list entry.
   std::vector<std::pair<std::size_t, long>> ErrorsInIndex(const KeyIndexList& index) const;
@@ -99,8 +103,6 @@ class ConversionRun {
   // Removes what Prepare left of the old import file, and makes it so.
   void RemoveOldImport();
   void SetProgress(int position, int maximum);
-  // Field 2 of a line, or empty with fewer than 3 fields.
-  std::string_view KeyOf(std::string_view line) const;
   std::filesystem::path OutputFile(std::string_view name) const;
   // The output folder's checks that may end the run early; false then.
   bool OpenOutputFolder();

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "ConversionRun.h"
-#include "KeyCollator.h"
+#include "FileChecks.h"
 #include "quenFile.h"
 #include "quenShow.h"
 #include "quenText.h"
@@ -40,15 +40,6 @@ SourceFile& AppendSourceFile(const fs::path& path, SourceBytes& sources) {
   return file;
 }
 
-// Keys are collated, and the collator takes keys up to a limit: a longer
-// one ends the run here, naming its file and line, before anything is
-// written.
-[[noreturn]] void ThrowKeyTooLong(const fs::path& path, std::size_t line, std::size_t bytes) {
-  throw std::runtime_error("ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(path)) +
-                           "\" の " + std::to_string(line + 1) +
-                           " 行目: " + KeyTooLongError(bytes, KeyCollator::kMaxKeyBytes).what());
-}
-
 }  // namespace
 
 SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
@@ -64,61 +55,57 @@ SourceBytes ConversionRun::CheckErrors(const std::vector<fs::path>& files) {
       if (std::uncaught_exceptions() > failures) findings.KeepOrDrop(bytes.view());
     }
   } keep{data_.RunFindings, sources.bytes};
+  // Every file is read before any is checked, so that the checks can share
+  // the cores. A file that fails to read still ends the run where it
+  // stands: after the files before it, at its own start.
+  std::exception_ptr readFailure;
   for (const fs::path& path : files) {
+    const auto before = static_cast<std::ptrdiff_t>(sources.files.size());
+    try {
+      AppendSourceFile(path, sources);
+    } catch (...) {
+      readFailure = std::current_exception();
+      sources.files.erase(sources.files.begin() + before, sources.files.end());
+      break;
+    }
+  }
+  const std::vector<CheckedFile> checked = CheckFiles(
+      sources, sources.files.size(), data_.Delimiter, [this](int p) { SetProgress(p, 100); });
+  for (std::size_t f = 0; f < sources.files.size(); ++f) {
     log_.Append(u8"開始　エラーチェック");
-    log_.Append(u8" " + quenShow::LogName(quenFile::PathBytes(path.filename())));
-    CheckRecordErrors(path, sources);
+    log_.Append(u8" " + quenShow::LogName(quenFile::PathBytes(sources.files[f].path.filename())));
+    CheckRecordErrors(sources.files[f], checked[f]);
     log_.Append(u8"終了　エラーチェック");
     log_.Append(u8"");
+  }
+  if (readFailure) {
+    log_.Append(u8"開始　エラーチェック");
+    log_.Append(u8" " + quenShow::LogName(quenFile::PathBytes(files[sources.files.size()].filename())));
+    std::rethrow_exception(readFailure);
   }
   return sources;
 }
 
-void ConversionRun::CheckRecordErrors(const fs::path& path, SourceBytes& sources) {
-  const std::string nameNative = quenFile::PathBytes(path.filename());
-  SourceFile& checked = AppendSourceFile(path, sources);
-  if (!checked.read) {
+void ConversionRun::CheckRecordErrors(SourceFile& file, const CheckedFile& checked) {
+  const std::string nameNative = quenFile::PathBytes(file.path.filename());
+  if (!file.read) {
     log_.Append(u8" ファイル読み込みエラー:" + quenShow::LogName(nameNative));
     return;
   }
-  // The lines are only read here: walked where they lie, not copied.
-  const std::string_view bytes = sources.bytes.view().substr(checked.start, checked.size);
-  const std::size_t lineCount = LineList::CountLines(bytes);
-  checked.lines = lineCount;  // the merge logs it
-  SetProgress(0, 100);
-
+  file.lines = checked.lines;  // the merge logs it
   // Counted by error kind; ErrorKindNames has a place for each.
   std::vector<std::size_t> counts(ErrorKindNames().size());
   const std::size_t fileNumber = data_.RunFindings.FileNumber(nameNative);
-  std::size_t next = 0;
-  LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
-    const std::size_t b = next++;
-    const std::string_view line(begin, length);
-    if (quenUtil::IsBlank(line)) return;
-    quenUtil::SplitView(data_.Delimiter, line, fields_, record::kCheckedFields);
-    if (fields_.size() > field::kKey && fields_[field::kKey].size() > KeyCollator::kMaxKeyBytes) {
-      ThrowKeyTooLong(path, b, fields_[field::kKey].size());
+  for (const FoundError& found : checked.found) {
+    // A finding names where its line starts in all the sources' bytes.
+    ++counts[found.kind];
+    data_.RecordError(found.kind, found.key, {nameNative, fileNumber, found.line, found.at});
+    if (KindOf(found.kind)->loggedEach) {
+      log_.Append(" " + std::string(found.key) + " :" + ErrorKindNames()[found.kind]);
     }
-    if (fields_.size() >= record::kCheckedFields) {
-      const std::string_view key = fields_[field::kKey];
-      // A finding names where its line starts in all the sources' bytes.
-      const RunData::FoundAt where{nameNative, fileNumber, b,
-                                   checked.start + static_cast<std::size_t>(begin - bytes.data())};
-      const auto found = [&](ErrorKind kind) {
-        ++counts[kind];
-        data_.RecordError(kind, key, where);
-        if (KindOf(kind)->loggedEach)
-          log_.Append(" " + std::string(key) + " :" + ErrorKindNames()[kind]);
-      };
-      if (quenUtil::IsBlank(fields_[field::kTitle]) ||
-          quenUtil::IsBlank(fields_[field::kReading])) {
-        found(ekTitleBlank);
-      }
-      if (fields_[field::kNdc].size() > record::kMaxNdcBytes) found(ekNdcLength);
-    }
-    SetProgress(static_cast<int>(b * 100 / lineCount), 100);
-  });
-  log_.Append(quenText::FromUtf8(" レコード数:" + std::to_string(lineCount) + "件"));
+  }
+  if (checked.failure) std::rethrow_exception(checked.failure);
+  log_.Append(quenText::FromUtf8(" レコード数:" + std::to_string(checked.lines) + "件"));
   for (const KindRow& row : Kinds()) {
     if (row.error == ekNone) continue;
     log_.Append(" " + Cp932Name(row) + ":" + std::to_string(counts[row.error]) +

@@ -65,6 +65,28 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
   }
 }
 
+void KeyIndexList::Append(KeyIndexList&& other, std::size_t lineShift) {
+  if (other.unsortedFrom_ != 0 || other.collator_ != collator_) {
+    throw std::logic_error("KeyIndexList: only unsorted entries of the same collation append");
+  }
+  if (lines_ == nullptr) lines_ = other.lines_;
+  if (other.lines_ != nullptr && other.lines_ != lines_) {
+    throw std::logic_error("KeyIndexList: lines of another list");
+  }
+  if (!other.entries_.empty() && other.entries_.back().line + lineShift > UINT32_MAX) {
+    throw std::length_error("KeyIndexList: too many lines");
+  }
+  entries_.reserve(entries_.size() + other.entries_.size());
+  for (Entry e : other.entries_) {
+    e.line += static_cast<uint32_t>(lineShift);
+    entries_.push_back(e);
+  }
+  keys_.insert(keys_.end(), other.keys_.begin(), other.keys_.end());
+  // Its sort keys come along; Add goes on storing into this index's first arena.
+  for (auto& arena : other.sortKeys_) sortKeys_.push_back(std::move(arena));
+  other.Clear();
+}
+
 std::string_view KeyIndexList::Store(std::string_view sortKey, LineArena& arena) {
   return {arena.At(arena.Append(sortKey)), sortKey.size()};
 }

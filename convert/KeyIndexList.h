@@ -56,6 +56,11 @@ class KeyIndexList {
   // shortcut covers it: the key's bytes are in the cache now, and would
   // have to be fetched from memory again by Sort.
   void Add(std::string_view key, const LineList& lines, std::size_t i);
+  // Appends other's entries, none sorted yet, after this index's own, their
+  // lines lineShift further on in the same list.
+  void Append(KeyIndexList&& other, std::size_t lineShift);
+  // The list the lines were added from has been moved to lines.
+  void LinesMoved(const LineList& lines) { lines_ = &lines; }
   // Puts the entries added since the last Sort into key order. progress,
   // when given, hears on the calling thread how far the collating (the long
   // part) has got, from 0 to 100. When a key cannot be collated (for example

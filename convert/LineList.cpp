@@ -138,6 +138,11 @@ void LineList::LoadFromBytes(quenFile::ByteBuffer bytes) {
   AddLinesOf(Arena().Adopt(std::move(bytes)), size);
 }
 
+void LineList::KeepBytes(quenFile::FileRegion bytes) {
+  // AddPart named offsets from the block this adoption maps next.
+  Arena().Adopt(std::move(bytes));
+}
+
 void LineList::AddLinesOf(uint64_t base, std::size_t size) {
   const char* const data = arena_->At(base);
   ForEachLine({data, size}, [&](const char* begin, std::size_t length) {

@@ -67,6 +67,8 @@ class LineArena {
   void CheckUnchanged() const {
     for (const quenFile::FileRegion& region : adoptedRegions_) region.CheckUnchanged();
   }
+  // The offset the next block will start at.
+  uint64_t NextBlock() const { return static_cast<uint64_t>(chunks_.size()) << kChunkBits; }
 
  private:
   uint64_t MapBlock(const char* data, std::size_t size);
@@ -157,16 +159,19 @@ class LineList {
   // list with from's storage shares the bytes; any other list copies them.
   void AddFrom(const LineList& from, std::size_t i);
 
+  // Lines cut while their bytes are still being read: AddPart appends the
+  // line of length bytes at offset in the bytes a later KeepBytes hands
+  // over, and no line may be read before then. Between the first AddPart
+  // and KeepBytes nothing else may be added.
+  void AddPart(uint64_t offset, uint64_t length) {
+    entries_.push_back(Pack(Arena().NextBlock() + offset, length));
+  }
+  void KeepBytes(quenFile::FileRegion bytes);
+
   // Replaces the contents with the lines of a whole file's bytes, keeping
   // the bytes themselves as storage.
   void LoadFromBytes(std::string bytes);
   void LoadFromBytes(quenFile::ByteBuffer bytes);
-  // Keeps region as storage, whole and without copying it, for lines added
-  // by AddAdoptedLines; returns the offset of its first byte.
-  uint64_t AdoptRegion(quenFile::FileRegion region) { return Arena().Adopt(std::move(region)); }
-  // Appends the lines of the size adopted bytes at offset at, cut as
-  // loading cuts them.
-  void AddAdoptedLines(uint64_t at, std::size_t size) { AddLinesOf(at, size); }
   // Throws quenFile::FileChangedError when a file mapped as part of the
   // storage changed since: its lines may no longer be what was read.
   void CheckStorageUnchanged() const {

@@ -51,22 +51,10 @@ SourceBytes ConversionRun::MergeTargetFiles(SourceBytes sources) {
   return sources;
 }
 
-KeyIndexList ConversionRun::BuildKeyIndex(const LineList& lines) {
-  KeyIndexList index;
-  index.Reserve(lines.size());
-  // The lines have left the cache since the error check read them: their
-  // fetches from memory are asked for a few lines ahead.
-  constexpr std::size_t kAhead = 8;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i + kAhead < lines.size()) __builtin_prefetch(lines[i + kAhead].data());
-    const std::string_view line = lines[i];
-    if (quenUtil::IsBlank(line)) continue;
-    index.Add(KeyOf(line), lines, i);
-  }
+void ConversionRun::SortKeyIndex(KeyIndexList& index) {
   // Collating the keys is the long part of the duplicate check: the bar
   // follows it.
   index.Sort([this](int percent) { SetProgress(percent, 100); });
-  return index;
 }
 
 std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
@@ -84,13 +72,15 @@ std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
 
 UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   UniqueRecords kept;
+  KeyIndexList index = std::move(merged.index);
   kept.merged = MergedLines::Load(std::move(merged));
   const LineList& lines = kept.merged.lines;
   // The run's bytes, where the findings name their lines until they keep them.
   const std::string_view bytes = kept.merged.bytes;
   std::size_t duplicates = 0;
   try {
-    const KeyIndexList index = BuildKeyIndex(lines);
+    index.LinesMoved(lines);
+    SortKeyIndex(index);
     duplicates = SortOutByKey(index, kept);
     if (duplicates > 0) WriteDuplicates(index, lines, *output_);
   } catch (...) {

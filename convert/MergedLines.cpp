@@ -3,24 +3,13 @@
 
 #include <utility>
 
-// Each file is cut on its own, so no line runs into the gap after it; but a
-// CR ending one file and an LF starting the next make one break, as they
-// did when the files' bytes were run together.
+// The error check cut the lines file by file; only the bytes are still to
+// be handed over.
 MergedLines MergedLines::Load(SourceBytes sources) {
   MergedLines merged;
   merged.bytes = sources.bytes.view();
-  std::size_t count = 0;
-  for (const SourceFile& file : sources.files) count += file.lines;
-  merged.lines.Reserve(count);
-  const uint64_t base = merged.lines.AdoptRegion(std::move(sources.bytes));
-  bool afterCr = false;
-  for (const SourceFile& file : sources.files) {
-    if (file.size == 0) continue;
-    const std::string_view own = merged.bytes.substr(file.start, file.size);
-    const std::size_t skip = afterCr && own.front() == '\n' ? 1 : 0;
-    merged.lines.AddAdoptedLines(base + file.start + skip, file.size - skip);
-    afterCr = own.back() == '\r';
-  }
+  merged.lines = std::move(sources.lines);
+  merged.lines.KeepBytes(std::move(sources.bytes));
   merged.files = std::move(sources.files);
   return merged;
 }

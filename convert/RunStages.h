@@ -32,6 +32,12 @@ struct SourceFile {
 struct SourceBytes {
   quenFile::FileRegion bytes;
   std::vector<SourceFile> files;
+  // The lines as one cut of all of bytes gives them, cut file by file by
+  // the error check, and the key index of them, not yet sorted. Until the
+  // duplicate check hands bytes to lines (LineList::KeepBytes) no line may
+  // be read.
+  LineList lines;
+  KeyIndexList index;
 };
 
 // The merged lines and where each record file's lines lie among them: kept
@@ -42,8 +48,8 @@ struct MergedLines {
   std::vector<SourceFile> files;
   std::string_view bytes;  // the range the lines lie in, which they hold
 
-  // The lines of each file with bytes, in order, holding the sources' range
-  // as their storage: the lines of the files' bytes run together.
+  // The lines the error check cut, holding the sources' range as their
+  // storage: the lines of the files' bytes run together.
   static MergedLines Load(SourceBytes sources);
   // Where line sits in the merged bytes; line must be one of lines.
   std::size_t OffsetOf(std::string_view line) const;

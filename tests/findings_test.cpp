@@ -183,7 +183,8 @@ TEST(Findings, DuplicatesNameTheirFileAndLineAroundEmptyGoneAndBlankStartedFiles
       std::function<void()> atErrorCheck;
       void LogAppended(std::string_view line, std::string_view utf8) override {
         RecordingHost::LogAppended(line, utf8);
-        if (atErrorCheck && utf8 == "開始　エラーチェック") std::exchange(atErrorCheck, {})();
+        // The file check has passed every file; the error check reads them next.
+        if (atErrorCheck && utf8 == "ファイルチェック　終了") std::exchange(atErrorCheck, {})();
       }
     } host(dir.path());
     host.atErrorCheck = [&] { c.change(dir.path()); };
