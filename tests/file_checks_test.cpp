@@ -125,9 +125,10 @@ TEST_F(Run, KeyTooLongInALaterFileEndsTheCheckAtItsFirstLine) {
                        RecordLine(6, tooLong + "y")}));
   Write("2.txt", Crlf({RecordLine(7, "K7", "")}));
   const Told told = Tell({dir_ / "0.txt", dir_ / "1.txt", dir_ / "2.txt"});
-  EXPECT_EQ(told.failure, "ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(dir_ / "1.txt")) +
-                              "\" の 3 行目: " +
-                              KeyTooLongError(tooLong.size(), KeyCollator::kMaxKeyBytes).what());
+  EXPECT_EQ(
+      told.failure,
+      "ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(dir_ / "1.txt")) +
+          "\" の 3 行目: " + KeyTooLongError(tooLong.size(), KeyCollator::kMaxKeyBytes).what());
   EXPECT_EQ(told.errors, (std::vector<std::string>{"0.txt:0:" + std::to_string(ekTitleBlank),
                                                    "1.txt:1:" + std::to_string(ekTitleBlank)}));
   // The log ends inside the failing file: its counts are never logged,
@@ -150,12 +151,12 @@ std::jthread FailToStart(std::function<void()>) {
 // hears the same.
 TEST_F(Run, FilesCheckedWithoutAHelperThreadTellTheSame) {
   const std::string a = RecordLine(1, "K1");
-  Write("0.txt", Crlf({RecordLine(1, "K1", ""), RecordLine(2, "K2", "書名", "ヨミ", "1234567890123456789012345")}));
+  Write("0.txt", Crlf({RecordLine(1, "K1", ""),
+                       RecordLine(2, "K2", "書名", "ヨミ", "1234567890123456789012345")}));
   Write("1.txt", a + "\r");
   Write("2.txt", "\n" + Crlf({RecordLine(3, "K1", ""), "", RecordLine(4, "K4")}));
   Write("3.txt", Crlf({RecordLine(5, "K5", "", ""), RecordLine(6, "K2")}));
-  const std::vector<fs::path> files{dir_ / "0.txt", dir_ / "1.txt", dir_ / "2.txt",
-                                    dir_ / "3.txt"};
+  const std::vector<fs::path> files{dir_ / "0.txt", dir_ / "1.txt", dir_ / "2.txt", dir_ / "3.txt"};
   Checked two;
   const Told withHelper = Tell(files, &two);
   SetFileCheckThreadStarter(&FailToStart);
