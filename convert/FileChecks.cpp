@@ -1,7 +1,12 @@
 #include "FileChecks.h"
 
+#include <algorithm>
+#include <atomic>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "KeyCollator.h"
 #include "RecordFormat.h"
@@ -27,6 +32,55 @@ constexpr std::size_t kLinesPerReport = 4096;
                            " 行目: " + KeyTooLongError(bytes, KeyCollator::kMaxKeyBytes).what());
 }
 
+std::jthread StartThread(std::function<void()> work) { return std::jthread(std::move(work)); }
+std::atomic<KeyIndexList::ThreadStarter> threadStarter{&StartThread};
+
+// Runs first here and second on a helper thread at once, and returns when
+// both are done. A helper that cannot be started leaves second to this
+// thread, after first.
+void BothAtOnce(const std::function<void()>& first, const std::function<void()>& second) {
+  std::jthread helper;
+  try {
+    helper = threadStarter.load()(second);
+  } catch (const std::system_error&) {
+    // No thread to be had: both run here.
+  }
+  first();
+  if (helper.joinable()) {
+    helper.join();
+  } else {
+    second();
+  }
+}
+
+// The files one thread checks, [begin, end). The first share's lines and
+// keys go straight into the run's; the second's into its own, appended
+// after, so that they follow in file order.
+struct Share {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::size_t lines = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> parts;  // offset and length of each line
+  KeyIndexList index;
+};
+
+// Where the second share starts: where the files' bytes halve most evenly.
+std::size_t SplitPoint(const SourceBytes& sources, std::size_t count) {
+  std::size_t total = 0;
+  for (std::size_t f = 0; f < count; ++f) total += sources.files[f].size;
+  std::size_t best = count;
+  std::size_t bestGap = SIZE_MAX;
+  std::size_t before = sources.files.empty() ? 0 : sources.files[0].size;
+  for (std::size_t f = 1; f < count; before += sources.files[f++].size) {
+    const std::size_t gap = before * 2 > total ? before * 2 - total : total - before * 2;
+    if (gap < bestGap) {
+      best = f;
+      bestGap = gap;
+    }
+  }
+  return best;
+}
+
 // Which files start with an LF that ends the previous file's lone CR: in the
 // merged bytes the two are one break.
 std::vector<bool> JoinedBreaks(const SourceBytes& sources, std::size_t count) {
@@ -45,8 +99,10 @@ std::vector<bool> JoinedBreaks(const SourceBytes& sources, std::size_t count) {
 // One pass over files, adding lines to the run's lines and keys to index.
 class FilePass {
  public:
-  FilePass(SourceBytes& sources, char delimiter, KeyIndexList& index)
-      : sources_(sources), delimiter_(delimiter), index_(index) {}
+  // Lines go to parts when given, else straight to sources.lines.
+  FilePass(SourceBytes& sources, char delimiter, KeyIndexList& index,
+           std::vector<std::pair<uint64_t, uint64_t>>* parts)
+      : sources_(sources), delimiter_(delimiter), index_(index), parts_(parts) {}
 
   // Checks file f into out; throws what ends the run there.
   void Check(std::size_t f, bool joined, CheckedFile& out);
@@ -63,6 +119,7 @@ class FilePass {
   SourceBytes& sources_;
   char delimiter_;
   KeyIndexList& index_;
+  std::vector<std::pair<uint64_t, uint64_t>>* parts_;
   std::vector<std::string_view> fields_;
   std::size_t linesDone_ = 0;
 };
@@ -75,10 +132,16 @@ void FilePass::Check(std::size_t f, bool joined, CheckedFile& out) {
   LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
     const std::size_t b = next++;
     const uint64_t at = file.start + static_cast<std::size_t>(begin - bytes.data());
-    const std::size_t i = lines.size();
+    const std::size_t i = parts_ ? parts_->size() : lines.size();
     // The LF that ends a lone CR before it: an empty line of this file, as
     // the error check counts, but no line of the merged bytes.
-    if (b > 0 || !joined) lines.AddPart(at, length);
+    if (b > 0 || !joined) {
+      if (parts_) {
+        parts_->emplace_back(at, length);
+      } else {
+        lines.AddPart(at, length);
+      }
+    }
     if (progress && ++linesDone_ % kLinesPerReport == 0) {
       progress(static_cast<int>(linesDone_ * 100 / linesToDo));
     }
@@ -99,34 +162,67 @@ void FilePass::Check(std::size_t f, bool joined, CheckedFile& out) {
 
 }  // namespace
 
+void SetFileCheckThreadStarter(KeyIndexList::ThreadStarter starter) {
+  threadStarter = starter != nullptr ? starter : &StartThread;
+}
+
 std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, char delimiter,
                                     const std::function<void(int percent)>& progress) {
   std::vector<CheckedFile> checked(count);
   const std::string_view bytes = sources.bytes.view();
+  const std::size_t split = SplitPoint(sources, count);
+  Share shares[2];
+  shares[0].end = shares[1].begin = split;
+  shares[1].end = count;
+  const auto both = [&](auto&& work) {
+    if (split == count) return work(shares[0]);
+    BothAtOnce([&] { work(shares[0]); }, [&] { work(shares[1]); });
+  };
   // Counted first, so that the lines and the index are allocated once,
   // exactly, and the index learns its shortcut before the first key.
-  std::size_t total = 0;
-  for (std::size_t f = 0; f < count; ++f) {
-    const SourceFile& file = sources.files[f];
-    if (!file.read) continue;
-    checked[f].lines = LineList::CountLines(bytes.substr(file.start, file.size));
-    total += checked[f].lines;
-  }
+  both([&](Share& share) {
+    for (std::size_t f = share.begin; f < share.end; ++f) {
+      const SourceFile& file = sources.files[f];
+      if (!file.read) continue;
+      checked[f].lines = LineList::CountLines(bytes.substr(file.start, file.size));
+      share.lines += checked[f].lines;
+    }
+  });
+  const std::size_t total = shares[0].lines + shares[1].lines;
   sources.lines.Reserve(total);
   sources.index.Reserve(total);
+  shares[1].parts.reserve(shares[1].lines);
+  shares[1].index.Reserve(shares[1].lines);
   const std::vector<bool> joined = JoinedBreaks(sources, count);
-  FilePass pass(sources, delimiter, sources.index);
-  pass.progress = progress;
-  pass.linesToDo = std::max<std::size_t>(total, 1);
-  if (progress) progress(0);
-  for (std::size_t f = 0; f < count; ++f) {
-    if (!sources.files[f].read) continue;
-    try {
-      pass.Check(f, joined[f], checked[f]);
-    } catch (...) {
-      checked[f].failure = std::current_exception();
-      break;
+  // A failure in the first share ends the check before any file of the second.
+  std::atomic<bool> firstFailed{false};
+  bool failed = false;
+  both([&](Share& share) {
+    const bool first = &share == &shares[0];
+    FilePass pass(sources, delimiter, first ? sources.index : share.index,
+                  first ? nullptr : &share.parts);
+    if (first) {
+      pass.progress = progress;
+      pass.linesToDo = std::max<std::size_t>(share.lines, 1);
+      if (progress) progress(0);
     }
-  }
+    for (std::size_t f = share.begin; f < share.end; ++f) {
+      if (!sources.files[f].read) continue;
+      if (!first && firstFailed.load(std::memory_order_relaxed)) break;
+      try {
+        pass.Check(f, joined[f], checked[f]);
+      } catch (...) {
+        checked[f].failure = std::current_exception();
+        if (first) firstFailed = true;
+        break;
+      }
+    }
+  });
+  for (const CheckedFile& c : checked) failed = failed || c.failure != nullptr;
+  if (failed) return checked;  // the run ends at the failure: nothing to join
+  const std::size_t shift = sources.lines.size();
+  for (const auto& [offset, length] : shares[1].parts) sources.lines.AddPart(offset, length);
+  shares[1].parts = {};
+  sources.index.Append(std::move(shares[1].index), shift);
   return checked;
 }

@@ -33,6 +33,10 @@ struct CheckedFile {
   std::exception_ptr failure;
 };
 
+// The files are shared out by their bytes over two threads: the first files
+// are checked on this thread, the rest on a helper, each into results of its
+// own, and the helper's results are appended after. A helper that cannot be
+// started leaves its files to this thread. The results are the same either way.
 // Checks the first `count` files of sources (those not read are left
 // alone), appending their lines to sources.lines (LineList::AddPart: the
 // bytes stay in sources.bytes) and every line's key but blank ones to
@@ -41,5 +45,9 @@ struct CheckedFile {
 // finished that CR's break and adds no line. progress hears, on this thread,
 // how far the pass has got (0 to 100). Returns what each file holds, in order;
 // after a failure the files after it are not checked.
+// How the helper thread is started: a test can put in one that fails as
+// std::thread fails (std::system_error). Null restores std::jthread's.
+void SetFileCheckThreadStarter(KeyIndexList::ThreadStarter starter);
+
 std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, char delimiter,
                                     const std::function<void(int percent)>& progress);

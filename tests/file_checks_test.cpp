@@ -131,9 +131,10 @@ TEST_F(Run, KeyTooLongInALaterFileEndsTheCheckAtItsFirstLine) {
                        RecordLine(6, tooLong + "y")}));
   Write("2.txt", Crlf({RecordLine(7, "K7", "")}));
   const Told told = Tell({dir_ / "0.txt", dir_ / "1.txt", dir_ / "2.txt"});
-  EXPECT_EQ(told.failure, "ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(dir_ / "1.txt")) +
-                              "\" の 3 行目: " +
-                              KeyTooLongError(tooLong.size(), KeyCollator::kMaxKeyBytes).what());
+  EXPECT_EQ(
+      told.failure,
+      "ファイル \"" + quenShow::ForDisplay(quenFile::PathBytes(dir_ / "1.txt")) +
+          "\" の 3 行目: " + KeyTooLongError(tooLong.size(), KeyCollator::kMaxKeyBytes).what());
   EXPECT_EQ(told.errors, (std::vector<std::string>{"0.txt:0:" + std::to_string(ekTitleBlank),
                                                    "1.txt:1:" + std::to_string(ekTitleBlank)}));
   // The log ends inside the failing file: its counts are never logged,
@@ -141,4 +142,39 @@ TEST_F(Run, KeyTooLongInALaterFileEndsTheCheckAtItsFirstLine) {
   EXPECT_EQ(std::count(told.log.begin(), told.log.end(), " レコード数:2件"), 1);
   EXPECT_EQ(std::find(told.log.begin(), told.log.end(), " 2.txt"), told.log.end());
   EXPECT_NE(std::find(told.log.begin(), told.log.end(), " 1.txt"), told.log.end());
+}
+
+namespace {
+
+std::jthread FailToStart(std::function<void()>) {
+  throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+}
+
+}  // namespace
+
+// The helper thread's files are told after the first thread's, and a helper
+// that cannot start leaves them to the calling thread: either way the run
+// hears the same.
+TEST_F(Run, FilesCheckedWithoutAHelperThreadTellTheSame) {
+  const std::string a = RecordLine(1, "K1");
+  Write("0.txt", Crlf({RecordLine(1, "K1", ""),
+                       RecordLine(2, "K2", "書名", "ヨミ", "1234567890123456789012345")}));
+  Write("1.txt", a + "\r");
+  Write("2.txt", "\n" + Crlf({RecordLine(3, "K1", ""), "", RecordLine(4, "K4")}));
+  Write("3.txt", Crlf({RecordLine(5, "K5", "", ""), RecordLine(6, "K2")}));
+  const std::vector<fs::path> files{dir_ / "0.txt", dir_ / "1.txt", dir_ / "2.txt", dir_ / "3.txt"};
+  Checked two;
+  const Told withHelper = Tell(files, &two);
+  SetFileCheckThreadStarter(&FailToStart);
+  Checked one;
+  const Told alone = Tell(files, &one);
+  SetFileCheckThreadStarter(nullptr);
+  EXPECT_EQ(alone.log, withHelper.log);
+  EXPECT_EQ(alone.errors, withHelper.errors);
+  EXPECT_EQ(one.lines, two.lines);
+  EXPECT_EQ(one.index, two.index);
+  // Every file's findings, in file order.
+  EXPECT_EQ(alone.errors.size(), 4u);
+  EXPECT_TRUE(std::is_sorted(alone.errors.begin(), alone.errors.end()));
+  EXPECT_EQ(one.lines.size(), 8u);  // none for the LF that ends 1.txt's CR
 }
