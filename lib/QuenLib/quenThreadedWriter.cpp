@@ -1,0 +1,121 @@
+#include "quenThreadedWriter.h"
+
+#include <atomic>
+#include <system_error>
+#include <utility>
+
+namespace quenFile {
+namespace {
+
+// Larger than AtomicWriter's own buffer, so that a chunk goes to the file
+// as it is, never copied again; small enough to be still in the cache when
+// the thread copies it.
+constexpr std::size_t kChunkBytes = 2 << 20;
+// Chunks in all, the one being filled among them: what the writer holds
+// stays bounded however far the thread falls behind.
+constexpr std::size_t kChunks = 4;
+
+std::thread StartThread(std::function<void()> work) { return std::thread(std::move(work)); }
+std::atomic<ThreadedWriter::ThreadStarter> threadStarter{&StartThread};
+
+}  // namespace
+
+void ThreadedWriter::SetThreadStarter(ThreadStarter starter) {
+  threadStarter = starter != nullptr ? starter : &StartThread;
+}
+
+ThreadedWriter::ThreadedWriter(const OutputFolder& folder, std::string_view name)
+    : writer_(folder, name) {
+  current_.reserve(kChunkBytes);
+  try {
+    thread_ = threadStarter.load()([this] { WriteChunks(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: HandOver writes each chunk here.
+    return;
+  }
+  free_.resize(kChunks - 1);
+  for (std::string& chunk : free_) chunk.reserve(kChunkBytes);
+}
+
+ThreadedWriter::~ThreadedWriter() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  work_.notify_one();
+  thread_.join();
+  // writer_ goes next and removes the temporary file.
+}
+
+void ThreadedWriter::Write(std::string_view bytes) {
+  while (current_.size() + bytes.size() >= kChunkBytes) {
+    const std::size_t n = kChunkBytes - current_.size();
+    current_.append(bytes.data(), n);
+    bytes.remove_prefix(n);
+    HandOver();
+  }
+  current_.append(bytes);
+}
+
+void ThreadedWriter::HandOver() {
+  if (!thread_.joinable()) {
+    writer_.Write(current_);
+    current_.clear();
+    return;
+  }
+  std::unique_lock lock(mutex_);
+  // A chunk is taken back before it is filled: until the thread frees one,
+  // the caller waits.
+  room_.wait(lock, [this] { return error_ || !free_.empty(); });
+  if (error_) std::rethrow_exception(error_);
+  full_.push_back(std::move(current_));
+  current_ = std::move(free_.back());
+  free_.pop_back();
+  lock.unlock();
+  work_.notify_one();
+}
+
+void ThreadedWriter::Commit() {
+  if (thread_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!current_.empty()) full_.push_back(std::move(current_));
+      closing_ = true;
+    }
+    work_.notify_one();
+    thread_.join();
+    if (error_) std::rethrow_exception(error_);
+  } else {
+    writer_.Write(current_);
+  }
+  current_.clear();
+  writer_.Commit();
+}
+
+void ThreadedWriter::WriteChunks() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    work_.wait(lock, [this] { return stop_ || closing_ || !full_.empty(); });
+    if (stop_ || full_.empty()) return;
+    std::string chunk = std::move(full_.front());
+    full_.pop_front();
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+      writer_.Write(chunk);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    chunk.clear();
+    lock.lock();
+    free_.push_back(std::move(chunk));
+    error_ = error;
+    room_.notify_one();
+    // After a failure nothing more touches the file: the caller meets the
+    // error and drops the writer, which removes the temporary file.
+    if (error_) return;
+  }
+}
+
+}  // namespace quenFile
