@@ -1,8 +1,12 @@
 // ThreadedWriter: the bytes, the calls on the file and the errors are those
-// of writing on the caller's thread; a failure leaves the target as it was.
+// of AtomicWriter on the caller's thread; a failure leaves the target as it
+// was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -24,11 +28,15 @@ namespace {
 
 constexpr std::size_t kMiB = 1 << 20;
 
-// Counts the calls and notes whether a write came from another thread.
+// Counts the calls and notes whether a write came from another thread. That
+// thread's writes are slowed, so that chunks wait for it when one fails.
 class WatchingFileSystem : public faulty::FaultyFileSystem {
  public:
   ssize_t Write(int fd, const void* buffer, std::size_t size) override {
-    if (std::this_thread::get_id() != caller_) offThread_ = true;
+    if (std::this_thread::get_id() != caller_) {
+      offThread_ = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     return FaultyFileSystem::Write(fd, buffer, size);
   }
   bool WroteOffThread() const { return offThread_; }
@@ -64,7 +72,8 @@ std::string Content(std::size_t size) {
 }
 
 // Writes content as the lines Content made, one Write per run of a letter.
-void WritePieces(ThreadedWriter& out, std::string_view content) {
+template <typename Writer>
+void WritePieces(Writer& out, std::string_view content) {
   while (!content.empty()) {
     const std::size_t run = content.find_first_not_of(content[0]);
     out.Write(content.substr(0, run));
@@ -80,93 +89,114 @@ std::vector<std::string> HiddenNames(const fs::path& folder) {
   return names;
 }
 
-struct Calls {
-  long writes, writeBacks, syncs;
-  bool operator==(const Calls&) const = default;
-};
-Calls CallsOf(const faulty::FaultyFileSystem& fs) {
-  return {fs.Count(Op::kWrite), fs.Count(Op::kWriteBack), fs.Count(Op::kSync)};
+// AtomicWriter alone, the reference; ThreadedWriter with its thread; and
+// with none to be had.
+enum class Mode { kAtomic, kThread, kNoThread };
+const char* Name(Mode m) {
+  return m == Mode::kAtomic ? "AtomicWriter" : m == Mode::kThread ? "thread" : "no thread";
 }
 
-}  // namespace
+struct Outcome {
+  std::string error;  // what() of the FileError thrown, or empty
+  std::array<long, 3> calls;  // writes, write-backs, syncs
+  bool offThread;
+  std::string target;  // the file's bytes afterwards
+  std::vector<std::string> hidden;
+};
 
-TEST(ThreadedWriter, WritesEveryByteInOrderWithTheSameCallsWhetherOrNotItsThreadStarts) {
-  const std::size_t sizes[] = {0,          1,           kMiB - 1,     kMiB,       kMiB + 1,
-                               2 * kMiB - 1, 2 * kMiB,  2 * kMiB + 1, 8 * kMiB,   8 * kMiB + 1,
-                               16 * kMiB + 3, 21 * kMiB + 5};
-  for (const std::size_t size : sizes) {
-    SCOPED_TRACE("size " + std::to_string(size));
-    const std::string content = Content(size);
-    std::optional<Calls> threaded;
-    for (const bool refuse : {false, true}) {
-      SCOPED_TRACE(refuse ? "no thread" : "thread");
-      TempDir dir;
-      quenFile::OutputFolder folder(dir.path());
-      NoThreads noThreads(refuse);
-      WatchingFileSystem fs;
-      {
-        faulty::ScopedFileSystem installed(&fs);
+// Writes content over "old" in one folder by mode, with the fault that setUp
+// installs: the messages name the same file whatever the mode.
+Outcome Write(Mode mode, std::string_view content,
+              const std::function<void(faulty::FaultyFileSystem&)>& setUp = {}) {
+  static const TempDir dir;
+  WriteBytes(dir / "out.txt", "old");
+  quenFile::OutputFolder folder(dir.path());
+  NoThreads noThreads(mode == Mode::kNoThread);
+  WatchingFileSystem fs;
+  if (setUp) setUp(fs);
+  Outcome o{};
+  {
+    faulty::ScopedFileSystem installed(&fs);
+    try {
+      if (mode == Mode::kAtomic) {
+        quenFile::AtomicWriter out(folder, "out.txt");
+        WritePieces(out, content);
+        out.Commit();
+      } else {
         ThreadedWriter out(folder, "out.txt");
         WritePieces(out, content);
         out.Commit();
       }
-      EXPECT_TRUE(ReadBytes(dir / "out.txt") == content) << "bytes differ";
-      EXPECT_TRUE(HiddenNames(dir.path()).empty());
-      // A file of up to a megabyte waits in AtomicWriter's buffer for Commit.
-      EXPECT_EQ(fs.WroteOffThread(), !refuse && size > kMiB) << "written on the wrong thread";
-      if (!threaded) threaded = CallsOf(fs);
-      EXPECT_TRUE(CallsOf(fs) == *threaded) << "calls on the file differ";
+    } catch (const FileError& e) {
+      o.error = e.what();
+    }
+  }
+  o.calls = {fs.Count(Op::kWrite), fs.Count(Op::kWriteBack), fs.Count(Op::kSync)};
+  o.offThread = fs.WroteOffThread();
+  o.target = ReadBytes(dir / "out.txt");
+  o.hidden = HiddenNames(dir.path());
+  return o;
+}
+
+}  // namespace
+
+TEST(ThreadedWriter, WritesTheBytesWithTheCallsOfAtomicWriterWhetherOrNotItsThreadStarts) {
+  const std::size_t sizes[] = {0,        1,           kMiB - 1,    kMiB,         kMiB + 1,
+                               2 * kMiB, 4 * kMiB + 1, 8 * kMiB,   8 * kMiB + 1, 21 * kMiB + 5};
+  for (const std::size_t size : sizes) {
+    SCOPED_TRACE("size " + std::to_string(size));
+    const std::string content = Content(size);
+    const Outcome reference = Write(Mode::kAtomic, content);
+    ASSERT_TRUE(reference.target == content);
+    for (const Mode mode : {Mode::kThread, Mode::kNoThread}) {
+      SCOPED_TRACE(Name(mode));
+      const Outcome o = Write(mode, content);
+      EXPECT_EQ(o.error, "");
+      EXPECT_TRUE(o.target == content) << "bytes differ";
+      EXPECT_EQ(o.calls, reference.calls) << "calls on the file differ from AtomicWriter's";
+      EXPECT_TRUE(o.hidden.empty());
+      EXPECT_EQ(o.offThread, mode == Mode::kThread && size > 0) << "written on the wrong thread";
     }
   }
 }
 
-TEST(ThreadedWriter, AFailureMidFileIsTheCallersErrorStopsTheWritesAndLeavesTheTarget) {
-  struct Case {
-    const char* what;
-    Op op;
-    long nth;         // 0: the disk fills up after fullAfter bytes
-    long long fullAfter;
-    int errorNumber;  // what the error names
-    long writes;      // write calls made, the failing one too
-  };
-  // 21 MiB go out as ten chunks of two and a tail; write-back every fourth.
-  const Case cases[] = {
-      {"third write", Op::kWrite, 3, -1, ENOSPC, 3},
-      {"tail write", Op::kWrite, 11, -1, ENOSPC, 11},
-      {"first write-back", Op::kWriteBack, 1, -1, EIO, 4},
-      {"second write-back", Op::kWriteBack, 2, -1, EIO, 8},
-      {"tail write-back", Op::kWriteBack, 3, -1, EIO, 11},
-      {"sync", Op::kSync, 1, -1, EIO, 11},
-      {"disk full", Op::kWrite, 0, 5 * kMiB + 7, ENOSPC, 4},
-  };
+TEST(ThreadedWriter, AFailureMidFileIsAtomicWritersErrorAfterItsCallsAndLeavesTheTarget) {
+  // 21 MiB in lines, with a piece of three in the middle.
   const std::string content = Content(21 * kMiB + 5);
+  const std::array<long, 3> clean = Write(Mode::kAtomic, content).calls;
+  long long longAt = 0;  // where the long piece starts
+  for (std::size_t at = 0; at < content.size();) {
+    const std::size_t end = std::min(content.find_first_not_of(content[at], at), content.size());
+    if (end - at == 3 * kMiB) longAt = static_cast<long long>(at);
+    at = end;
+  }
+  ASSERT_GT(longAt, 0);
+  ASSERT_GE(clean[1], 3) << "too few write-backs to fail the middle one";
+  struct Case {
+    std::string what;
+    std::function<void(faulty::FaultyFileSystem&)> setUp;
+  };
+  const Case cases[] = {
+      {"third write", [](auto& fs) { fs.FailNth(Op::kWrite, 3); }},
+      {"last write", [&](auto& fs) { fs.FailNth(Op::kWrite, clean[0]); }},
+      {"first write-back", [](auto& fs) { fs.FailNth(Op::kWriteBack, 1); }},
+      {"second write-back", [](auto& fs) { fs.FailNth(Op::kWriteBack, 2); }},
+      {"write-back at Commit", [&](auto& fs) { fs.FailNth(Op::kWriteBack, clean[1]); }},
+      {"sync", [](auto& fs) { fs.FailNth(Op::kSync, 1); }},
+      {"disk full", [](auto& fs) { fs.StopWritesAfter(5 * kMiB + 7); }},
+      {"disk full in the long piece", [&](auto& fs) { fs.StopWritesAfter(longAt + kMiB); }},
+  };
   for (const Case& c : cases) {
-    for (const bool refuse : {false, true}) {
-      SCOPED_TRACE(std::string(c.what) + (refuse ? ", no thread" : ", thread"));
-      TempDir dir;
-      WriteBytes(dir / "out.txt", "old");
-      quenFile::OutputFolder folder(dir.path());
-      NoThreads noThreads(refuse);
-      faulty::FaultyFileSystem fs;
-      if (c.nth > 0) fs.FailNth(c.op, c.nth);
-      if (c.fullAfter >= 0) fs.StopWritesAfter(c.fullAfter);
-      {
-        faulty::ScopedFileSystem installed(&fs);
-        try {
-          ThreadedWriter out(folder, "out.txt");
-          WritePieces(out, content);
-          out.Commit();
-          ADD_FAILURE() << "no failure";
-        } catch (const FileError& e) {
-          const FileError expected(FileError::Kind::kWrite, dir / "out.txt", c.errorNumber);
-          EXPECT_STREQ(e.what(), expected.what());
-          EXPECT_EQ(e.kind(), FileError::Kind::kWrite);
-        }
-      }
-      EXPECT_EQ(fs.Count(Op::kWrite), c.writes) << "writes after the failure";
-      EXPECT_EQ(fs.Count(Op::kRename), 0);
-      EXPECT_EQ(ReadBytes(dir / "out.txt"), "old");
-      EXPECT_TRUE(HiddenNames(dir.path()).empty()) << "temporary file left";
+    SCOPED_TRACE(c.what);
+    const Outcome reference = Write(Mode::kAtomic, content, c.setUp);
+    ASSERT_NE(reference.error, "") << "the fault failed nothing";
+    for (const Mode mode : {Mode::kThread, Mode::kNoThread}) {
+      SCOPED_TRACE(Name(mode));
+      const Outcome o = Write(mode, content, c.setUp);
+      EXPECT_EQ(o.error, reference.error);
+      EXPECT_EQ(o.calls, reference.calls) << "calls differ: the file was touched after the failure";
+      EXPECT_EQ(o.target, "old");
+      EXPECT_TRUE(o.hidden.empty()) << "temporary file left";
     }
   }
 }

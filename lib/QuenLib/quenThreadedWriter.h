@@ -19,8 +19,8 @@
 
 namespace quenFile {
 
-// The file is written in whole chunks of a fixed size, whether or not the
-// thread runs, so the calls on the file are the same on every run. A write
+// The file gets the writes AtomicWriter alone would give it, cut where its
+// buffer would cut them, whether or not the thread runs. A write
 // that fails on the thread stops it; its FileError is thrown at the next
 // Write that hands over a chunk, or at Commit. Dropped without Commit(), the
 // thread stops and the temporary file is removed, as by AtomicWriter.
@@ -43,6 +43,8 @@ class ThreadedWriter {
 
  private:
   void HandOver();
+  // Returns once every chunk handed over is written.
+  void AwaitThread();
   void WriteChunks();  // the thread's loop
   AtomicWriter writer_;
   std::string current_;  // the chunk being filled
