@@ -29,10 +29,12 @@ void ThreadedWriter::SetThreadStarter(ThreadStarter starter) {
 ThreadedWriter::ThreadedWriter(const OutputFolder& folder, std::string_view name)
     : writer_(folder, name) {
   current_.reserve(kChunkBytes);
+  // On one core the thread would only take turns with the caller.
+  if (std::thread::hardware_concurrency() < 2) return;
   try {
     thread_ = threadStarter.load()([this] { WriteChunks(); });
   } catch (const std::system_error&) {
-    // No thread to be had: HandOver writes each chunk here.
+    // No thread to be had: HandOver writes each chunk here, as on one core.
     return;
   }
   free_.resize(kChunks - 1);

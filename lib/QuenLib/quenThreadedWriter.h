@@ -37,7 +37,7 @@ class ThreadedWriter {
 
   // How the writing thread is started; for tests, one that throws as
   // std::thread does (std::system_error): then every chunk is written on the
-  // caller's thread. Null restores std::thread's.
+  // caller's thread, as on a machine of one core. Null restores std::thread's.
   using ThreadStarter = std::thread (*)(std::function<void()> work);
   static void SetThreadStarter(ThreadStarter starter);
 
