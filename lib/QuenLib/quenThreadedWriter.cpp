@@ -78,12 +78,15 @@ void ThreadedWriter::HandOver() {
   full_.push_back(std::move(current_));
   current_ = std::move(free_.back());
   free_.pop_back();
+  // Woken for two chunks at a time, the thread sleeps half as often.
+  const bool wake = full_.size() > 1;
   lock.unlock();
-  work_.notify_one();
+  if (wake) work_.notify_one();
 }
 
 void ThreadedWriter::AwaitThread() {
   if (!thread_.joinable()) return;
+  work_.notify_one();
   std::unique_lock lock(mutex_);
   room_.wait(lock, [this] { return error_ || free_.size() == kChunks - 1; });
   if (error_) std::rethrow_exception(error_);
