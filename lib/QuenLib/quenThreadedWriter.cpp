@@ -14,8 +14,9 @@ namespace {
 // piece ends, as AtomicWriter's buffer cuts them, they did not.
 constexpr std::size_t kChunkBytes = 1 << 20;
 // Chunks in all, the one being filled among them: what the writer holds
-// stays bounded however far the thread falls behind.
-constexpr std::size_t kChunks = 4;
+// stays bounded however far the thread falls behind. With four, on a busy
+// machine the caller kept waiting for a thread that waited for a core.
+constexpr std::size_t kChunks = 16;
 
 std::thread StartThread(std::function<void()> work) { return std::thread(std::move(work)); }
 std::atomic<ThreadedWriter::ThreadStarter> threadStarter{&StartThread};
