@@ -13,6 +13,7 @@
 #include "quenReason.h"
 #include "quenShow.h"
 #include "quenText.h"
+#include "quenThreadedWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -197,7 +198,9 @@ bool ConversionRun::OpenOutputFolder() {
 }
 
 void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
-  quenFile::AtomicWriter out(*output_, name);
+  // Gathering the lines here and writing them on the writer's thread
+  // overlap.
+  quenFile::ThreadedWriter out(*output_, name);
   // Lines in key order lie scattered over the merged bytes: asking for the
   // bytes of a line a few lines ahead lets their fetch from memory overlap
   // the copying of this one.

@@ -5,6 +5,7 @@
 #include "ConversionRun.h"
 #include "quenFile.h"
 #include "quenShow.h"
+#include "quenThreadedWriter.h"
 #include "quenText.h"
 #include "quenUtil.h"
 
@@ -17,7 +18,7 @@ std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 
 // Writes every copy of a repeated key, in key order, as "重複エラー.txt".
 void WriteDuplicates(const KeyIndexList& index, const LineList& lines,
                      quenFile::OutputFolder& folder) {
-  quenFile::AtomicWriter out(folder, kDuplicatesFileName);
+  quenFile::ThreadedWriter out(folder, kDuplicatesFileName);
   // Lines in key order lie scattered over the merged bytes: the bytes of a
   // line a few lines ahead are asked for while this one is copied.
   constexpr std::size_t kAhead = 8;

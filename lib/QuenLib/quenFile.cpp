@@ -338,6 +338,11 @@ void AtomicWriter::Write(std::string_view bytes) {
   buffer_.append(bytes);
 }
 
+void AtomicWriter::WriteUnbuffered(std::string_view bytes) {
+  if (!buffer_.empty()) Flush();
+  WriteOut(bytes);
+}
+
 void AtomicWriter::Flush() {
   WriteOut(buffer_);
   buffer_.clear();

@@ -108,6 +108,9 @@ class AtomicWriter {
 
   void Write(std::string_view bytes);  // throws FileError (write)
   void Commit();                       // throws FileError (write, create)
+  // Writes bytes now, after what the buffer holds: for a caller that
+  // buffers them itself (ThreadedWriter). Throws FileError (write).
+  void WriteUnbuffered(std::string_view bytes);
 
  private:
   void Create();
