@@ -138,6 +138,34 @@ TEST(Findings, NameTheRunsBytesWhileItWorksAndKeepOnlyTheFlaggedLinesAfter) {
   EXPECT_LE(data.RunFindings.OwnBytes(), blank.size() + 1 + 3 * 2 + 2 * 16);
 }
 
+// A finding's line ends at its first CR or LF, however far into the line
+// that is and whichever comes first, or at the end of the bytes.
+TEST(Findings, KeepTheirLineUpToItsFirstBreakWhereverItFalls) {
+  const std::string x511(511, 'x'), x512(512, 'x'), x1500(1500, 'x');
+  const struct Case {
+    std::string bytes;
+    std::string line;
+  } cases[] = {
+      {"abc\r\nnext", "abc"},
+      {"abc\nnext\r", "abc"},
+      {"abc\rnext\n", "abc"},
+      {x511 + "\n\r", x511},
+      {x512 + "\r" + x511 + "\n", x512},
+      {x512 + "\n" + x511 + "\r", x512},
+      {x1500 + "\r", x1500},
+      {x1500, x1500},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    const std::string bytes = "head\r\n" + c.bytes;
+    Findings findings;
+    findings.Refer(FindingKind::kDuplicateKey, 6, findings.FileNumber("a.txt"), 2, 2);
+    findings.Keep(bytes);
+    EXPECT_EQ(findings[0].text, c.line);
+  }
+}
+
 // Files can change between the file check and the error check: emptied,
 // gone, or now starting with blank lines. Each copy of a repeated key still
 // names the file it is in and its line there.
