@@ -30,7 +30,6 @@ void KeyIndexList::SetThreadStarter(ThreadStarter starter) {
 
 void KeyIndexList::Clear() {
   entries_ = std::vector<Entry>();
-  keys_ = std::vector<std::string_view>();
   lines_ = nullptr;
   sortKeys_.clear();
   shared_ = 0;
@@ -41,7 +40,6 @@ void KeyIndexList::Clear() {
 
 void KeyIndexList::Reserve(std::size_t n) {
   entries_.reserve(entries_.size() + n);
-  keys_.reserve(keys_.size() + n);
   if (n >= kKeysForShortcut) collator_->LearnShortcut();
 }
 
@@ -51,7 +49,6 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
   if (i > UINT32_MAX) throw std::length_error("KeyIndexList: too many lines");
   Entry& entry = entries_.emplace_back();
   entry.line = static_cast<uint32_t>(i);
-  keys_.push_back(key);
   if (!lastSortKey_.empty() && key == lastKey_) {
     entry.SetSortKey(lastSortKey_);
     return;
@@ -62,7 +59,11 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
     entry.SetSortKey(Store(scratch_, *sortKeys_.front()));
     lastKey_ = key;
     lastSortKey_ = entry.SortKey();
+    return;
   }
+  // Until Sort collates it, the entry holds its key where the sort key goes.
+  entry.SetSortKey(key);
+  entry.head = kUncollated;
 }
 
 void KeyIndexList::Append(KeyIndexList&& other, std::size_t lineShift) {
@@ -81,7 +82,6 @@ void KeyIndexList::Append(KeyIndexList&& other, std::size_t lineShift) {
     e.line += static_cast<uint32_t>(lineShift);
     entries_.push_back(e);
   }
-  keys_.insert(keys_.end(), other.keys_.begin(), other.keys_.end());
   // Its sort keys come along; Add goes on storing into this index's first arena.
   for (auto& arena : other.sortKeys_) sortKeys_.push_back(std::move(arena));
   other.Clear();
@@ -99,8 +99,8 @@ void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCol
   std::string_view lastSortKey;
   for (std::size_t i = begin; i < end && !failed.load(std::memory_order_relaxed); ++i) {
     // Add wrote the sort keys the shortcut covers; every sort key has bytes.
-    if (entries_[i].sortKey == nullptr) {
-      const std::string_view k = keys_[i - unsortedFrom_];
+    if (entries_[i].head == kUncollated) {
+      const std::string_view k = entries_[i].SortKey();
       // Equal keys in a row, as in a file of repeated lines, share one.
       if (lastSortKey.empty() || k != lastKey) {
         key.clear();
@@ -109,6 +109,7 @@ void KeyIndexList::CollateShare(std::size_t begin, std::size_t end, const KeyCol
         lastSortKey = Store(key, arena);
       }
       entries_[i].SetSortKey(lastSortKey);
+      entries_[i].head = 0;
     }
     // The shares are equal, so this thread's share tells for all.
     if (report && (i - begin) % kKeysPerReport == 0) {
@@ -268,7 +269,6 @@ void KeyIndexList::Sort(const Progress& progress) {
   ComputeSortKeys(unsortedFrom_, progress);
   StepClock::At("sort");
   unsortedFrom_ = entries_.size();
-  keys_ = std::vector<std::string_view>();
   lastKey_ = {};
   lastSortKey_ = {};
   if (entries_.empty()) return;

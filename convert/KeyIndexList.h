@@ -116,6 +116,9 @@ class KeyIndexList {
   long IndexOfSortKey(std::string_view sortKey) const;
 
  private:
+  // The head of an entry whose sort key Sort has yet to make: an entry
+  // holds its key until then, so that no list of keys doubles the index.
+  static constexpr uint64_t kUncollated = 1;
   struct Entry {
     // Sixteen bytes of the sort key after the part all keys share,
     // big-endian: ISBN-like keys mostly share their first eight there, so
@@ -123,7 +126,9 @@ class KeyIndexList {
     // the key bytes.
     uint64_t head = 0;
     uint64_t head2 = 0;
-    const char* sortKey = nullptr;  // into sortKeys_; none until Sort
+    // Into sortKeys_; until Sort, the key itself where the shortcut wrote
+    // no sort key, head then being kUncollated.
+    const char* sortKey = nullptr;
     uint32_t sortKeySize = 0;
     uint32_t line = 0;  // in lines_
     std::string_view SortKey() const { return {sortKey, sortKeySize}; }
@@ -160,9 +165,6 @@ class KeyIndexList {
   const KeyCollator* collator_;
   const LineList* lines_ = nullptr;
   std::vector<Entry> entries_;
-  // The keys of the entries from unsortedFrom_ on, in order, until Sort has
-  // their sort keys; then let go.
-  std::vector<std::string_view> keys_;
   std::size_t unsortedFrom_ = 0;
   Arenas sortKeys_;
   // Bytes every sort key starts with, skipped by the heads; set by Sort.
