@@ -19,8 +19,8 @@
 
 namespace quenFile {
 
-// The file gets the writes AtomicWriter alone would give it, cut where its
-// buffer would cut them, whether or not the thread runs. A write
+// Through Write, the file gets the writes AtomicWriter alone would give it,
+// cut where its buffer would cut them, whether or not the thread runs. A write
 // that fails on the thread stops it; its FileError is thrown at the next
 // Write that hands over a chunk, or at Commit. Dropped without Commit(), the
 // thread stops and the temporary file is removed, as by AtomicWriter.
