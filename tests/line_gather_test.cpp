@@ -44,10 +44,25 @@ class Helpers {
   }
 };
 
+// The writer's thread refused, for its lifetime: then the writer writes
+// each chunk handed over on the caller's thread.
+class WriterThread {
+ public:
+  explicit WriterThread(bool refuse) {
+    if (!refuse) return;
+    quenFile::ThreadedWriter::SetThreadStarter([](std::function<void()>) -> std::thread {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+  }
+  ~WriterThread() { quenFile::ThreadedWriter::SetThreadStarter(nullptr); }
+};
+
 // count lines, line n of length(n) bytes of a letter that changes per line.
-std::vector<std::string> MakeLines(std::size_t count, const std::function<std::size_t(std::size_t)>& length) {
+std::vector<std::string> MakeLines(std::size_t count,
+                                   const std::function<std::size_t(std::size_t)>& length) {
   std::vector<std::string> lines;
-  for (std::size_t n = 0; n < count; ++n) lines.emplace_back(length(n), static_cast<char>('a' + n % 26));
+  for (std::size_t n = 0; n < count; ++n)
+    lines.emplace_back(length(n), static_cast<char>('a' + n % 26));
   return lines;
 }
 
@@ -74,7 +89,8 @@ TEST(LineGather, WritesEachLineAndCrLfInOrderAcrossBlockEdgesWithOrWithoutTheHel
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::string(length, 'L'));
     return lines;
   };
-  const auto varied = MakeLines(200000, [](std::size_t n) { return n % 5 == 0 ? 0 : n * 7919 % 301; });
+  const auto varied =
+      MakeLines(200000, [](std::size_t n) { return n % 5 == 0 ? 0 : n * 7919 % 301; });
   const Case cases[] = {
       {"no line", {}},
       {"one empty line", {""}},
@@ -87,15 +103,19 @@ TEST(LineGather, WritesEachLineAndCrLfInOrderAcrossBlockEdgesWithOrWithoutTheHel
       {"a line that fills a block alone", withLong(70001, kMiB - 2, varied)},
       {"a line one byte too long for a block", withLong(70001, kMiB - 1, varied)},
       {"long lines first, last and side by side",
-       withLong(0, kMiB, withLong(1000, 2 * kMiB, withLong(1000, kMiB + 3, withLong(200000, 5 * kMiB, varied))))},
+       withLong(
+           0, kMiB,
+           withLong(1000, 2 * kMiB, withLong(1000, kMiB + 3, withLong(200000, 5 * kMiB, varied))))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::string expected;
     for (const std::string& line : c.lines) expected += line + "\r\n";
-    for (const bool refuse : {false, true}) {
-      SCOPED_TRACE(refuse ? "helper refused" : "helper runs");
+    for (const int mode : {0, 1, 2}) {
+      const bool refuse = mode == 1;
+      SCOPED_TRACE(mode == 0 ? "helper runs" : mode == 1 ? "helper refused" : "writer's refused");
       Helpers helpers(refuse);
+      WriterThread writerThread(mode == 2);
       EXPECT_TRUE(Gathered(c.lines) == expected) << "bytes differ";
       if (!refuse && expected.size() > 2 * kMiB && std::thread::hardware_concurrency() > 1) {
         EXPECT_EQ(helpersStarted, 1) << "written without the helper";
@@ -134,7 +154,8 @@ TEST(LineGather, AWriteFailingMidImportFileFailsTheRunAsOneThreadDidAndLeavesNoI
       EXPECT_EQ(helpersStarted, 1) << "written without the helper";
     }
     ASSERT_TRUE(o.threw) << o.Describe();
-    const std::string import = quenFile::PathBytes(faultfix::OutputDir(dir.path()) / u8"取込用.txt");
+    const std::string import =
+        quenFile::PathBytes(faultfix::OutputDir(dir.path()) / u8"取込用.txt");
     EXPECT_NE(o.what.find(import), std::string::npos) << o.what;
     EXPECT_NE(o.what.find(quenFile::ReasonText(ENOSPC)), std::string::npos) << o.what;
     for (const auto& [name, bytes] : o.outputs) {
