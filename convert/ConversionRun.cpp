@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "LineGather.h"
 #include "MBox.h"
 #include "SourceFolder.h"
 #include "quenFile.h"
@@ -205,10 +206,14 @@ void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
   // bytes of a line a few lines ahead lets their fetch from memory overlap
   // the copying of this one.
   constexpr std::size_t kAhead = 8;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i + kAhead < lines.size()) __builtin_prefetch(lines[i + kAhead].data());
-    out.Write(lines[i]);
-    out.Write("\r\n");
+  if (lines.size() >= kLinesGatheredOnTwoThreads) {
+    WriteLinesGathered(lines, out);
+  } else {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (i + kAhead < lines.size()) __builtin_prefetch(lines[i + kAhead].data());
+      out.Write(lines[i]);
+      out.Write("\r\n");
+    }
   }
   // Lines may be a mapped record file's bytes: a file changed under the run
   // must leave no output made of it.

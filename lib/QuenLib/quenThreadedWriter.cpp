@@ -66,18 +66,26 @@ void ThreadedWriter::Write(std::string_view bytes) {
   current_.append(bytes);
 }
 
-void ThreadedWriter::HandOver() {
+void ThreadedWriter::HandOver() { Queue(current_); }
+
+void ThreadedWriter::WriteChunk(std::string& chunk) {
+  if (chunk.empty()) return;
+  if (!current_.empty()) HandOver();
+  Queue(chunk);
+}
+
+void ThreadedWriter::Queue(std::string& chunk) {
   if (!thread_.joinable()) {
-    writer_.WriteUnbuffered(current_);
-    current_.clear();
+    writer_.WriteUnbuffered(chunk);
+    chunk.clear();
     return;
   }
   std::unique_lock lock(mutex_);
   // Until the thread frees a chunk, the caller waits.
   room_.wait(lock, [this] { return error_ || !free_.empty(); });
   if (error_) std::rethrow_exception(error_);
-  full_.push_back(std::move(current_));
-  current_ = std::move(free_.back());
+  full_.push_back(std::move(chunk));
+  chunk = std::move(free_.back());
   free_.pop_back();
   // Woken for two chunks at a time, the thread sleeps half as often.
   const bool wake = full_.size() > 1;

@@ -19,8 +19,8 @@
 
 namespace quenFile {
 
-// The file gets the writes AtomicWriter alone would give it, cut where its
-// buffer would cut them, whether or not the thread runs. A write
+// Through Write, the file gets the writes AtomicWriter alone would give it,
+// cut where its buffer would cut them, whether or not the thread runs. A write
 // that fails on the thread stops it; its FileError is thrown at the next
 // Write that hands over a chunk, or at Commit. Dropped without Commit(), the
 // thread stops and the temporary file is removed, as by AtomicWriter.
@@ -33,6 +33,11 @@ class ThreadedWriter {
   ThreadedWriter& operator=(const ThreadedWriter&) = delete;
 
   void Write(std::string_view bytes);  // throws FileError (write)
+  // Hands chunk's bytes over whole, as one write after everything written
+  // before, and leaves in chunk an emptied buffer of the writer's to fill
+  // next: callers that gather their own chunks copy nothing twice and hold
+  // no more buffers than before. Throws FileError (write).
+  void WriteChunk(std::string& chunk);
   void Commit();                       // throws FileError (write, create)
 
   // How the writing thread is started; for tests, one that throws as
@@ -43,6 +48,8 @@ class ThreadedWriter {
 
  private:
   void HandOver();
+  // Queues chunk for the thread and gives it a free buffer back.
+  void Queue(std::string& chunk);
   // Returns once every chunk handed over is written.
   void AwaitThread();
   void WriteChunks();  // the thread's loop
