@@ -156,7 +156,9 @@ Measure RunBatch(const fs::path& folder) {
     std::exit(1);
   }
   const auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return Measure{seconds, static_cast<double>(usage.ru_maxrss) / 1024.0,
+  // ru_maxrss counts KiB; the input is counted in MB (10^6 bytes), so the
+  // peak is too.
+  return Measure{seconds, static_cast<double>(usage.ru_maxrss) * 1024.0 / 1e6,
                  cpu(usage.ru_utime) + cpu(usage.ru_stime)};
 }
 
