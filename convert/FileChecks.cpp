@@ -59,9 +59,9 @@ void BothAtOnce(const std::function<void()>& first, const std::function<void()>&
 struct Share {
   std::size_t begin = 0;
   std::size_t end = 0;
-  std::size_t lines = 0;
+  std::size_t lines = 0;   // as counted
+  std::size_t added = 0;   // the lines it adds: those counted but joined LFs
   std::vector<std::pair<uint64_t, uint64_t>> parts;  // offset and length of each line
-  KeyIndexList index;
 };
 
 // Where the second share starts: where the files' bytes halve most evenly.
@@ -99,10 +99,15 @@ std::vector<bool> JoinedBreaks(const SourceBytes& sources, std::size_t count) {
 // One pass over files, adding lines to the run's lines and keys to index.
 class FilePass {
  public:
-  // Lines go to parts when given, else straight to sources.lines.
-  FilePass(SourceBytes& sources, char delimiter, KeyIndexList& index,
-           std::vector<std::pair<uint64_t, uint64_t>>* parts)
-      : sources_(sources), delimiter_(delimiter), index_(index), parts_(parts) {}
+  // Lines go to parts when given, numbered from firstLine, else straight
+  // to sources.lines.
+  FilePass(SourceBytes& sources, char delimiter, KeyIndexList::Placer& index,
+           std::vector<std::pair<uint64_t, uint64_t>>* parts, std::size_t firstLine)
+      : sources_(sources),
+        delimiter_(delimiter),
+        index_(index),
+        parts_(parts),
+        firstLine_(firstLine) {}
 
   // Checks file f into out; throws what ends the run there.
   void Check(std::size_t f, bool joined, CheckedFile& out);
@@ -118,8 +123,9 @@ class FilePass {
 
   SourceBytes& sources_;
   char delimiter_;
-  KeyIndexList& index_;
+  KeyIndexList::Placer& index_;
   std::vector<std::pair<uint64_t, uint64_t>>* parts_;
+  std::size_t firstLine_;
   std::vector<std::string_view> fields_;
   std::size_t linesDone_ = 0;
 };
@@ -132,7 +138,7 @@ void FilePass::Check(std::size_t f, bool joined, CheckedFile& out) {
   LineList::ForEachLine(bytes, [&](const char* begin, std::size_t length) {
     const std::size_t b = next++;
     const uint64_t at = file.start + static_cast<std::size_t>(begin - bytes.data());
-    const std::size_t i = parts_ ? parts_->size() : lines.size();
+    const std::size_t i = parts_ ? firstLine_ + parts_->size() : lines.size();
     // The LF that ends a lone CR before it: an empty line of this file, as
     // the error check counts, but no line of the merged bytes.
     if (b > 0 || !joined) {
@@ -151,7 +157,7 @@ void FilePass::Check(std::size_t f, bool joined, CheckedFile& out) {
     // Field 2 as KeyOf takes it: empty when the split found none.
     const std::string_view key = fields_.size() > field::kKey ? fields_[field::kKey] : "";
     if (key.size() > KeyCollator::kMaxKeyBytes) ThrowKeyTooLong(file.path, b, key.size());
-    index_.Add(key, lines, i);
+    index_.Add(key, i);
     if (fields_.size() < record::kCheckedFields) return;
     if (quenUtil::IsBlank(fields_[field::kTitle]) || quenUtil::IsBlank(fields_[field::kReading])) {
       Found(ekTitleBlank, key, b, at, out);
@@ -188,19 +194,26 @@ std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, cha
       share.lines += checked[f].lines;
     }
   });
-  const std::size_t total = shares[0].lines + shares[1].lines;
-  sources.lines.Reserve(total);
-  sources.index.Reserve(total);
-  shares[1].parts.reserve(shares[1].lines);
-  shares[1].index.Reserve(shares[1].lines);
   const std::vector<bool> joined = JoinedBreaks(sources, count);
+  for (Share& share : shares) {
+    share.added = share.lines;
+    for (std::size_t f = share.begin; f < share.end; ++f) share.added -= joined[f] ? 1 : 0;
+  }
+  const std::size_t firstLine = sources.lines.size();
+  sources.lines.Reserve(shares[0].added + shares[1].added);
+  shares[1].parts.reserve(shares[1].added);
+  // Both shares add to the run's index at once, each into places of its own:
+  // no second index, and so no second copy of the entries.
+  sources.index.Reserve(shares[0].added + shares[1].added);
+  std::vector<KeyIndexList::Placer> placers;
+  for (const Share& share : shares) placers.push_back(sources.index.Place(share.added, sources.lines));
   // A failure in the first share ends the check before any file of the second.
   std::atomic<bool> firstFailed{false};
   bool failed = false;
   both([&](Share& share) {
     const bool first = &share == &shares[0];
-    FilePass pass(sources, delimiter, first ? sources.index : share.index,
-                  first ? nullptr : &share.parts);
+    FilePass pass(sources, delimiter, placers[first ? 0 : 1], first ? nullptr : &share.parts,
+                  firstLine + shares[0].added);
     if (first) {
       pass.progress = progress;
       pass.linesToDo = std::max<std::size_t>(share.lines, 1);
@@ -218,11 +231,13 @@ std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, cha
       }
     }
   });
+  sources.index.Settle(placers);
   for (const CheckedFile& c : checked) failed = failed || c.failure != nullptr;
   if (failed) return checked;  // the run ends at the failure: nothing to join
-  const std::size_t shift = sources.lines.size();
+  if (sources.lines.size() != firstLine + shares[0].added) {
+    throw std::logic_error("CheckFiles: the first share added other lines than it counted");
+  }
   for (const auto& [offset, length] : shares[1].parts) sources.lines.AddPart(offset, length);
   shares[1].parts = {};
-  sources.index.Append(std::move(shares[1].index), shift);
   return checked;
 }

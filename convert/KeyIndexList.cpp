@@ -47,18 +47,24 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
   if (lines_ == nullptr) lines_ = &lines;
   if (lines_ != &lines) throw std::logic_error("KeyIndexList: lines of another list");
   if (i > UINT32_MAX) throw std::length_error("KeyIndexList: too many lines");
-  Entry& entry = entries_.emplace_back();
+  if (sortKeys_.empty()) sortKeys_.push_back(std::make_unique<LineArena>());
+  Fill(entries_.emplace_back(), key, i, scratch_, lastKey_, lastSortKey_, *sortKeys_.front());
+}
+
+void KeyIndexList::Fill(Entry& entry, std::string_view key, std::size_t i, std::string& scratch,
+                        std::string_view& lastKey, std::string_view& lastSortKey,
+                        LineArena& arena) {
+  if (i > UINT32_MAX) throw std::length_error("KeyIndexList: too many lines");
   entry.line = static_cast<uint32_t>(i);
-  if (!lastSortKey_.empty() && key == lastKey_) {
-    entry.SetSortKey(lastSortKey_);
+  if (!lastSortKey.empty() && key == lastKey) {
+    entry.SetSortKey(lastSortKey);
     return;
   }
-  scratch_.clear();
-  if (collator_->AppendShortcutSortKey(key, scratch_)) {
-    if (sortKeys_.empty()) sortKeys_.push_back(std::make_unique<LineArena>());
-    entry.SetSortKey(Store(scratch_, *sortKeys_.front()));
-    lastKey_ = key;
-    lastSortKey_ = entry.SortKey();
+  scratch.clear();
+  if (collator_->AppendShortcutSortKey(key, scratch)) {
+    entry.SetSortKey(Store(scratch, arena));
+    lastKey = key;
+    lastSortKey = entry.SortKey();
     return;
   }
   // Until Sort collates it, the entry holds its key where the sort key goes.
@@ -66,25 +72,31 @@ void KeyIndexList::Add(std::string_view key, const LineList& lines, std::size_t 
   entry.head = kUncollated;
 }
 
-void KeyIndexList::Append(KeyIndexList&& other, std::size_t lineShift) {
-  if (other.unsortedFrom_ != 0 || other.collator_ != collator_) {
-    throw std::logic_error("KeyIndexList: only unsorted entries of the same collation append");
+KeyIndexList::Placer KeyIndexList::Place(std::size_t count, const LineList& lines) {
+  if (lines_ == nullptr) lines_ = &lines;
+  if (lines_ != &lines) throw std::logic_error("KeyIndexList: lines of another list");
+  const std::size_t begin = entries_.size();
+  entries_.resize(begin + count);
+  return Placer(*this, begin, begin + count);
+}
+
+void KeyIndexList::Placer::Add(std::string_view key, std::size_t i) {
+  if (next_ == end_) throw std::logic_error("KeyIndexList: more entries than places");
+  index_->Fill(index_->entries_[next_++], key, i, scratch_, lastKey_, lastSortKey_, *arena_);
+}
+
+void KeyIndexList::Settle(std::vector<Placer>& placers) {
+  if (placers.empty()) return;
+  std::size_t to = placers.front().begin_;
+  for (Placer& placer : placers) {
+    std::move(entries_.begin() + static_cast<std::ptrdiff_t>(placer.begin_),
+              entries_.begin() + static_cast<std::ptrdiff_t>(placer.next_),
+              entries_.begin() + static_cast<std::ptrdiff_t>(to));
+    to += placer.next_ - placer.begin_;
+    sortKeys_.push_back(std::move(placer.arena_));
   }
-  if (lines_ == nullptr) lines_ = other.lines_;
-  if (other.lines_ != nullptr && other.lines_ != lines_) {
-    throw std::logic_error("KeyIndexList: lines of another list");
-  }
-  if (!other.entries_.empty() && other.entries_.back().line + lineShift > UINT32_MAX) {
-    throw std::length_error("KeyIndexList: too many lines");
-  }
-  entries_.reserve(entries_.size() + other.entries_.size());
-  for (Entry e : other.entries_) {
-    e.line += static_cast<uint32_t>(lineShift);
-    entries_.push_back(e);
-  }
-  // Its sort keys come along; Add goes on storing into this index's first arena.
-  for (auto& arena : other.sortKeys_) sortKeys_.push_back(std::move(arena));
-  other.Clear();
+  entries_.resize(to);
+  placers.clear();
 }
 
 std::string_view KeyIndexList::Store(std::string_view sortKey, LineArena& arena) {

@@ -56,9 +56,31 @@ class KeyIndexList {
   // shortcut covers it: the key's bytes are in the cache now, and would
   // have to be fetched from memory again by Sort.
   void Add(std::string_view key, const LineList& lines, std::size_t i);
-  // Appends other's entries, none sorted yet, after this index's own, their
-  // lines lineShift further on in the same list.
-  void Append(KeyIndexList&& other, std::size_t lineShift);
+
+  // Adds entries into places made for it, so that two threads can add at
+  // once: each into places of its own, with sort-key storage of its own.
+  class Placer {
+   public:
+    Placer(Placer&&) = default;
+    // As Add, into the next place; i is the line's index in the index's lines.
+    void Add(std::string_view key, std::size_t i);
+
+   private:
+    friend class KeyIndexList;
+    Placer(KeyIndexList& index, std::size_t begin, std::size_t end)
+        : index_(&index), begin_(begin), next_(begin), end_(end) {}
+    KeyIndexList* index_;
+    std::size_t begin_, next_, end_;
+    std::unique_ptr<LineArena> arena_ = std::make_unique<LineArena>();
+    std::string scratch_;
+    std::string_view lastKey_, lastSortKey_;
+  };
+  // Places for up to count entries of lines, after every entry and place so
+  // far. Nothing else may be added to the index until Settle.
+  Placer Place(std::size_t count, const LineList& lines);
+  // Closes the gaps the placers left, taking their entries in the order the
+  // placers were made, and their sort keys' storage.
+  void Settle(std::vector<Placer>& placers);
   // The list the lines were added from has been moved to lines.
   void LinesMoved(const LineList& lines) { lines_ = &lines; }
   // Puts the entries added since the last Sort into key order. progress,
@@ -137,6 +159,10 @@ class KeyIndexList {
       sortKeySize = static_cast<uint32_t>(k.size());
     }
   };
+  // Fills entry for key, its sort key written into arena when the shortcut
+  // covers it, or shared with the last key when equal to it.
+  void Fill(Entry& entry, std::string_view key, std::size_t i, std::string& scratch,
+            std::string_view& lastKey, std::string_view& lastSortKey, LineArena& arena);
   // Sort-key bytes: a line arena's blocks never move, so entries point
   // into them. One arena for Add and one for each collating share, since an
   // arena serves one thread at a time.
