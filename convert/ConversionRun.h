@@ -111,7 +111,8 @@ class ConversionRun {
   // Walks the index by key: every copy of a repeated key becomes a finding,
   // with its file and line; the other lines go to kept with their errors.
   // Returns the number of copies of repeated keys.
-  std::size_t SortOutByKey(const KeyIndexList& index, UniqueRecords& kept);
+  std::size_t SortOutByKey(const KeyIndexList& index, const KeyIndexList::Groups& groups,
+                           UniqueRecords& kept);
 
   RunHost& host_;
   RunData& data_;

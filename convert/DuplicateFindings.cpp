@@ -59,12 +59,11 @@ class FilePlaces {
 
 }  // namespace
 
-std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index, UniqueRecords& kept) {
-  StepClock::At("walk");
-  // The runs of equal keys are found first, so that the findings and the
+std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index,
+                                        const KeyIndexList::Groups& groups, UniqueRecords& kept) {
+  // The runs of equal keys were found first, so that the findings and the
   // kept lines are allocated once, exactly (a file of repeated lines makes
   // every line a finding), and the keys are compared only once.
-  const KeyIndexList::Groups groups = index.FindGroups();
   const std::size_t duplicates = groups.Repeated();
   data_.RunFindings.Reserve(duplicates);
   kept.lines.Reserve(index.size() - duplicates);

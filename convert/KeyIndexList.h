@@ -136,6 +136,10 @@ class KeyIndexList {
   Groups FindGroups() const;
   // The first of the entries whose key has this collation sort key, or -1.
   long IndexOfSortKey(std::string_view sortKey) const;
+  // Lets go of the sort keys, once the groups are found and no key is looked
+  // up any more: from then on only Line, LineIndex and AppendLineTo may be
+  // asked, and Sort no more.
+  void DropSortKeys() { sortKeys_.clear(); }
 
  private:
   // The head of an entry whose sort key Sort has yet to make: an entry

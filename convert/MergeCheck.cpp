@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ConversionRun.h"
+#include "StepClock.h"
 #include "quenFile.h"
 #include "quenShow.h"
 #include "quenThreadedWriter.h"
@@ -16,13 +17,13 @@ namespace {
 std::string Count4(std::size_t n) { return quenUtil::PadLeft(std::to_string(n), 4, " "); }
 
 // Writes every copy of a repeated key, in key order, as "重複エラー.txt".
-void WriteDuplicates(const KeyIndexList& index, const LineList& lines,
-                     quenFile::OutputFolder& folder) {
+void WriteDuplicates(const KeyIndexList& index, const KeyIndexList::Groups& groups,
+                     const LineList& lines, quenFile::OutputFolder& folder) {
   quenFile::ThreadedWriter out(folder, kDuplicatesFileName);
   // Lines in key order lie scattered over the merged bytes: the bytes of a
   // line a few lines ahead are asked for while this one is copied.
   constexpr std::size_t kAhead = 8;
-  index.ForEachGroup([&](std::size_t begin, std::size_t end) {
+  groups.ForEach([&](std::size_t begin, std::size_t end) {
     if (end - begin < 2) return;
     for (std::size_t i = begin; i < end; ++i) {
       if (i + kAhead < end) __builtin_prefetch(index.Line(i + kAhead).data());
@@ -82,8 +83,13 @@ UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
   try {
     index.LinesMoved(lines);
     SortKeyIndex(index);
-    duplicates = SortOutByKey(index, kept);
-    if (duplicates > 0) WriteDuplicates(index, lines, *output_);
+    StepClock::At("walk");
+    const KeyIndexList::Groups groups = index.FindGroups();
+    duplicates = SortOutByKey(index, groups, kept);
+    // The groups stand for the keys from here on: their sort keys go before
+    // the duplicates file adds its buffers, at the run's highest point.
+    index.DropSortKeys();
+    if (duplicates > 0) WriteDuplicates(index, groups, lines, *output_);
   } catch (...) {
     data_.RunFindings.KeepOrDrop(bytes);
     throw;
