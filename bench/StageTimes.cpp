@@ -54,10 +54,11 @@ class SilentPresenter : public MessagePresenter {
   int Present(const MessageBoxRequest& /*box*/) override { return MBox::kIdOk; }
 };
 
-const char* const kRows[] = {"error check (all files)",
+const char* const kRows[] = {"file check",
+                             "error check (one pass)",
                              "merge",
                              "duplicate check",
-                             "  lines and keys",
+                             "  lines handed over",
                              "  collating",
                              "  sort",
                              "  group walk",
@@ -107,13 +108,19 @@ StageTimes TimeStages(const fs::path& folder) {
     t.seconds[row] += Seconds(from, to);
     t.cpuSeconds[row] += to.cpu - from.cpu;
   };
-  for (std::size_t b = Find(s, "開始　エラーチェック"); b < s.size();
-       b = Find(s, "開始　エラーチェック", b + 1)) {
-    const std::size_t e = Find(s, "終了　エラーチェック", b);
-    if (e == s.size()) Fail(folder, "an error check without its end");
-    add(0, s[b], s[e]);
+  // The error check reads every file and checks them in one pass before it
+  // tells the files' log lines: it runs from the file check's end to the
+  // last file's end line.
+  const std::size_t checked = Find(s, "ファイルチェック　終了");
+  const std::size_t mergeBegin = Find(s, "開始　結合処理", checked);
+  std::size_t errorsEnd = checked;
+  for (std::size_t e = Find(s, "終了　エラーチェック", checked); e < mergeBegin;
+       e = Find(s, "終了　エラーチェック", e + 1)) {
+    errorsEnd = e;
   }
-  const std::size_t mergeBegin = Find(s, "開始　結合処理");
+  if (mergeBegin == s.size()) Fail(folder, "stage lines missing");
+  add(0, start, s[checked]);
+  add(1, s[checked], s[errorsEnd]);
   const std::size_t mergeEnd = Find(s, "終了　結合処理", mergeBegin);
   const std::size_t checkBegin = Find(s, "開始　重複チェック", mergeEnd);
   const std::size_t checkEnd = Find(s, "終了　重複チェック", checkBegin);
@@ -130,13 +137,13 @@ StageTimes TimeStages(const fs::path& folder) {
   const Stamp& reported = imported + 1 < s.size() ? s[imported + 1] : end;
   const Stamp* points[] = {&s[checkBegin], &marks[collate],    &marks[sort],
                            &marks[walk],   &marks[duplicates], &s[checkEnd]};
-  add(1, s[mergeBegin], s[mergeEnd]);
-  add(2, s[checkBegin], s[checkEnd]);
-  for (std::size_t i = 0; i + 1 < std::size(points); ++i) add(3 + i, *points[i], *points[i + 1]);
-  add(8, s[checkEnd], s[imported]);
-  add(9, s[imported], reported);
-  add(10, reported, end);
-  add(11, start, end);
+  add(2, s[mergeBegin], s[mergeEnd]);
+  add(3, s[checkBegin], s[checkEnd]);
+  for (std::size_t i = 0; i + 1 < std::size(points); ++i) add(4 + i, *points[i], *points[i + 1]);
+  add(9, s[checkEnd], s[imported]);
+  add(10, s[imported], reported);
+  add(11, reported, end);
+  add(12, start, end);
   return t;
 }
 
