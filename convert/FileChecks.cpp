@@ -166,6 +166,24 @@ void FilePass::Check(std::size_t f, bool joined, CheckedFile& out) {
   });
 }
 
+// Reserves the run's lines and index for what the shares add, and places
+// in the index for each share: both add at once, each into places of its
+// own, so there is no second index and no second copy of the entries.
+std::vector<KeyIndexList::Placer> MakeRoom(SourceBytes& sources, Share (&shares)[2],
+                                           const std::vector<bool>& joined) {
+  for (Share& share : shares) {
+    share.added = share.lines;
+    for (std::size_t f = share.begin; f < share.end; ++f) share.added -= joined[f] ? 1 : 0;
+  }
+  const std::size_t total = shares[0].added + shares[1].added;
+  sources.lines.Reserve(total);
+  shares[1].parts.reserve(shares[1].added);
+  sources.index.Reserve(total);
+  std::vector<KeyIndexList::Placer> placers;
+  for (const Share& share : shares) placers.push_back(sources.index.Place(share.added, sources.lines));
+  return placers;
+}
+
 }  // namespace
 
 void SetFileCheckThreadStarter(KeyIndexList::ThreadStarter starter) {
@@ -195,18 +213,8 @@ std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, cha
     }
   });
   const std::vector<bool> joined = JoinedBreaks(sources, count);
-  for (Share& share : shares) {
-    share.added = share.lines;
-    for (std::size_t f = share.begin; f < share.end; ++f) share.added -= joined[f] ? 1 : 0;
-  }
   const std::size_t firstLine = sources.lines.size();
-  sources.lines.Reserve(shares[0].added + shares[1].added);
-  shares[1].parts.reserve(shares[1].added);
-  // Both shares add to the run's index at once, each into places of its own:
-  // no second index, and so no second copy of the entries.
-  sources.index.Reserve(shares[0].added + shares[1].added);
-  std::vector<KeyIndexList::Placer> placers;
-  for (const Share& share : shares) placers.push_back(sources.index.Place(share.added, sources.lines));
+  std::vector<KeyIndexList::Placer> placers = MakeRoom(sources, shares, joined);
   // A failure in the first share ends the check before any file of the second.
   std::atomic<bool> firstFailed{false};
   bool failed = false;
