@@ -5,6 +5,8 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "LineGather.h"
@@ -221,6 +223,45 @@ void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
   out.Commit();
 }
 
+namespace {
+
+// The old import file's removal, on a thread of its own: freeing a large
+// file's blocks and waiting for the folder to reach the disk take tens of
+// milliseconds that the checks, which touch no output, need not wait for.
+// Finish waits and rethrows its failure; without a thread the removal runs
+// at once.
+class BackgroundRemoval {
+ public:
+  template <typename Work>
+  explicit BackgroundRemoval(Work&& work) {
+    try {
+      thread_ = std::jthread([this, work] { Run(work); });
+    } catch (const std::system_error&) {
+      Run(work);
+    }
+  }
+  BackgroundRemoval(const BackgroundRemoval&) = delete;
+  BackgroundRemoval& operator=(const BackgroundRemoval&) = delete;
+  void Finish() {
+    if (thread_.joinable()) thread_.join();
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+  }
+
+ private:
+  template <typename Work>
+  void Run(const Work& work) {
+    try {
+      work();
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+  }
+  std::exception_ptr failure_;
+  std::jthread thread_;  // last: joined before the failure it may set goes
+};
+
+}  // namespace
+
 void ConversionRun::RemoveOldImport() {
   if (!oldImport_.empty()) {
     // Left behind, the next run's cleanup of temporaries removes it.
@@ -239,7 +280,8 @@ RunOutcome ConversionRun::Execute() {
     std::optional<quenFile::OutputFolder>& folder;
     ~Release() { folder.reset(); }
   } release{output_};
-  RemoveOldImport();
+  // Joined before the folder is let go, however the stages end.
+  BackgroundRemoval removal([this] { RemoveOldImport(); });
   std::string step;
   std::exception_ptr reportFailure;
   std::vector<fs::path> unread;
@@ -254,6 +296,9 @@ RunOutcome ConversionRun::Execute() {
     SourceBytes merged = Logged(log_, u8"開始　結合処理", u8"終了　結合処理",
                                 [&] { return MergeTargetFiles(std::move(sources)); });
     data_.TargetFiles = {OutputFile(kImportFileName)};
+    // The duplicate check writes the first output: the old import file is
+    // gone for good before then.
+    removal.Finish();
     step = "重複チェック";
     UniqueRecords kept = Logged(log_, u8"開始　重複チェック", u8"終了　重複チェック",
                                 [&] { return CheckDuplicates(std::move(merged)); });

@@ -44,28 +44,32 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
   LineList report;
   // Findings come file by file, so one look-up serves all of a file's
   // findings in a row.
-  std::string foundName;
+  std::optional<std::string> foundName;
   FileLines source;
-  std::optional<bool> opened;  // whether foundName opens, once tried
+  quenShow::LogText name;
+  bool exists = false;
+  bool opens = false;
   const std::string linePrefixEnd = quenText::FromUtf8("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (!InReport(e)) continue;
-    const quenShow::LogText name = quenShow::LogName(e.rec.FileName);
     // The lines shown are those checked, but the file is where the operator
-    // corrects them: one that is gone or no longer opens is said so, and its
-    // records shown all the same. Names are resolved against the chosen
-    // folder, never the process's current directory.
-    const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
+    // corrects them: one that is gone or no longer opens is said so, at each
+    // of its records, and its records shown all the same. The file is asked
+    // once: thousands of its records would otherwise ask as often. Names are
+    // resolved against the chosen folder, never the process's current
+    // directory.
     if (foundName != e.rec.FileName) {
       source = LinesOf(merged, e.rec.FileName);
       foundName = e.rec.FileName;
-      opened.reset();
+      name = quenShow::LogName(e.rec.FileName);
+      const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
+      exists = quenFile::Exists(file);
+      opens = exists && quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); });
     }
-    if (!quenFile::Exists(file)) {
+    if (!exists) {
       log_.Append(u8" " + name + u8"移動か削除されています");
-    } else {
-      if (!opened) opened = quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); });
-      if (!*opened) log_.Append(u8" " + name + u8"開けません。処理を中断します");
+    } else if (!opens) {
+      log_.Append(u8" " + name + u8"開けません。処理を中断します");
     }
     const long c = e.rec.LineIndex;
     report.Add(e.key + " :" + name.Cp932() + ":" + std::to_string(c + 1) +

@@ -41,6 +41,36 @@ TEST(Split, TrailingDelimiterAddsNoFieldButEmptyFieldsElsewhereStay) {
   quenUtil::Split('\t', "a", nullptr);  // no list: nothing to fill, no crash
 }
 
+// The split looks at eight bytes at a time: a delimiter at any place in a
+// word, bytes one bit off it and fields of any length must cut as a search
+// field by field does.
+TEST(Split, FieldsAreCutAsAFieldByFieldSearchCutsThemWhereverTheyFall) {
+  const auto reference = [](std::string_view text, std::size_t maxFields) {
+    std::vector<std::string_view> fields;
+    while (!text.empty() && fields.size() < maxFields) {
+      const std::size_t at = text.find('\t');
+      fields.push_back(text.substr(0, at));
+      if (at == std::string_view::npos) break;
+      text.remove_prefix(at + 1);
+    }
+    return fields;
+  };
+  const std::string alphabet("\t\t\x08\x89\x80\x00a\x81", 8);
+  uint32_t seed = 12345;
+  std::vector<std::string_view> views;
+  for (int round = 0; round < 20000; ++round) {
+    seed = seed * 1103515245 + 12345;
+    std::string text(seed >> 26, ' ');
+    for (char& c : text) {
+      seed = seed * 1103515245 + 12345;
+      c = alphabet[(seed >> 16) % alphabet.size()];
+    }
+    const std::size_t maxFields = 1 + (seed >> 8) % 12;
+    quenUtil::SplitView('\t', text, views, maxFields);
+    ASSERT_EQ(views, reference(text, maxFields)) << testing::PrintToString(text) << " " << maxFields;
+  }
+}
+
 TEST(PadLeft, RightAlignsByBytesAndRepeatsThePadWhole) {
   struct Case {
     std::string text;

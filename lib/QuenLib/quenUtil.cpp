@@ -1,5 +1,9 @@
 #include "quenUtil.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "quenFile.h"
 #include "quenText.h"
 
@@ -56,18 +60,54 @@ bool quenUtil::IsBinaryHead(std::string_view head) {
   return false;
 }
 
+namespace {
+
+// A byte with its high bit set where word holds the byte b, and nowhere
+// else: the low seven bits of each byte are added so that no carry crosses
+// into the next byte, which the usual quicker trick lets happen.
+uint64_t BytesEqual(uint64_t word, unsigned char b) {
+  constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+  const uint64_t x = word ^ (0x0101010101010101ULL * b);
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The eight bytes at p, the first in the lowest byte whatever the machine.
+uint64_t LoadWord(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+}  // namespace
+
 void quenUtil::SplitView(char delimiter, std::string_view text, std::vector<std::string_view>& list,
                          std::size_t maxFields) {
   list.clear();
-  while (!text.empty() && list.size() < maxFields) {
-    const std::size_t at = text.find(delimiter);
-    if (at == std::string_view::npos) {
-      list.push_back(text);
-      return;
+  if (text.empty() || maxFields == 0) return;
+  // Fields are a few bytes each: looking at eight bytes a step is several
+  // times as fast as a search call per field, and splitting is what the
+  // error check does with every line.
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* field = begin;
+  // Adds the field ending at the delimiter at; true when no field follows.
+  const auto cut = [&](const char* at) {
+    list.emplace_back(field, static_cast<std::size_t>(at - field));
+    field = at + 1;
+    return list.size() == maxFields || field == end;
+  };
+  const auto d = static_cast<unsigned char>(delimiter);
+  const char* p = begin;
+  for (; end - p >= 8; p += 8) {
+    for (uint64_t hits = BytesEqual(LoadWord(p), d); hits != 0; hits &= hits - 1) {
+      if (cut(p + std::countr_zero(hits) / 8)) return;
     }
-    list.push_back(text.substr(0, at));
-    text.remove_prefix(at + 1);
   }
+  for (; p < end; ++p) {
+    if (static_cast<unsigned char>(*p) == d && cut(p)) return;
+  }
+  list.emplace_back(field, static_cast<std::size_t>(end - field));
 }
 
 void quenUtil::Split(char delimiter, std::string_view text, std::vector<std::string>* list) {
