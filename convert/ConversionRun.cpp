@@ -3,15 +3,15 @@
 #include <array>
 #include <cerrno>
 #include <exception>
+#include <memory>
 #include <new>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "LineGather.h"
 #include "MBox.h"
 #include "SourceFolder.h"
+#include "quenBackground.h"
 #include "quenFile.h"
 #include "quenReason.h"
 #include "quenShow.h"
@@ -223,45 +223,6 @@ void ConversionRun::SaveLines(const LineList& lines, std::string_view name) {
   out.Commit();
 }
 
-namespace {
-
-// The old import file's removal, on a thread of its own: freeing a large
-// file's blocks and waiting for the folder to reach the disk take tens of
-// milliseconds that the checks, which touch no output, need not wait for.
-// Finish waits and rethrows its failure; without a thread the removal runs
-// at once.
-class BackgroundRemoval {
- public:
-  template <typename Work>
-  explicit BackgroundRemoval(Work&& work) {
-    try {
-      thread_ = std::jthread([this, work] { Run(work); });
-    } catch (const std::system_error&) {
-      Run(work);
-    }
-  }
-  BackgroundRemoval(const BackgroundRemoval&) = delete;
-  BackgroundRemoval& operator=(const BackgroundRemoval&) = delete;
-  void Finish() {
-    if (thread_.joinable()) thread_.join();
-    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-  }
-
- private:
-  template <typename Work>
-  void Run(const Work& work) {
-    try {
-      work();
-    } catch (...) {
-      failure_ = std::current_exception();
-    }
-  }
-  std::exception_ptr failure_;
-  std::jthread thread_;  // last: joined before the failure it may set goes
-};
-
-}  // namespace
-
 void ConversionRun::RemoveOldImport() {
   if (!oldImport_.empty()) {
     // Left behind, the next run's cleanup of temporaries removes it.
@@ -280,8 +241,12 @@ RunOutcome ConversionRun::Execute() {
     std::optional<quenFile::OutputFolder>& folder;
     ~Release() { folder.reset(); }
   } release{output_};
-  // Joined before the folder is let go, however the stages end.
-  BackgroundRemoval removal([this] { RemoveOldImport(); });
+  // Freeing a large old import file's blocks and waiting for the folder to
+  // reach the disk take tens of milliseconds that the checks, which touch
+  // no output, need not wait for. Waited for before the folder is let go,
+  // however the stages end.
+  quenThread::Background removal([this] { RemoveOldImport(); });
+  std::optional<quenThread::Background> freeing;
   std::string step;
   std::exception_ptr reportFailure;
   std::vector<fs::path> unread;
@@ -307,7 +272,7 @@ RunOutcome ConversionRun::Execute() {
     // filtering: a run that fails half-way leaves no half-made import file.
     imported = WriteImportFile(kept);
     // Only the merged lines are needed any more, by the report.
-    const MergedLines reportLines = std::move(kept.merged);
+    MergedLines reportLines = std::move(kept.merged);
     kept = UniqueRecords();
     unread = UnreadFiles(reportLines);
     step = "書名なしレポートの出力";
@@ -316,6 +281,11 @@ RunOutcome ConversionRun::Execute() {
     } catch (const quenFile::FileError&) {
       reportFailure = std::current_exception();
     }
+    // Unmapping and freeing the run's bytes takes milliseconds the log
+    // need not wait for.
+    freeing.emplace([held = std::make_shared<MergedLines>(std::move(reportLines))]() mutable {
+      held.reset();
+    });
     LogRegistrationSummary(reportFailure != nullptr);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error("メモリが不足したため処理を中断しました（" + step + "、フォルダー " +

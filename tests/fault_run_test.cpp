@@ -460,6 +460,28 @@ TEST(Durability, TheFolderIsSyncedAfterTheOldImportFileGoesAndAfterTheLastRename
   }
 }
 
+// The old import file is removed beside the checks: when the removal cannot
+// be made durable the run still fails, naming the folder, before any output
+// of its own appears, and a later run goes through.
+TEST(Durability, AnOldImportFileWhoseRemovalCannotReachTheDiskFailsTheRunBeforeAnyOutput) {
+  TempDir dir;
+  MakeFolder(dir.path());
+  ASSERT_TRUE(RunFolder(dir.path()).Completed());
+  for (const int error : {EIO, ENOSPC}) {
+    SCOPED_TRACE(error);
+    FaultyFileSystem faults;
+    faults.FailNth(Op::kSyncFolder, 1, error);
+    const Outcome o = RunFolder(dir.path(), &faults);
+    EXPECT_TRUE(o.threw) << o.Describe();
+    EXPECT_NE(o.what.find(quenFile::PathBytes(dir.path() / "処理後")), std::string::npos) << o.what;
+    EXPECT_NE(o.what.find(Reason(error)), std::string::npos) << o.what;
+    EXPECT_TRUE(faults.Committed().empty());
+    EXPECT_FALSE(fs::exists(dir.path() / "処理後" / "取込用.txt"));
+    NoHiddenFiles(o);
+    ASSERT_TRUE(RunFolder(dir.path()).Completed());
+  }
+}
+
 // Only a file's bytes make it no record file: a file the check cannot open,
 // examine or read stops the run naming it, with the reason.
 TEST(FileCheck, AFileThatCannotBeReadFailsNamingItInsteadOfPassingForNoRecordFile) {

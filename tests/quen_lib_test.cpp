@@ -2,9 +2,14 @@
 // sniffing, message-box captions and flags, the program's log texts.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 
 #include "MBox.h"
+#include "quenBackground.h"
 #include "TestSupport.h"
 #include "quenFile.h"
 #include "quenPlatform.h"
@@ -69,6 +74,36 @@ TEST(Split, FieldsAreCutAsAFieldByFieldSearchCutsThemWhereverTheyFall) {
     quenUtil::SplitView('\t', text, views, maxFields);
     ASSERT_EQ(views, reference(text, maxFields)) << testing::PrintToString(text) << " " << maxFields;
   }
+}
+
+// Work beside the caller: run once whether or not a thread starts, its
+// failure thrown by Finish, and what it holds let go by then.
+TEST(Background, RunsOnceAndFinishRethrowsItsFailureWithOrWithoutAThread) {
+  const auto refuse = [](std::function<void()>) -> std::jthread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  };
+  for (const bool refused : {false, true}) {
+    for (const bool fails : {false, true}) {
+      SCOPED_TRACE(std::string(refused ? "refused" : "started") + (fails ? ", failing" : ""));
+      quenThread::Background::SetThreadStarter(refused ? +refuse : nullptr);
+      int runs = 0;
+      auto held = std::make_shared<int>(1);
+      std::weak_ptr<int> watch = held;
+      quenThread::Background work([&runs, fails, held = std::move(held)] {
+        ++runs;
+        if (fails) throw std::runtime_error("failed");
+      });
+      if (fails) {
+        EXPECT_THROW(work.Finish(), std::runtime_error);
+      } else {
+        EXPECT_NO_THROW(work.Finish());
+      }
+      EXPECT_EQ(runs, 1);
+      EXPECT_TRUE(watch.expired());
+      EXPECT_NO_THROW(work.Finish());  // a failure is thrown once
+    }
+  }
+  quenThread::Background::SetThreadStarter(nullptr);
 }
 
 TEST(PadLeft, RightAlignsByBytesAndRepeatsThePadWhole) {
