@@ -268,24 +268,31 @@ RunOutcome ConversionRun::Execute() {
     UniqueRecords kept = Logged(log_, u8"開始　重複チェック", u8"終了　重複チェック",
                                 [&] { return CheckDuplicates(std::move(merged)); });
     step = "取込用ファイルの出力";
+    // The report's lines are made while the import file is written: they
+    // only read what the import file is made of, and writing it leaves a
+    // core half idle. No file is touched in making them.
+    LineList report;
+    quenThread::Background formatting([&] { report = FormatNoTitleReport(kept.merged); });
     // Within a whole run the import file is written once, here, after
     // filtering: a run that fails half-way leaves no half-made import file.
     imported = WriteImportFile(kept);
-    // Only the merged lines are needed any more, by the report.
-    MergedLines reportLines = std::move(kept.merged);
-    kept = UniqueRecords();
-    unread = UnreadFiles(reportLines);
     step = "書名なしレポートの出力";
+    formatting.Finish();
+    // The report shows lines of the record files: a file changed under the
+    // run must leave no report made of it.
+    kept.merged.lines.CheckStorageUnchanged();
+    unread = UnreadFiles(kept.merged);
+    // Nothing needs the run's lines and bytes any more. Unmapping and
+    // freeing them takes milliseconds the report and the log need not wait
+    // for.
+    freeing.emplace([held = std::make_shared<UniqueRecords>(std::move(kept))]() mutable {
+      held.reset();
+    });
     try {
-      WriteNoTitleReport(reportLines);
+      WriteNoTitleReport(report);
     } catch (const quenFile::FileError&) {
       reportFailure = std::current_exception();
     }
-    // Unmapping and freeing the run's bytes takes milliseconds the log
-    // need not wait for.
-    freeing.emplace([held = std::make_shared<MergedLines>(std::move(reportLines))]() mutable {
-      held.reset();
-    });
     LogRegistrationSummary(reportFailure != nullptr);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error("メモリが不足したため処理を中断しました（" + step + "、フォルダー " +

@@ -94,10 +94,14 @@ class ConversionRun {
   // Saves the kept records as the import file, without blank-title records
   // and with over-long NDC records first; returns how many it holds.
   std::size_t WriteImportFile(const UniqueRecords& kept);
-  // Writes "書名なし.txt" from the merged lines. Throws the save's FileError
-  // after logging it, so that the run can still log its summary before it
-  // fails.
-  void WriteNoTitleReport(const MergedLines& merged);
+  // The lines of "書名なし.txt": each record of a kind the report shows,
+  // with the lines around it in its file. Only reads the error list and the
+  // merged lines, so it may run beside another stage.
+  LineList FormatNoTitleReport(const MergedLines& merged) const;
+  // Writes report as "書名なし.txt", saying which records' files are gone or
+  // no longer open. Throws the save's FileError after logging it, so that
+  // the run can still log its summary before it fails.
+  void WriteNoTitleReport(const LineList& report);
 
   void LogRegistrationSummary(bool reportFailed);
   // Removes what Prepare left of the old import file, and makes it so.
@@ -126,7 +130,6 @@ class ConversionRun {
   bool oldImportRemoved_ = false;  // Execute makes that removal durable first
   int progressPosition_ = -1;
   int progressMaximum_ = -1;
-  std::vector<std::string_view> fields_;  // reused by every split
 };
 
 // The whole run as a front end without its own thread drives it: an

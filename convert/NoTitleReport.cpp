@@ -3,6 +3,7 @@
 // corrected and registered again.
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "ConversionRun.h"
 #include "quenFile.h"
@@ -37,39 +38,21 @@ bool InReport(const ErrorEntryList::Entry& e) {
 
 }  // namespace
 
-void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
-  output_->Remove(kNoTitleFileName);
-  if (std::none_of(data_.ErrorList.begin(), data_.ErrorList.end(), InReport)) return;
-
+LineList ConversionRun::FormatNoTitleReport(const MergedLines& merged) const {
   LineList report;
   // Findings come file by file, so one look-up serves all of a file's
   // findings in a row.
   std::optional<std::string> foundName;
   FileLines source;
   quenShow::LogText name;
-  bool exists = false;
-  bool opens = false;
+  std::vector<std::string_view> fields;
   const std::string linePrefixEnd = quenText::FromUtf8("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (!InReport(e)) continue;
-    // The lines shown are those checked, but the file is where the operator
-    // corrects them: one that is gone or no longer opens is said so, at each
-    // of its records, and its records shown all the same. The file is asked
-    // once: thousands of its records would otherwise ask as often. Names are
-    // resolved against the chosen folder, never the process's current
-    // directory.
     if (foundName != e.rec.FileName) {
       source = LinesOf(merged, e.rec.FileName);
       foundName = e.rec.FileName;
       name = quenShow::LogName(e.rec.FileName);
-      const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
-      exists = quenFile::Exists(file);
-      opens = exists && quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); });
-    }
-    if (!exists) {
-      log_.Append(u8" " + name + u8"移動か削除されています");
-    } else if (!opens) {
-      log_.Append(u8" " + name + u8"開けません。処理を中断します");
     }
     const long c = e.rec.LineIndex;
     report.Add(e.key + " :" + name.Cp932() + ":" + std::to_string(c + 1) +
@@ -81,15 +64,45 @@ void ConversionRun::WriteNoTitleReport(const MergedLines& merged) {
       std::string text = quenUtil::PadLeft(std::to_string(j + 1), 5, " ") + linePrefixEnd;
       const std::string_view line = merged.lines[source.first + static_cast<std::size_t>(j)];
       if (!quenUtil::IsBlank(line)) {
-        quenUtil::SplitView(data_.Delimiter, line, fields_, record::kMinReportFields);
-        if (fields_.size() >= record::kMinReportFields) {
+        quenUtil::SplitView(data_.Delimiter, line, fields, record::kMinReportFields);
+        if (fields.size() >= record::kMinReportFields) {
           for (std::size_t f : record::kReportFields) {
             if (f != record::kReportFields[0]) text += data_.Delimiter;
-            text += fields_[f];
+            text += fields[f];
           }
         }
       }
       report.Add(text);
+    }
+  }
+  return report;
+}
+
+void ConversionRun::WriteNoTitleReport(const LineList& report) {
+  output_->Remove(kNoTitleFileName);
+  std::optional<std::string> foundName;
+  quenShow::LogText name;
+  bool exists = false;
+  bool opens = false;
+  for (const ErrorEntryList::Entry& e : data_.ErrorList) {
+    if (!InReport(e)) continue;
+    // The lines shown are those checked, but the file is where the operator
+    // corrects them: one that is gone or no longer opens is said so, at each
+    // of its records, and its records shown all the same. The file is asked
+    // once: thousands of its records would otherwise ask as often. Names are
+    // resolved against the chosen folder, never the process's current
+    // directory.
+    if (foundName != e.rec.FileName) {
+      foundName = e.rec.FileName;
+      name = quenShow::LogName(e.rec.FileName);
+      const fs::path file = chosenFolder_ / quenFile::PathFromBytes(e.rec.FileName);
+      exists = quenFile::Exists(file);
+      opens = exists && quenFile::ReadIfOpens([&] { quenFile::ReadHead(file, 0); });
+    }
+    if (!exists) {
+      log_.Append(u8" " + name + u8"移動か削除されています");
+    } else if (!opens) {
+      log_.Append(u8" " + name + u8"開けません。処理を中断します");
     }
   }
   if (report.empty()) return;
