@@ -232,6 +232,11 @@ TEST(MappedSources, AFileCutShortBeforeItsPagesAreReadInFailsTheRun) {
 #endif
   TempDir dir;
   MakeRecords(dir.path());
+  // Pages of its own, ending in a break: nothing but the read-in and the
+  // pass touches them.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 400; ++i) lines.push_back(RecordLine(std::to_string(20000000 + i), "B"));
+  WriteBytes(dir / "b.txt", Crlf(lines));
   MapAll mapAll;
   CutAfterMapping cut(dir / "b.txt");
   const Outcome o = RunFolder(dir.path(), &cut);
