@@ -203,11 +203,14 @@ std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, cha
     BothAtOnce([&] { work(shares[0]); }, [&] { work(shares[1]); });
   };
   // Counted first, so that the lines and the index are allocated once,
-  // exactly, and the index learns its shortcut before the first key.
+  // exactly, and the index learns its shortcut before the first key. A
+  // mapped file's pages are read in by the thread that counts it: on both
+  // threads at once, and before the pass.
   both([&](Share& share) {
     for (std::size_t f = share.begin; f < share.end; ++f) {
       const SourceFile& file = sources.files[f];
       if (!file.read) continue;
+      sources.bytes.ReadIn(file.start);
       checked[f].lines = LineList::CountLines(bytes.substr(file.start, file.size));
       share.lines += checked[f].lines;
     }

@@ -179,7 +179,7 @@ bool SortKeyShortcut::LearnPairs(const icu::Collator& collator) {
   primary_.assign((m + 1) * m, Piece{});
   identical_.assign((m + 1) * m, Piece{});
   auto cut = [](const std::string& whole, const std::string& before, Piece& piece) {
-    if (!StartsWith(whole, before) || whole.size() - before.size() > piece.bytes.size()) {
+    if (!StartsWith(whole, before) || whole.size() - before.size() > kPieceBytes) {
       return false;
     }
     piece.size = static_cast<uint8_t>(whole.size() - before.size());
@@ -224,14 +224,17 @@ bool SortKeyShortcut::Append(std::string_view key, std::string& out) const {
 void SortKeyShortcut::Write(const uint8_t* slots, std::size_t n, std::string& out) const {
   const std::size_t m = chars_.size();
   const std::string& middle = middle_[n];
-  constexpr std::size_t kPieceBytes = sizeof(Piece::bytes);
-  const std::size_t start = out.size();
+  constexpr std::size_t kCopied = sizeof(Piece::bytes);
   // Pieces are copied whole and the spare bytes overwritten by the next: room
-  // for the last one's spare bytes too.
-  out.resize(start + 2 * n * kPieceBytes + middle.size() + kTieBreakOfNfd.size() + kPieceBytes);
-  char* p = out.data() + start;
+  // for the last one's spare bytes too. Written here first, as growing out
+  // would first fill all that room with zeros.
+  char written[2 * kMaxLength * kCopied + 256];
+  const std::size_t room = 2 * n * kCopied + middle.size() + kTieBreakOfNfd.size() + kCopied;
+  std::string grown;
+  char* const begin = room <= sizeof written ? written : (grown.resize(room), grown.data());
+  char* p = begin;
   auto put = [&p](const Piece& piece) {
-    std::memcpy(p, piece.bytes.data(), kPieceBytes);
+    std::memcpy(p, piece.bytes.data(), kCopied);
     p += piece.size;
   };
   for (std::size_t i = 0, prev = 0; i < n; prev = slots[i++])
@@ -242,5 +245,5 @@ void SortKeyShortcut::Write(const uint8_t* slots, std::size_t n, std::string& ou
     put(identical_[prev * m + slots[i] - 1]);
   std::memcpy(p, kTieBreakOfNfd.data(), kTieBreakOfNfd.size());
   p += kTieBreakOfNfd.size();
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  out.append(begin, static_cast<std::size_t>(p - begin));
 }

@@ -52,9 +52,12 @@ class SortKeyShortcut {
   const std::string& Characters() const { return chars_; }
 
  private:
+  // A piece holds up to kPieceBytes bytes; its array has one more, always
+  // zero, so that a piece is copied as one 8-byte word.
+  static constexpr std::size_t kPieceBytes = 7;
   struct Piece {
+    std::array<char, kPieceBytes + 1> bytes{};
     uint8_t size = 0;
-    std::array<char, 7> bytes{};
   };
   bool Learn(const icu::Collator& collator, std::string candidates);
   bool LearnPairs(const icu::Collator& collator);

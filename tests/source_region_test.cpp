@@ -201,4 +201,49 @@ TEST(MappedSources, AFileChangedDuringTheRunFailsItWithoutAnImportFile) {
   }
 }
 
+// Cuts file short right after its mapping passed both looks at its status:
+// its pages are not read in yet, and the second share reads them in and
+// cuts its lines on a thread of its own.
+class CutAfterMapping : public quenFile::FileSystem {
+ public:
+  explicit CutAfterMapping(fs::path file) : file_(std::move(file)) {}
+  int Map(int fd, void* at, std::size_t length) override {
+    const int result = FileSystem::Map(fd, at, length);
+    ++maps_;
+    mappedFd_ = fd;
+    return result;
+  }
+  int FileStatus(int fd, struct stat* st) override {
+    const int result = FileSystem::FileStatus(fd, st);
+    if (fd == mappedFd_ && maps_ == 2) fs::resize_file(file_, 0);
+    mappedFd_ = -1;
+    return result;
+  }
+
+ private:
+  fs::path file_;
+  int maps_ = 0;
+  int mappedFd_ = -1;
+};
+
+TEST(MappedSources, AFileCutShortBeforeItsPagesAreReadInFailsTheRun) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows reads every file into the program's own pages";
+#endif
+  TempDir dir;
+  MakeRecords(dir.path());
+  // Pages of its own, ending in a break: nothing but the read-in and the
+  // pass touches them.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 400; ++i) lines.push_back(RecordLine(std::to_string(20000000 + i), "B"));
+  WriteBytes(dir / "b.txt", Crlf(lines));
+  MapAll mapAll;
+  CutAfterMapping cut(dir / "b.txt");
+  const Outcome o = RunFolder(dir.path(), &cut);
+  ASSERT_TRUE(o.threw) << o.Describe();
+  EXPECT_NE(o.what.find("b.txt\" は読み込み中に変更されました"), std::string::npos) << o.what;
+  EXPECT_FALSE(o.outputs.contains("取込用.txt"));
+  EXPECT_FALSE(o.outputs.contains("重複エラー.txt"));
+}
+
 }  // namespace

@@ -366,6 +366,27 @@ TEST(KeyIndexList, OrdersLikeWholeSortKeysWhereKeysPartOnlyPastTheHeads) {
   }
 }
 
+// Reserving a large room touches its fresh pages ahead, on two threads: the
+// entries added before it must keep every byte, whether collated already or
+// still holding their keys.
+TEST(KeyIndexList, ReservingALargeRoomLeavesTheEntriesBeforeItAlone) {
+  const KeyCollator collator("ja");
+  LineList lines;
+  for (int i = 0; i < 600; ++i) lines.Add("K" + std::to_string(i * 7919 % 400));
+  const auto order = [&](std::size_t room) {
+    KeyIndexList index(collator);
+    for (std::size_t i = 0; i < 300; ++i) index.Add(lines[i], lines, i);
+    index.Reserve(room);
+    for (std::size_t i = 300; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+    index.Sort();
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < index.size(); ++i) order.push_back(index.LineIndex(i));
+    return order;
+  };
+  const std::vector<std::size_t> expected = order(0);
+  EXPECT_EQ(order(std::size_t{1} << 20), expected);
+}
+
 // A process out of threads (a limit on processes, no room for a stack) still
 // sorts: the shares no helper could take are collated by the caller.
 TEST(KeyIndexList, SortsOnTheCallingThreadWhenHelperThreadsCannotStart) {

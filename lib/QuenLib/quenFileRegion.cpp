@@ -143,6 +143,13 @@ std::size_t FileRegion::ReadInto(int fd, const std::filesystem::path& path, std:
   }
 }
 
+void FileRegion::ReadIn(std::size_t start) const {
+  // Mapped in order of their starts.
+  const auto m = std::lower_bound(mapped_.begin(), mapped_.end(), start,
+                                  [](const Mapped& a, std::size_t s) { return a.start < s; });
+  if (m != mapped_.end() && m->start == start) region::ReadIn(base_ + start, m->size);
+}
+
 void FileRegion::WriteGap(std::size_t at, std::string_view bytes) {
   if (bytes.size() > kGap || at + bytes.size() > end_) {
     throw std::logic_error("FileRegion: write past the gap");

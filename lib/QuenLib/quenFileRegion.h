@@ -1,9 +1,9 @@
 // quenFileRegion: whole files laid out in one reserved range of addresses,
 // each at a page boundary, so that a place in any of them is one offset in
-// the range. Large files are mapped (read in at once, never copied); small
-// ones, and any that cannot be mapped, are read into fresh pages at their
-// place. Between two files lie at least kGap bytes that read as NUL and
-// belong to neither.
+// the range. Large files are mapped (never copied; read in by ReadIn or as
+// they are read); small ones, and any that cannot be mapped, are read into
+// fresh pages at their place. Between two files lie at least kGap bytes that
+// read as NUL and belong to neither.
 //
 // A mapped file is the file itself: should another program change it, the
 // bytes change under the reader. Each mapped file's status is taken after
@@ -54,6 +54,12 @@ class FileRegion {
   // as AppendAll does (an open failure for anything but a regular file on
   // a disk), FileChangedError when it grew past the room left.
   std::size_t Add(const std::filesystem::path& path);
+  // Reads the pages of the file laid out at start in now, on the calling
+  // thread, when it is mapped: whoever reads a file next asks for it, so
+  // that files read on two threads are read in on both. Otherwise its pages
+  // fault in as they are read. Safe beside other threads' ReadIn and
+  // reading; not beside Add.
+  void ReadIn(std::size_t start) const;
   // Writes bytes, at most kGap of them, into the gap at offset at, right
   // after the last file added.
   void WriteGap(std::size_t at, std::string_view bytes);

@@ -18,6 +18,9 @@ void Release(char* at, std::size_t bytes);
 bool MakeWritable(char* at, std::size_t bytes);
 // Puts fresh, writable zero pages where a file was mapped.
 bool Renew(char* at, std::size_t bytes);
+// Reads in the mapped pages of the range at once, on the calling thread
+// (at starts a page). A hint: a page it leaves out faults in when read.
+void ReadIn(const char* at, std::size_t bytes);
 
 // Whether two looks at a file saw the same file with the same bytes: its
 // device, inode, size, modification and status-change times.

@@ -85,6 +85,17 @@ bool Renew(char* at, std::size_t bytes) {
   return ::mmap(at, bytes, PROT_READ | PROT_WRITE, kAnonymous | MAP_FIXED, -1, 0) != MAP_FAILED;
 }
 
+void ReadIn(const char* at, std::size_t bytes) {
+#if defined(MADV_POPULATE_READ)
+  // Fails on a page the file lost (the read then takes the guard's zero
+  // page) and on kernels before 5.14: either way the pages fault in as read.
+  ::madvise(const_cast<char*>(at), bytes, MADV_POPULATE_READ);
+#else
+  (void)at;
+  (void)bytes;
+#endif
+}
+
 bool SameFile(const struct stat& a, const struct stat& b) {
 #if defined(__APPLE__)
   const auto& am = a.st_mtimespec;

@@ -89,7 +89,8 @@ class FileSystem {
   // but a link.
   virtual int ReadLink(const char* path, std::string& target);
   // Maps the first length bytes of the open file read-only and private over
-  // the pages at at (mmap(2) with MAP_FIXED, read in at once). -1 with ENOSYS
+  // the pages at at (mmap(2) with MAP_FIXED; pages are read in as they are
+  // first read, or by FileRegion::ReadIn). -1 with ENOSYS
   // where the system has no such call; the caller then reads the file.
   virtual int Map(int fd, void* at, std::size_t length);
 };

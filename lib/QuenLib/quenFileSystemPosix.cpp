@@ -158,13 +158,9 @@ int FileSystem::ReadLink(const char* path, std::string& target) {
   return 0;
 }
 int FileSystem::Map(int fd, void* at, std::size_t length) {
-#if defined(MAP_POPULATE)
-  // Populated now: a page faulted in later costs far more than one read in
-  // with the rest.
-  constexpr int kFlags = MAP_PRIVATE | MAP_FIXED | MAP_POPULATE;
-#else
+  // Not populated here: FileRegion::ReadIn reads the pages in on the thread
+  // that reads them, so that two threads share the work.
   constexpr int kFlags = MAP_PRIVATE | MAP_FIXED;
-#endif
   return ::mmap(at, length, PROT_READ, kFlags, fd, 0) == MAP_FAILED ? -1 : 0;
 }
 
