@@ -128,24 +128,31 @@ std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index,
           : n;
   const auto secondErrors = std::partition_point(
       errorAt.begin(), errorAt.end(), [&](const auto& e) { return e.first < split; });
-  const auto first = [&] {
-    WalkGroups(index, groups, places, 0, split, errorAt.begin(), secondErrors, kept.lines,
-               kept.errors, [&](const CopyPlace& place) { places.Add(data_.RunFindings, place); });
+  const auto walk = [&](std::size_t begin, std::size_t end, auto error, auto lastError) {
+    WalkGroups(index, groups, places, begin, end, error, lastError, kept.lines, kept.errors,
+               [&](const CopyPlace& place) { places.Add(data_.RunFindings, place); });
   };
   if (split == n) {
-    first();
+    walk(0, n, errorAt.begin(), errorAt.end());
   } else {
     LineList lines;
-    lines.Reserve(n - split);
     ErrorsAt errors;
     std::vector<CopyPlace> copies;
-    BothAtOnce(KeyIndexList::Threads(), first, [&] {
+    HelperThread helper(KeyIndexList::Threads(), [&] {
+      lines.Reserve(n - split);
       WalkGroups(index, groups, places, split, n, secondErrors, errorAt.end(), lines, errors,
                  [&](const CopyPlace& place) { copies.push_back(place); });
     });
-    for (const auto& [i, e] : errors) kept.errors.emplace_back(kept.lines.size() + i, e);
-    kept.lines.AddAllFrom(lines);
-    for (const CopyPlace& place : copies) places.Add(data_.RunFindings, place);
+    walk(0, split, errorAt.begin(), secondErrors);
+    if (!helper.Started()) {
+      // No thread to be had: the second half goes on here.
+      walk(split, n, secondErrors, errorAt.end());
+    } else {
+      helper.Join();
+      for (const auto& [i, e] : errors) kept.errors.emplace_back(kept.lines.size() + i, e);
+      kept.lines.AddAllFrom(lines);
+      for (const CopyPlace& place : copies) places.Add(data_.RunFindings, place);
+    }
   }
   StepClock::At("duplicates");
   return duplicates;

@@ -24,18 +24,26 @@ std::jthread ThreadStartPoint::TryStart(std::function<void()> work) const {
   }
 }
 
-void BothAtOnce(const ThreadStartPoint& point, const std::function<void()>& first,
-                const std::function<void()>& second) {
-  // An exception must not leave the helper's thread: it is kept for this one.
-  std::exception_ptr secondError;
-  std::jthread helper = point.TryStart([&] {
+HelperThread::HelperThread(const ThreadStartPoint& point, std::function<void()> work) {
+  // An exception must not leave the helper's thread: it is kept for Join.
+  thread_ = point.TryStart([this, work = std::move(work)] {
     try {
-      second();
+      work();
     } catch (...) {
-      secondError = std::current_exception();
+      error_ = std::current_exception();
     }
   });
-  if (!helper.joinable()) {
+}
+
+void HelperThread::Join() {
+  if (thread_.joinable()) thread_.join();
+  if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+}
+
+void BothAtOnce(const ThreadStartPoint& point, const std::function<void()>& first,
+                const std::function<void()>& second) {
+  HelperThread helper(point, second);
+  if (!helper.Started()) {
     first();
     second();
     return;
@@ -46,7 +54,6 @@ void BothAtOnce(const ThreadStartPoint& point, const std::function<void()>& firs
   } catch (...) {
     firstError = std::current_exception();
   }
-  helper.join();
+  helper.Join();
   if (firstError) std::rethrow_exception(firstError);
-  if (secondError) std::rethrow_exception(secondError);
 }

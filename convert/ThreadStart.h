@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <thread>
 
@@ -23,6 +24,21 @@ class ThreadStartPoint {
 
  private:
   std::atomic<ThreadStarter> starter_;
+};
+
+// Work on a helper thread from point, when one can be had. Dropped, it
+// waits for the work to end.
+class HelperThread {
+ public:
+  HelperThread(const ThreadStartPoint& point, std::function<void()> work);
+  // False when no thread could be had: the work has not run.
+  bool Started() const { return thread_.joinable(); }
+  // Waits for the work to end and throws what it threw.
+  void Join();
+
+ private:
+  std::exception_ptr error_;
+  std::jthread thread_;  // last: started once the rest is there
 };
 
 // Runs first here and second on a helper from point at once, and returns
