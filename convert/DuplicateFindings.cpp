@@ -4,13 +4,27 @@
 // from the merged lines without reading anything again.
 #include <algorithm>
 #include <cstdint>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "ConversionRun.h"
 #include "StepClock.h"
+#include "ThreadStart.h"
 #include "quenFile.h"
 
 namespace {
+
+// Where a copy of a repeated key stands: its place in the run's bytes, the
+// index of its file among the files with bytes (kNowhere when it lies
+// before all of them) and its line number in that file.
+struct CopyPlace {
+  static constexpr std::size_t kNowhere = SIZE_MAX;
+  uint64_t offset;
+  std::size_t file;
+  std::size_t line;
+  std::size_t copies;
+};
 
 // The record files among the merged lines, found by line index: for each
 // file with bytes, the index of its first line and its number in the
@@ -31,21 +45,28 @@ class FilePlaces {
     }
   }
 
-  // Adds the finding of merged line at, one of a group of copies.
-  void Add(Findings& findings, std::size_t at, std::size_t copies) {
+  // Where merged line at stands, one of a group of copies. Reads only, so
+  // the walk's threads may ask at once.
+  CopyPlace Find(std::size_t at, std::size_t copies) const {
     const std::size_t offset = merged_.OffsetOf(merged_.lines[at]);
     // The file that holds the line: the last whose first line is at or
     // before it. A line's place grows with its index, so this is the file
     // whose bytes hold it.
     const auto after = std::upper_bound(firstLines_.begin(), firstLines_.end(), at);
-    if (after == firstLines_.begin()) {
+    if (after == firstLines_.begin()) return {offset, CopyPlace::kNowhere, 0, copies};
+    const auto f = static_cast<std::size_t>(after - firstLines_.begin()) - 1;
+    return {offset, f, at - firstLines_[f] + 1, copies};
+  }
+
+  // Adds the finding of a copy; on one thread, in the findings' order.
+  void Add(Findings& findings, const CopyPlace& place) {
+    if (place.file == CopyPlace::kNowhere) {
       if (nowhere_ == kNoNumber) nowhere_ = findings.FileNumber({});
-      findings.Refer(FindingKind::kDuplicateKey, offset, nowhere_, 0, copies);
+      findings.Refer(FindingKind::kDuplicateKey, place.offset, nowhere_, 0, place.copies);
       return;
     }
-    const auto f = static_cast<std::size_t>(after - firstLines_.begin()) - 1;
-    findings.Refer(FindingKind::kDuplicateKey, offset, numbers_[f], at - firstLines_[f] + 1,
-                   copies);
+    findings.Refer(FindingKind::kDuplicateKey, place.offset, numbers_[place.file], place.line,
+                   place.copies);
   }
 
  private:
@@ -56,6 +77,34 @@ class FilePlaces {
   static constexpr std::size_t kNoNumber = SIZE_MAX;
   std::size_t nowhere_ = kNoNumber;
 };
+
+using ErrorsAt = std::vector<std::pair<std::size_t, long>>;
+
+// Walks the runs of [begin, end), which start runs (or end is the end):
+// the lines of unique keys go to lines, each with its error (errors name
+// them by their place in lines), and copy hears where each copy stands.
+template <typename Copy>
+void WalkGroups(const KeyIndexList& index, const KeyIndexList::Groups& groups,
+                const FilePlaces& places, std::size_t begin, std::size_t end,
+                ErrorsAt::const_iterator nextError, ErrorsAt::const_iterator lastError,
+                LineList& lines, ErrorsAt& errors, Copy&& copy) {
+  // Entries are in key order, their lines' list entries in file order: the
+  // list entry of a line a few entries ahead is asked for while this one is
+  // handled.
+  constexpr std::size_t kAhead = 16;
+  groups.ForEachIn(begin, end, [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) index.PrefetchLine(i + kAhead);
+    while (nextError != lastError && nextError->first < from) ++nextError;
+    if (to - from > 1) {
+      for (std::size_t i = from; i < to; ++i) copy(places.Find(index.LineIndex(i), to - from));
+      return;
+    }
+    if (nextError != lastError && nextError->first == from) {
+      errors.emplace_back(lines.size(), nextError->second);
+    }
+    index.AppendLineTo(from, lines);
+  });
+}
 
 }  // namespace
 
@@ -68,21 +117,43 @@ std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index,
   data_.RunFindings.Reserve(duplicates);
   kept.lines.Reserve(index.size() - duplicates);
   FilePlaces places(kept.merged, data_.RunFindings);
-  const std::vector<std::pair<std::size_t, long>> errorAt = ErrorsInIndex(index);
-  auto nextError = errorAt.begin();
-  groups.ForEach([&](std::size_t begin, std::size_t end) {
-    while (nextError != errorAt.end() && nextError->first < begin) ++nextError;
-    if (end - begin > 1) {
-      for (std::size_t i = begin; i < end; ++i) {
-        places.Add(data_.RunFindings, index.LineIndex(i), end - begin);
-      }
-      return;
+  const ErrorsAt errorAt = ErrorsInIndex(index);
+  const std::size_t n = index.size();
+  // A long index is walked in two halves at once, split where a run starts:
+  // the first half straight into the run's lists, the second into lists of
+  // its own, appended after it, so that everything comes out in key order.
+  const std::size_t split =
+      n >= KeyIndexList::kEntriesPerWalkThread && std::thread::hardware_concurrency() >= 2
+          ? groups.StartFrom(n / 2)
+          : n;
+  const auto secondErrors = std::partition_point(
+      errorAt.begin(), errorAt.end(), [&](const auto& e) { return e.first < split; });
+  const auto walk = [&](std::size_t begin, std::size_t end, auto error, auto lastError) {
+    WalkGroups(index, groups, places, begin, end, error, lastError, kept.lines, kept.errors,
+               [&](const CopyPlace& place) { places.Add(data_.RunFindings, place); });
+  };
+  if (split == n) {
+    walk(0, n, errorAt.begin(), errorAt.end());
+  } else {
+    LineList lines;
+    ErrorsAt errors;
+    std::vector<CopyPlace> copies;
+    HelperThread helper(KeyIndexList::Threads(), [&] {
+      lines.Reserve(n - split);
+      WalkGroups(index, groups, places, split, n, secondErrors, errorAt.end(), lines, errors,
+                 [&](const CopyPlace& place) { copies.push_back(place); });
+    });
+    walk(0, split, errorAt.begin(), secondErrors);
+    if (!helper.Started()) {
+      // No thread to be had: the second half goes on here.
+      walk(split, n, secondErrors, errorAt.end());
+    } else {
+      helper.Join();
+      for (const auto& [i, e] : errors) kept.errors.emplace_back(kept.lines.size() + i, e);
+      kept.lines.AddAllFrom(lines);
+      for (const CopyPlace& place : copies) places.Add(data_.RunFindings, place);
     }
-    if (nextError != errorAt.end() && nextError->first == begin) {
-      kept.errors.emplace_back(kept.lines.size(), nextError->second);
-    }
-    index.AppendLineTo(begin, kept.lines);
-  });
+  }
   StepClock::At("duplicates");
   return duplicates;
 }

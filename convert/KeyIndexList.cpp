@@ -4,7 +4,6 @@
 #include <atomic>
 #include <exception>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 
 #include "StepClock.h"
@@ -19,8 +18,7 @@ constexpr std::size_t kEntriesPerSortThread = 50000;
 // many keys through ICU.
 constexpr std::size_t kKeysForShortcut = 20000;
 
-std::jthread StartThread(std::function<void()> work) { return std::jthread(std::move(work)); }
-std::atomic<KeyIndexList::ThreadStarter> threadStarter{&StartThread};
+ThreadStartPoint threads;
 
 // Fresh room of this many bytes is touched on two threads (see Reserve).
 constexpr std::size_t kTouchOnTwoThreads = std::size_t{4} << 20;
@@ -52,9 +50,9 @@ void TouchOnTwoThreads(char* begin, char* end) {
 
 }  // namespace
 
-void KeyIndexList::SetThreadStarter(ThreadStarter starter) {
-  threadStarter = starter != nullptr ? starter : &StartThread;
-}
+void KeyIndexList::SetThreadStarter(ThreadStarter starter) { threads.Set(starter); }
+
+const ThreadStartPoint& KeyIndexList::Threads() { return threads; }
 
 void KeyIndexList::Clear() {
   entries_ = std::vector<Entry>();
@@ -196,17 +194,17 @@ void KeyIndexList::ComputeSortKeys(std::size_t from, const Progress& progress) {
     for (std::size_t t = 1; t < threads; ++t) copies.emplace_back(*collator_);
     std::vector<std::jthread> helpers;
     helpers.reserve(threads);
-    const ThreadStarter start = threadStarter.load();
     std::size_t started = 1;
     try {
       for (; started < threads; ++started) {
         const std::size_t t = started;
-        helpers.push_back(start([&work, &bound, &copies, t] {
+        std::jthread helper = ::threads.TryStart([&work, &bound, &copies, t] {
           work(t, bound(t), bound(t + 1), copies[t - 1], Progress());
-        }));
+        });
+        // No more threads to be had: the shares left are collated here.
+        if (!helper.joinable()) break;
+        helpers.push_back(std::move(helper));
       }
-    } catch (const std::system_error&) {
-      // No more threads to be had: the shares left are collated here.
     } catch (...) {
       failed = true;
       throw;
@@ -297,19 +295,10 @@ void KeyIndexList::SortEntries() {
   const Entry pivot = sample[kSample / 2];
   const auto middle = std::partition(entries_.begin(), entries_.end(),
                                      [&](const Entry& e) { return Before(e, pivot); });
-  const auto sortRight = [&] { std::sort(middle, entries_.end(), before); };
-  std::jthread helper;
-  try {
-    helper = threadStarter.load()(sortRight);
-  } catch (const std::system_error&) {
-    // No thread to be had: both sides are sorted here.
-  }
-  std::sort(entries_.begin(), middle, before);
-  if (helper.joinable()) {
-    helper.join();
-  } else {
-    sortRight();
-  }
+  // No thread to be had: both sides are sorted here.
+  BothAtOnce(
+      threads, [&] { std::sort(entries_.begin(), middle, before); },
+      [&] { std::sort(middle, entries_.end(), before); });
 }
 
 void KeyIndexList::Sort(const Progress& progress) {
@@ -324,15 +313,49 @@ void KeyIndexList::Sort(const Progress& progress) {
   SortEntries();
 }
 
+std::size_t KeyIndexList::MarkStarts(std::vector<uint64_t>& starts, std::size_t begin,
+                                     std::size_t end) const {
+  std::size_t alone = 0;
+  bool startsHere = begin == 0 || !SameKey(begin - 1, begin);
+  for (std::size_t i = begin; i < end; ++i) {
+    const bool next = i + 1 == size() || !SameKey(i, i + 1);
+    if (startsHere) {
+      starts[i / 64] |= uint64_t{1} << (i % 64);
+      alone += next ? 1 : 0;
+    }
+    startsHere = next;
+  }
+  return alone;
+}
+
 KeyIndexList::Groups KeyIndexList::FindGroups() const {
   Groups groups;
-  groups.size_ = size();
-  groups.starts_.assign((size() + 63) / 64, 0);
-  ForEachGroup([&](std::size_t begin, std::size_t end) {
-    groups.starts_[begin / 64] |= uint64_t{1} << (begin % 64);
-    if (end - begin > 1) groups.repeated_ += end - begin;
-  });
+  const std::size_t n = size();
+  groups.size_ = n;
+  groups.starts_.assign((n + 63) / 64, 0);
+  // Split at a word's start, so that each half writes words of its own.
+  const std::size_t split =
+      n >= kEntriesPerWalkThread && std::thread::hardware_concurrency() >= 2 ? n / 2 / 64 * 64 : n;
+  std::size_t alone[2] = {0, 0};
+  const auto first = [&] { alone[0] = MarkStarts(groups.starts_, 0, split); };
+  if (split == n) {
+    first();
+  } else {
+    BothAtOnce(threads, first, [&] { alone[1] = MarkStarts(groups.starts_, split, n); });
+  }
+  groups.repeated_ = n - alone[0] - alone[1];
   return groups;
+}
+
+std::size_t KeyIndexList::Groups::StartFrom(std::size_t i) const {
+  if (i >= size_) return size_;
+  std::size_t w = i / 64;
+  uint64_t bits = starts_[w] & (~uint64_t{0} << (i % 64));
+  while (bits == 0) {
+    if (++w == starts_.size()) return size_;
+    bits = starts_[w];
+  }
+  return w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
 }
 
 long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
@@ -340,4 +363,52 @@ long KeyIndexList::IndexOfSortKey(std::string_view wanted) const {
                              [](const Entry& e, std::string_view k) { return e.SortKey() < k; });
   if (it == entries_.end() || it->SortKey() != wanted) return -1;
   return static_cast<long>(it - entries_.begin());
+}
+
+std::vector<long> KeyIndexList::IndexesOfSortKeys(
+    const std::vector<std::string_view>& sortKeys) const {
+  std::vector<long> found;
+  found.reserve(sortKeys.size());
+  const std::size_t n = entries_.size();
+  const std::string_view shared =
+      n == 0 ? std::string_view() : entries_.front().SortKey().substr(0, shared_);
+  const std::size_t seen = shared_ + 16;
+  std::size_t from = 0;  // every entry before it is less than the keys to come
+  for (const std::string_view wanted : sortKeys) {
+    // Every key of the index starts with the shared bytes.
+    if (n == 0 || !wanted.starts_with(shared)) {
+      found.push_back(-1);
+      continue;
+    }
+    // Ordered as Sort orders entries: the heads, then the bytes past them.
+    // That is the sort keys' byte order, as no sort key holds a zero; a
+    // wanted key with one matches no entry, as the last check finds.
+    const uint64_t head = HeadAt(wanted, shared_);
+    const uint64_t head2 = HeadAt(wanted, shared_ + 8);
+    const std::string_view tail = wanted.substr(std::min(seen, wanted.size()));
+    const auto less = [&](const Entry& e) {
+      if (e.head != head) return e.head < head;
+      if (e.head2 != head2) return e.head2 < head2;
+      return e.SortKey().substr(std::min<std::size_t>(seen, e.sortKeySize)) < tail;
+    };
+    // Galloping from the last place: the keys are near one another.
+    std::size_t low = from;
+    std::size_t high = from;
+    for (std::size_t step = 1; high < n && less(entries_[high]); step *= 2) {
+      low = high + 1;
+      high = low + step;
+    }
+    high = std::min(high, n);
+    while (low < high) {
+      const std::size_t mid = low + (high - low) / 2;
+      if (less(entries_[mid])) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    from = low;
+    found.push_back(low < n && entries_[low].SortKey() == wanted ? static_cast<long>(low) : -1);
+  }
+  return found;
 }

@@ -23,6 +23,7 @@
 
 #include "KeyCollator.h"
 #include "LineList.h"
+#include "ThreadStart.h"
 
 class KeyIndexList {
  public:
@@ -42,6 +43,11 @@ class KeyIndexList {
   std::size_t LineIndex(std::size_t i) const { return entries_[i].line; }
   // Appends the line of entry i to to, sharing its bytes.
   void AppendLineTo(std::size_t i, LineList& to) const { to.AddFrom(*lines_, entries_[i].line); }
+  // Asks for the list entry of entry i's line, which lies anywhere in the
+  // lines' list, before it is needed; past the end, nothing.
+  void PrefetchLine(std::size_t i) const {
+    if (i < entries_.size()) lines_->Prefetch(entries_[i].line);
+  }
   // The collation sort key of entry i's key.
   std::string_view SortKey(std::size_t i) const { return entries_[i].SortKey(); }
 
@@ -95,8 +101,10 @@ class KeyIndexList {
 
   // How Sort starts a helper thread: a test can put in one that fails as
   // std::thread fails (std::system_error). Null restores std::jthread's.
-  using ThreadStarter = std::jthread (*)(std::function<void()> work);
+  // The duplicate check's walk of the groups takes its helper from here too.
+  using ThreadStarter = ::ThreadStarter;
   static void SetThreadStarter(ThreadStarter starter);
+  static const ThreadStartPoint& Threads();
 
   // True when entries i and j have equal keys.
   bool SameKey(std::size_t i, std::size_t j) const {
@@ -125,7 +133,15 @@ class KeyIndexList {
     std::size_t Repeated() const { return repeated_; }
     // Calls visit(begin, end) for each run, in order, comparing no key.
     template <typename Visit>
-    void ForEach(Visit&& visit) const;
+    void ForEach(Visit&& visit) const {
+      ForEachIn(0, size_, visit);
+    }
+    // As ForEach, for the runs in [from, to); from and to start runs (or
+    // to is the end).
+    template <typename Visit>
+    void ForEachIn(std::size_t from, std::size_t to, Visit&& visit) const;
+    // The first run's start at or after entry i, or the end.
+    std::size_t StartFrom(std::size_t i) const;
 
    private:
     friend class KeyIndexList;
@@ -133,9 +149,16 @@ class KeyIndexList {
     std::size_t size_ = 0;
     std::size_t repeated_ = 0;
   };
+  // From this many entries on, FindGroups and the walks of its groups split
+  // the entries between two threads.
+  static constexpr std::size_t kEntriesPerWalkThread = 65536;
   Groups FindGroups() const;
   // The first of the entries whose key has this collation sort key, or -1.
   long IndexOfSortKey(std::string_view sortKey) const;
+  // IndexOfSortKey of each of sortKeys, which must be in ascending byte
+  // order: each search starts where the last ended, and most steps compare
+  // the entries' heads, not the sort keys' scattered bytes.
+  std::vector<long> IndexesOfSortKeys(const std::vector<std::string_view>& sortKeys) const;
   // Lets go of the sort keys, once the groups are found and no key is looked
   // up any more: from then on only Line, LineIndex and AppendLineTo may be
   // asked, and Sort no more.
@@ -188,6 +211,9 @@ class KeyIndexList {
   // them, then the later line first.
   bool Before(const Entry& a, const Entry& b) const;
   void SetHeads();
+  // Marks in starts where runs of equal keys begin among entries [begin,
+  // end), begin a multiple of 64; returns how many of them stand alone.
+  std::size_t MarkStarts(std::vector<uint64_t>& starts, std::size_t begin, std::size_t end) const;
   // Sorts entries_ on two threads when it has many: split by a pivot, the
   // two sides sorted at once, nothing to merge and no second array.
   void SortEntries();
@@ -207,16 +233,19 @@ class KeyIndexList {
 };
 
 template <typename Visit>
-void KeyIndexList::Groups::ForEach(Visit&& visit) const {
-  std::size_t begin = 0;
-  for (std::size_t w = 0; w < starts_.size(); ++w) {
-    for (uint64_t bits = starts_[w]; bits != 0; bits &= bits - 1) {
+void KeyIndexList::Groups::ForEachIn(std::size_t from, std::size_t to, Visit&& visit) const {
+  if (from >= to) return;
+  std::size_t begin = from;
+  for (std::size_t w = from / 64; w * 64 < to; ++w) {
+    uint64_t bits = starts_[w];
+    // from starts a run: the next starts are the bits past it.
+    if (w == from / 64) bits &= ~((uint64_t{2} << (from % 64)) - 1);
+    for (; bits != 0; bits &= bits - 1) {
       const std::size_t at = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-      // Entry 0 starts the first run.
-      if (at == 0) continue;
+      if (at >= to) break;
       visit(begin, at);
       begin = at;
     }
   }
-  if (size_ > 0) visit(begin, size_);
+  visit(begin, to);
 }

@@ -1,13 +1,13 @@
 #include "LineGather.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
+
+#include "ThreadStart.h"
 
 namespace {
 
@@ -20,8 +20,7 @@ constexpr std::size_t kSlots = 3;
 // How far ahead a gatherer asks for a line's bytes.
 constexpr std::size_t kAhead = 8;
 
-std::jthread StartThread(std::function<void()> work) { return std::jthread(std::move(work)); }
-std::atomic<LineGatherThreadStarter> threadStarter{&StartThread};
+ThreadStartPoint threads;
 
 // Lines [begin, end) with CR LF after each: bytes in all. A line too long
 // for a block is a block of its own, written from where it lies.
@@ -95,12 +94,8 @@ class Helper {
   // False when no thread could be had.
   bool Start() {
     if (std::thread::hardware_concurrency() < 2) return false;
-    try {
-      thread_ = threadStarter.load()([this] { GatherAll(); });
-    } catch (const std::system_error&) {
-      return false;
-    }
-    return true;
+    thread_ = threads.TryStart([this] { GatherAll(); });
+    return thread_.joinable();
   }
   // The helper's next block, once gathered; rethrows what stopped it.
   std::string& Next() {
@@ -160,7 +155,7 @@ class Helper {
 }  // namespace
 
 void SetLineGatherThreadStarter(LineGatherThreadStarter starter) {
-  threadStarter = starter != nullptr ? starter : &StartThread;
+  threads.Set(starter);
 }
 
 void WriteLinesGathered(const LineList& lines, quenFile::ThreadedWriter& out) {

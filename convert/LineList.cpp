@@ -119,6 +119,16 @@ void LineList::AddFrom(const LineList& from, std::size_t i) {
   }
 }
 
+void LineList::AddAllFrom(const LineList& from) {
+  if (from.empty()) return;
+  if (entries_.empty()) arena_ = from.arena_;
+  if (arena_ == from.arena_) {
+    entries_.insert(entries_.end(), from.entries_.begin(), from.entries_.end());
+    return;
+  }
+  for (std::size_t i = 0; i < from.size(); ++i) Add(from[i]);
+}
+
 void LineList::LoadFromBytes(std::string bytes) {
   Clear();
   if (bytes.empty()) return;

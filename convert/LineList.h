@@ -158,6 +158,10 @@ class LineList {
   // Appends line i of from. An empty list takes over from's storage, and a
   // list with from's storage shares the bytes; any other list copies them.
   void AddFrom(const LineList& from, std::size_t i);
+  // Appends every line of from, as AddFrom would one by one.
+  void AddAllFrom(const LineList& from);
+  // Asks for line i's entry before it is read; a hint, nothing is read.
+  void Prefetch(std::size_t i) const { __builtin_prefetch(entries_.data() + i); }
 
   // Lines cut while their bytes are still being read: AddPart appends the
   // line of length bytes at offset in the bytes a later KeepBytes hands

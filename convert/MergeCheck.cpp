@@ -62,13 +62,24 @@ void ConversionRun::SortKeyIndex(KeyIndexList& index) {
 std::vector<std::pair<std::size_t, long>> ConversionRun::ErrorsInIndex(
     const KeyIndexList& index) const {
   // The error list holds few keys and the index many: each error key is
-  // looked up in the index, not each index key in the error list.
-  std::vector<std::pair<std::size_t, long>> found;
+  // looked up in the index, not each index key in the error list. In order,
+  // so that each search starts where the last one ended.
+  std::vector<std::pair<std::string_view, long>> keys;
   data_.ErrorList.ForEachKey([&](std::string_view sortKey, std::size_t first) {
-    const long at = index.IndexOfSortKey(sortKey);
-    if (at >= 0) found.emplace_back(static_cast<std::size_t>(at), static_cast<long>(first));
+    keys.emplace_back(sortKey, static_cast<long>(first));
   });
-  std::sort(found.begin(), found.end());
+  // The keys are distinct: their order alone decides.
+  std::sort(keys.begin(), keys.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string_view> sortKeys;
+  sortKeys.reserve(keys.size());
+  for (const auto& key : keys) sortKeys.push_back(key.first);
+  const std::vector<long> at = index.IndexesOfSortKeys(sortKeys);
+  // Distinct keys in ascending order start distinct runs in ascending order.
+  std::vector<std::pair<std::size_t, long>> found;
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    if (at[k] >= 0) found.emplace_back(static_cast<std::size_t>(at[k]), keys[k].second);
+  }
   return found;
 }
 

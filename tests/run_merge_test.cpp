@@ -1,9 +1,75 @@
 // The merge and the duplicate check: the record files joined into one, the
 // counts logged, and every record of a repeated key in the duplicates file.
+#include <functional>
+#include <system_error>
+#include <thread>
+
+#include "KeyIndexList.h"
 #include "LineList.h"
 #include "RunFixture.h"
 
 using namespace testing_support;
+
+namespace {
+
+// One run over the record files, for comparing two runs.
+struct Sitting : Run {
+  void TestBody() override {}
+  // Everything the run leaves: its log, its outputs and its findings.
+  std::vector<std::string> Leaves(const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [name, bytes] : files) Write(name, bytes);
+    std::vector<std::string> leaves = Convert();
+    for (const char* name : {"取込用.txt", "重複エラー.txt", "書名なし.txt", "処理結果.txt"}) {
+      leaves.push_back(HasOut(name) ? Out(name) : "(none)");
+    }
+    for (const Finding& f : data_.RunFindings) {
+      leaves.push_back(std::to_string(static_cast<int>(f.kind)) + " " + std::string(f.file) + " " +
+                       std::to_string(f.line) + " " + std::to_string(f.copies) + " " +
+                       std::string(f.text));
+    }
+    return leaves;
+  }
+};
+
+}  // namespace
+
+// A long index is walked in two halves at once, the second's kept lines,
+// errors and findings appended after the first's. With a helper or without,
+// the run must leave the same bytes and findings, in the same order: runs of
+// copies spread over the files, one of them across the middle of the index,
+// and records with errors on both sides.
+TEST(RunWalk, TheTwoHalvesOfTheWalkLeaveWhatOneThreadLeaves) {
+  if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core: the walk is not split";
+  const std::size_t unique = KeyIndexList::kEntriesPerWalkThread + 1000;
+  std::vector<std::vector<Rec>> recs(3);
+  Rec middle;
+  for (std::size_t k = 0; k < unique; ++k) {
+    Rec r = R(std::to_string(10000000 + k), "978-4-" + std::to_string(100000 + k));
+    if (k % 50 == 7) r.reading = "";  // an error the import file filters
+    recs[k % 3].push_back(r);
+    if (k == unique / 2) middle = r;
+    if (k % 97 == 0) recs[(k + 1) % 3].push_back(r);
+  }
+  // The key in the middle has a thousand copies more: its run holds the
+  // index's middle entry.
+  for (std::size_t c = 0; c < 1000; ++c) recs[c % 3].push_back(middle);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"a.txt", Lines(recs[0])}, {"b.txt", Lines(recs[1])}, {"empty.txt", ""}, {"c.txt", Lines(recs[2])}};
+  Sitting helped;
+  const std::vector<std::string> expected = helped.Leaves(files);
+  struct Restore {
+    ~Restore() { KeyIndexList::SetThreadStarter(nullptr); }
+  } restore;
+  KeyIndexList::SetThreadStarter([](std::function<void()>) -> std::jthread {
+    throw std::system_error(EAGAIN, std::generic_category());
+  });
+  Sitting alone;
+  const std::vector<std::string> leaves = alone.Leaves(files);
+  ASSERT_EQ(leaves.size(), expected.size());
+  for (std::size_t i = 0; i < leaves.size(); ++i) EXPECT_EQ(leaves[i], expected[i]) << i;
+  // The findings: the copies and the errors.
+  EXPECT_GT(expected.size(), 3000u);
+}
 
 TEST_F(Run, MergeLogsPaddedCountsAndKeepsLinesApartAcrossFiles) {
   std::vector<Rec> five, seven;

@@ -5,9 +5,11 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -422,6 +424,120 @@ TEST(KeyIndexList, SortsOnTheCallingThreadWhenHelperThreadsCannotStart) {
     EXPECT_EQ(sorted(), expected);
     if (startable == 0) EXPECT_GT(refused, 0);
   }
+}
+
+namespace {
+
+std::jthread RefuseThread(std::function<void()>) {
+  throw std::system_error(EAGAIN, std::generic_category());
+}
+
+std::string Padded(std::size_t k) {
+  std::string digits = std::to_string(k);
+  return std::string(7 - digits.size(), '0') + digits;
+}
+
+}  // namespace
+
+// A long index has its runs found on two threads, split at a word of the
+// marks, and its walks split where a run starts. Runs of one to three keys,
+// one straddling the split, must come out as ForEachGroup finds them, with a
+// helper or without; so must the walk of any two parts that meet at a start.
+TEST(KeyIndexList, RunsFoundInTwoHalvesAreTheRunsOfEqualKeys) {
+  const KeyCollator collator("ja");
+  std::mt19937 random(5);
+  std::vector<std::size_t> sizes;
+  for (std::size_t n = 0; n < KeyIndexList::kEntriesPerWalkThread + 5000; n += sizes.back()) {
+    sizes.push_back(1 + random() % 3);
+  }
+  // The first run grows until one straddles the word the marks split at.
+  for (;;) {
+    std::size_t n = 0;
+    for (const std::size_t size : sizes) n += size;
+    const std::size_t split = n / 2 / 64 * 64;
+    std::size_t at = 0;
+    for (std::size_t k = 0; at < split; ++k) at += sizes[k];
+    if (at != split) break;
+    ++sizes[0];
+  }
+  LineList lines;
+  for (std::size_t k = 0; k < sizes.size(); ++k) {
+    for (std::size_t c = 0; c < sizes[k]; ++c) lines.Add("978-4-" + Padded(k));
+  }
+  KeyIndexList index(collator);
+  for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+  index.Sort();
+  using Runs = std::vector<std::pair<std::size_t, std::size_t>>;
+  Runs expected;
+  std::size_t repeated = 0;
+  index.ForEachGroup([&](std::size_t b, std::size_t e) {
+    expected.emplace_back(b, e);
+    repeated += e - b > 1 ? e - b : 0;
+  });
+  ASSERT_EQ(expected.size(), sizes.size());
+  struct Restore {
+    ~Restore() { KeyIndexList::SetThreadStarter(nullptr); }
+  } restore;
+  for (const bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse ? "no helper" : "a helper");
+    KeyIndexList::SetThreadStarter(refuse ? &RefuseThread : nullptr);
+    const KeyIndexList::Groups groups = index.FindGroups();
+    EXPECT_EQ(groups.Repeated(), repeated);
+    Runs found;
+    groups.ForEach([&](std::size_t b, std::size_t e) { found.emplace_back(b, e); });
+    EXPECT_EQ(found, expected);
+    // Split anywhere, the two parts walk every run once, in order.
+    for (const std::size_t at : {std::size_t{0}, std::size_t{1}, index.size() / 2,
+                                 index.size() / 2 / 64 * 64, index.size() - 1, index.size()}) {
+      const std::size_t split = groups.StartFrom(at);
+      const auto next = std::find_if(expected.begin(), expected.end(),
+                                     [&](const auto& run) { return run.first >= at; });
+      EXPECT_EQ(split, next == expected.end() ? index.size() : next->first) << at;
+      Runs parts;
+      const auto add = [&](std::size_t b, std::size_t e) { parts.emplace_back(b, e); };
+      groups.ForEachIn(0, split, add);
+      groups.ForEachIn(split, index.size(), add);
+      EXPECT_EQ(parts, expected) << at;
+    }
+  }
+}
+
+// The error keys are looked up in ascending order, each search going on from
+// the last, by the entries' heads: each must land where a search of whole
+// sort keys lands, for keys present, absent between, before and after all,
+// not sharing the start all keys share, and parting only past the heads.
+TEST(KeyIndexList, LookupsInOrderFindWhatOneLookupFinds) {
+  const KeyCollator collator("ja");
+  const std::string longer = "978-4-0000000000000000000-";  // beyond both heads
+  LineList lines;
+  for (std::size_t k = 0; k < 3000; k += 3) {
+    lines.Add("978-4-" + Padded(k));
+    lines.Add("978-4-" + Padded(k));
+    lines.Add(longer + Padded(k));
+  }
+  KeyIndexList index(collator);
+  for (std::size_t i = 0; i < lines.size(); ++i) index.Add(lines[i], lines, i);
+  index.Sort();
+  std::vector<std::string> keys = {"978-3", "979", "978-4-", "0", "", "978-4-0000000000000000000"};
+  for (std::size_t k = 0; k < 3000; ++k) {
+    keys.push_back(collator.SortKey("978-4-" + Padded(k)));
+    keys.push_back(collator.SortKey(longer + Padded(k)));
+    keys.push_back(collator.SortKey(longer + Padded(k) + "9"));
+  }
+  for (const char* key : {"978-3", "979", "978-4", "9", "978-4-0000000000000000000", "978-4-00"}) {
+    keys.push_back(collator.SortKey(key));
+  }
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  const std::vector<std::string_view> wanted(keys.begin(), keys.end());
+  const std::vector<long> found = index.IndexesOfSortKeys(wanted);
+  ASSERT_EQ(found.size(), wanted.size());
+  std::size_t hits = 0;
+  for (std::size_t k = 0; k < wanted.size(); ++k) {
+    EXPECT_EQ(found[k], index.IndexOfSortKey(wanted[k])) << k;
+    hits += found[k] >= 0 ? 1 : 0;
+  }
+  EXPECT_EQ(hits, 2000u);
 }
 
 TEST(FileNameText, IsUtf8ElseStrictCp932ElseUtf8WithReplacements) {
