@@ -34,18 +34,7 @@ void TouchPages(char* begin, char* end) {
 // that cannot start leaves it to this thread.
 void TouchOnTwoThreads(char* begin, char* end) {
   char* const middle = begin + (end - begin) / 2;
-  std::jthread helper;
-  try {
-    helper = threadStarter.load()([=] { TouchPages(middle, end); });
-  } catch (const std::system_error&) {
-    // No thread to be had: both halves here.
-  }
-  TouchPages(begin, middle);
-  if (helper.joinable()) {
-    helper.join();
-  } else {
-    TouchPages(middle, end);
-  }
+  BothAtOnce(threads, [=] { TouchPages(begin, middle); }, [=] { TouchPages(middle, end); });
 }
 
 }  // namespace

@@ -407,7 +407,9 @@ TEST(KeyIndex, KeysWrittenAsTheyAreAddedSortAsKeysCollatedLater) {
     for (std::size_t i = 0; i < index.size(); ++i) {
       ASSERT_EQ(index.Line(i), expected.Line(i)) << "at " << i;
       ASSERT_EQ(index.SortKey(i), expected.SortKey(i)) << "at " << i;
-      if (i > 0) ASSERT_EQ(index.SameKey(i - 1, i), expected.SameKey(i - 1, i)) << "at " << i;
+      if (i > 0) {
+        ASSERT_EQ(index.SameKey(i - 1, i), expected.SameKey(i - 1, i)) << "at " << i;
+      }
     }
   }
 }

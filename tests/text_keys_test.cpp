@@ -422,7 +422,9 @@ TEST(KeyIndexList, SortsOnTheCallingThreadWhenHelperThreadsCannotStart) {
       throw std::system_error(EAGAIN, std::generic_category());
     });
     EXPECT_EQ(sorted(), expected);
-    if (startable == 0) EXPECT_GT(refused, 0);
+    if (startable == 0) {
+      EXPECT_GT(refused, 0);
+    }
   }
 }
 
