@@ -81,13 +81,15 @@ class FilePlaces {
 using ErrorsAt = std::vector<std::pair<std::size_t, long>>;
 
 // Walks the runs of [begin, end), which start runs (or end is the end):
-// the lines of unique keys go to lines, each with its error (errors name
-// them by their place in lines), and copy hears where each copy stands.
+// the lines of unique keys go to the places of lines from at on, each with
+// its error (errors name them by their place in lines), and copy hears
+// where each copy stands.
 template <typename Copy>
 void WalkGroups(const KeyIndexList& index, const KeyIndexList::Groups& groups,
                 const FilePlaces& places, std::size_t begin, std::size_t end,
                 ErrorsAt::const_iterator nextError, ErrorsAt::const_iterator lastError,
-                LineList& lines, ErrorsAt& errors, Copy&& copy) {
+                const LineList& merged, LineList& lines, std::size_t at, ErrorsAt& errors,
+                Copy&& copy) {
   // Entries are in key order, their lines' list entries in file order: the
   // list entry of a line a few entries ahead is asked for while this one is
   // handled.
@@ -100,9 +102,9 @@ void WalkGroups(const KeyIndexList& index, const KeyIndexList::Groups& groups,
       return;
     }
     if (nextError != lastError && nextError->first == from) {
-      errors.emplace_back(lines.size(), nextError->second);
+      errors.emplace_back(at, nextError->second);
     }
-    index.AppendLineTo(from, lines);
+    lines.SetFrom(at++, merged, index.LineIndex(from));
   });
 }
 
@@ -115,42 +117,46 @@ std::size_t ConversionRun::SortOutByKey(const KeyIndexList& index,
   // every line a finding), and the keys are compared only once.
   const std::size_t duplicates = groups.Repeated();
   data_.RunFindings.Reserve(duplicates);
-  kept.lines.Reserve(index.size() - duplicates);
+  const LineList& merged = kept.merged.lines;
+  kept.lines.AddPlaces(index.size() - duplicates, merged);
   FilePlaces places(kept.merged, data_.RunFindings);
   const ErrorsAt errorAt = ErrorsInIndex(index);
   const std::size_t n = index.size();
   // A long index is walked in two halves at once, split where a run starts:
-  // the first half straight into the run's lists, the second into lists of
-  // its own, appended after it, so that everything comes out in key order.
+  // each half fills the kept lines' places of its own (the first half's
+  // lone keys counted first), the second keeps its copies and errors aside
+  // to be told after the first's, so that everything comes out in key order.
   const std::size_t split =
       n >= KeyIndexList::kEntriesPerWalkThread && std::thread::hardware_concurrency() >= 2
           ? groups.StartFrom(n / 2)
           : n;
   const auto secondErrors = std::partition_point(
       errorAt.begin(), errorAt.end(), [&](const auto& e) { return e.first < split; });
-  const auto walk = [&](std::size_t begin, std::size_t end, auto error, auto lastError) {
-    WalkGroups(index, groups, places, begin, end, error, lastError, kept.lines, kept.errors,
-               [&](const CopyPlace& place) { places.Add(data_.RunFindings, place); });
+  const auto walk = [&](std::size_t begin, std::size_t end, auto error, auto lastError,
+                        std::size_t at) {
+    WalkGroups(index, groups, places, begin, end, error, lastError, merged, kept.lines, at,
+               kept.errors, [&](const CopyPlace& place) { places.Add(data_.RunFindings, place); });
   };
   if (split == n) {
-    walk(0, n, errorAt.begin(), errorAt.end());
+    walk(0, n, errorAt.begin(), errorAt.end(), 0);
   } else {
-    LineList lines;
+    std::size_t firstLone = 0;
+    groups.ForEachIn(0, split, [&](std::size_t from, std::size_t to) {
+      firstLone += to - from == 1 ? 1 : 0;
+    });
     ErrorsAt errors;
     std::vector<CopyPlace> copies;
     HelperThread helper(KeyIndexList::Threads(), [&] {
-      lines.Reserve(n - split);
-      WalkGroups(index, groups, places, split, n, secondErrors, errorAt.end(), lines, errors,
-                 [&](const CopyPlace& place) { copies.push_back(place); });
+      WalkGroups(index, groups, places, split, n, secondErrors, errorAt.end(), merged, kept.lines,
+                 firstLone, errors, [&](const CopyPlace& place) { copies.push_back(place); });
     });
-    walk(0, split, errorAt.begin(), secondErrors);
     if (!helper.Started()) {
-      // No thread to be had: the second half goes on here.
-      walk(split, n, secondErrors, errorAt.end());
+      // No thread to be had: one walk of the whole, as a short index has.
+      walk(0, n, errorAt.begin(), errorAt.end(), 0);
     } else {
+      walk(0, split, errorAt.begin(), secondErrors, 0);
       helper.Join();
-      for (const auto& [i, e] : errors) kept.errors.emplace_back(kept.lines.size() + i, e);
-      kept.lines.AddAllFrom(lines);
+      kept.errors.insert(kept.errors.end(), errors.begin(), errors.end());
       for (const CopyPlace& place : copies) places.Add(data_.RunFindings, place);
     }
   }

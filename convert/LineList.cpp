@@ -119,14 +119,10 @@ void LineList::AddFrom(const LineList& from, std::size_t i) {
   }
 }
 
-void LineList::AddAllFrom(const LineList& from) {
-  if (from.empty()) return;
+void LineList::AddPlaces(std::size_t count, const LineList& from) {
   if (entries_.empty()) arena_ = from.arena_;
-  if (arena_ == from.arena_) {
-    entries_.insert(entries_.end(), from.entries_.begin(), from.entries_.end());
-    return;
-  }
-  for (std::size_t i = 0; i < from.size(); ++i) Add(from[i]);
+  if (arena_ != from.arena_) throw std::logic_error("LineList: places for lines of another list");
+  entries_.resize(entries_.size() + count);
 }
 
 void LineList::LoadFromBytes(std::string bytes) {

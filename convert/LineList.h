@@ -158,8 +158,14 @@ class LineList {
   // Appends line i of from. An empty list takes over from's storage, and a
   // list with from's storage shares the bytes; any other list copies them.
   void AddFrom(const LineList& from, std::size_t i);
-  // Appends every line of from, as AddFrom would one by one.
-  void AddAllFrom(const LineList& from);
+  // Makes count more lines sharing from's storage (this list empty or
+  // sharing it already), each to be set by SetFrom before it is read, so
+  // that two threads may fill places of their own at once.
+  void AddPlaces(std::size_t count, const LineList& from);
+  // Makes line at line i of from, whose storage this list shares.
+  void SetFrom(std::size_t at, const LineList& from, std::size_t i) {
+    entries_[at] = from.entries_[i];
+  }
   // Asks for line i's entry before it is read; a hint, nothing is read.
   void Prefetch(std::size_t i) const { __builtin_prefetch(entries_.data() + i); }
 
