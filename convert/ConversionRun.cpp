@@ -95,6 +95,35 @@ bool IsOutputFolder(fs::path folder) {
   return false;
 }
 
+// The findings keep their lines on a thread of their own (Findings::Keep).
+// Finish waits and rethrows its failure; dropped, it waits, and keeps or
+// drops what is still pending, before the bytes it names go.
+class FindingsKeeper {
+ public:
+  FindingsKeeper(Findings& findings, std::string_view bytes)
+      : findings_(findings), bytes_(bytes), keeping_(std::in_place, [this] { Keep(); }) {}
+  ~FindingsKeeper() {
+    keeping_.reset();
+    findings_.KeepOrDrop(bytes_);
+  }
+  FindingsKeeper(const FindingsKeeper&) = delete;
+  FindingsKeeper& operator=(const FindingsKeeper&) = delete;
+  void Finish() { keeping_->Finish(); }
+
+ private:
+  void Keep() {
+    try {
+      findings_.Keep(bytes_);
+    } catch (...) {
+      findings_.KeepOrDrop(bytes_);
+      throw;
+    }
+  }
+  Findings& findings_;
+  std::string_view bytes_;
+  std::optional<quenThread::Background> keeping_;
+};
+
 // Runs one stage between its opening and closing log lines.
 template <typename Stage>
 auto Logged(RunLog& log, std::u8string_view start, std::u8string_view end, Stage&& stage) {
@@ -265,17 +294,24 @@ RunOutcome ConversionRun::Execute() {
     // gone for good before then.
     removal.Finish();
     step = "重複チェック";
-    UniqueRecords kept = Logged(log_, u8"開始　重複チェック", u8"終了　重複チェック",
-                                [&] { return CheckDuplicates(std::move(merged)); });
+    log_.Append(u8"開始　重複チェック");
+    UniqueRecords kept = CheckDuplicates(std::move(merged));
+    // The flagged lines, and nothing else of the run's bytes, outlive the
+    // run: the findings copy them while the import file is written, and
+    // whatever happens, before kept lets the bytes go.
+    FindingsKeeper keeper(data_.RunFindings, kept.merged.bytes);
+    log_.Append(u8"終了　重複チェック");
+    log_.Append(u8"");
     step = "取込用ファイルの出力";
-    // The report's lines are made while the import file is written: they
-    // only read what the import file is made of, and writing it leaves a
-    // core half idle. No file is touched in making them.
+    // The report's lines are made then too: they only read what the import
+    // file is made of, and writing it leaves a core half idle. No file is
+    // touched in making them, nor in keeping the findings' lines.
     LineList report;
     quenThread::Background formatting([&] { report = FormatNoTitleReport(kept.merged); });
     // Within a whole run the import file is written once, here, after
     // filtering: a run that fails half-way leaves no half-made import file.
     imported = WriteImportFile(kept);
+    keeper.Finish();
     step = "書名なしレポートの出力";
     formatting.Finish();
     // The report shows lines of the record files: a file changed under the

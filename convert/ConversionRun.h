@@ -82,7 +82,10 @@ class ConversionRun {
   void CheckRecordErrors(SourceFile& file, const CheckedFile& checked);
 
   // Moves every record whose key occurs more than once into "重複エラー.txt"
-  // (or removes that file when there are none) and keeps the others.
+  // (or removes that file when there are none) and keeps the others. The
+  // findings still name their lines in the returned merged bytes: the
+  // caller has them keep their lines (Findings::Keep) before it lets the
+  // bytes go. Failing, it keeps or drops them itself.
   UniqueRecords CheckDuplicates(SourceBytes merged);
   // Sorts the key index the error check built: every non-blank line under
   // its key.

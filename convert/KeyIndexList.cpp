@@ -229,22 +229,41 @@ uint64_t HeadAt(std::string_view k, std::size_t at) {
 
 void KeyIndexList::SetHeads() {
   // Keys such as ISBNs share a long start; the heads are taken after it.
+  // Both passes read every sort key: a long index is done in two halves at
+  // once.
   const std::string_view first = entries_.front().SortKey();
-  std::size_t shared = first.size();
-  for (const Entry& e : entries_) {
-    const std::string_view k = e.SortKey();
-    if (k.data() == first.data()) continue;
-    const auto limit = std::min(shared, k.size());
-    shared =
-        std::mismatch(first.begin(), first.begin() + static_cast<long>(limit), k.begin()).first -
-        first.begin();
+  const auto sharedIn = [&](std::size_t begin, std::size_t end) {
+    std::size_t shared = first.size();
+    for (std::size_t i = begin; i < end; ++i) {
+      const std::string_view k = entries_[i].SortKey();
+      if (k.data() == first.data()) continue;
+      const auto limit = std::min(shared, k.size());
+      shared =
+          std::mismatch(first.begin(), first.begin() + static_cast<long>(limit), k.begin()).first -
+          first.begin();
+    }
+    return shared;
+  };
+  const auto setIn = [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      Entry& e = entries_[i];
+      const std::string_view k = e.SortKey();
+      e.head = HeadAt(k, shared_);
+      e.head2 = HeadAt(k, shared_ + 8);
+    }
+  };
+  const std::size_t n = entries_.size();
+  if (n < kEntriesPerSortThread || std::thread::hardware_concurrency() < 2) {
+    shared_ = sharedIn(0, n);
+    setIn(0, n);
+    return;
   }
-  shared_ = shared;
-  for (Entry& e : entries_) {
-    const std::string_view k = e.SortKey();
-    e.head = HeadAt(k, shared);
-    e.head2 = HeadAt(k, shared + 8);
-  }
+  const std::size_t half = n / 2;
+  std::size_t shared[2] = {};
+  BothAtOnce(
+      threads, [&] { shared[0] = sharedIn(0, half); }, [&] { shared[1] = sharedIn(half, n); });
+  shared_ = std::min(shared[0], shared[1]);
+  BothAtOnce(threads, [&] { setIn(0, half); }, [&] { setIn(half, n); });
 }
 
 bool KeyIndexList::Before(const Entry& a, const Entry& b) const {

@@ -101,20 +101,17 @@ UniqueRecords ConversionRun::CheckDuplicates(SourceBytes merged) {
     // the duplicates file adds its buffers, at the run's highest point.
     index.DropSortKeys();
     if (duplicates > 0) WriteDuplicates(index, groups, lines, *output_);
+    if (duplicates == 0) {
+      // A file left by an earlier run would send the operator after records
+      // that are fine.
+      output_->Remove(kDuplicatesFileName);
+      log_.Append(u8" 重複エラーなし");
+    } else {
+      log_.Append(quenText::FromUtf8(" 重複エラー:" + std::to_string(duplicates) + "件"));
+    }
   } catch (...) {
     data_.RunFindings.KeepOrDrop(bytes);
     throw;
   }
-  // Once, with the key index gone: the flagged lines, and nothing else of
-  // the run's bytes, outlive the run.
-  data_.RunFindings.Keep(bytes);
-  if (duplicates == 0) {
-    // A file left by an earlier run would send the operator after records
-    // that are fine.
-    output_->Remove(kDuplicatesFileName);
-    log_.Append(u8" 重複エラーなし");
-    return kept;
-  }
-  log_.Append(quenText::FromUtf8(" 重複エラー:" + std::to_string(duplicates) + "件"));
   return kept;
 }

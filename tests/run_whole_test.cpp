@@ -42,3 +42,24 @@ TEST_F(Run, NulBytesInsideRecordsAreCarriedThrough) {
   Convert();
   EXPECT_EQ(Out("取込用.txt"), head + line + "\r\n" + RecordLine(R("00000004", "K4")) + "\r\n");
 }
+
+// Every output is a stored format other programs read: a run over the
+// sample folder leaves, byte for byte, the files kept beside the tests.
+TEST_F(Run, TheSampleFolderGivesTheStoredOutputsByteForByte) {
+#ifndef TEXTCNV_SOURCE_DIR
+  GTEST_SKIP() << "the sources are not at hand here";
+#else
+  const std::filesystem::path source(TEXTCNV_SOURCE_DIR);
+  for (const auto& e : std::filesystem::directory_iterator(source / "samples" / "basic")) {
+    WriteBytes(dir_.path() / e.path().filename(), ReadBytes(e.path()));
+  }
+  Convert();
+  std::size_t compared = 0;
+  for (const auto& e : std::filesystem::directory_iterator(source / "tests" / "golden" / "basic")) {
+    SCOPED_TRACE(quenFile::PathBytes(e.path().filename()));
+    EXPECT_EQ(Out(quenFile::PathBytes(e.path().filename())), ReadBytes(e.path()));
+    ++compared;
+  }
+  EXPECT_EQ(compared, 4u);
+#endif
+}
