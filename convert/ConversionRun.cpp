@@ -265,6 +265,48 @@ void ConversionRun::RemoveOldImport() {
   }
 }
 
+ConversionRun::Written ConversionRun::WriteOutputs(SourceBytes merged, std::string& step,
+                                                  std::optional<quenThread::Background>& freeing) {
+  Written written;
+  step = "重複チェック";
+  log_.Append(u8"開始　重複チェック");
+  UniqueRecords kept = CheckDuplicates(std::move(merged));
+  // The flagged lines, and nothing else of the run's bytes, outlive the
+  // run: the findings copy them while the import file is written, and
+  // whatever happens, before kept lets the bytes go.
+  FindingsKeeper keeper(data_.RunFindings, kept.merged.bytes);
+  log_.Append(u8"終了　重複チェック");
+  log_.Append(u8"");
+  step = "取込用ファイルの出力";
+  // The report's lines are made then too: they only read what the import
+  // file is made of, and writing it leaves a core half idle. No file is
+  // touched in making them, nor in keeping the findings' lines.
+  LineList report;
+  quenThread::Background formatting([&] { report = FormatNoTitleReport(kept.merged); });
+  // Within a whole run the import file is written once, here, after
+  // filtering: a run that fails half-way leaves no half-made import file.
+  written.imported = WriteImportFile(kept);
+  keeper.Finish();
+  step = "書名なしレポートの出力";
+  formatting.Finish();
+  // The report shows lines of the record files: a file changed under the
+  // run must leave no report made of it.
+  kept.merged.lines.CheckStorageUnchanged();
+  written.unread = UnreadFiles(kept.merged);
+  // Nothing needs the run's lines and bytes any more. Unmapping and
+  // freeing them takes milliseconds the report and the log need not wait
+  // for.
+  freeing.emplace([held = std::make_shared<UniqueRecords>(std::move(kept))]() mutable {
+    held.reset();
+  });
+  try {
+    WriteNoTitleReport(report);
+  } catch (const quenFile::FileError&) {
+    written.reportFailure = std::current_exception();
+  }
+  return written;
+}
+
 RunOutcome ConversionRun::Execute() {
   struct Release {
     std::optional<quenFile::OutputFolder>& folder;
@@ -277,9 +319,7 @@ RunOutcome ConversionRun::Execute() {
   quenThread::Background removal([this] { RemoveOldImport(); });
   std::optional<quenThread::Background> freeing;
   std::string step;
-  std::exception_ptr reportFailure;
-  std::vector<fs::path> unread;
-  std::size_t imported = 0;
+  Written written;
   try {
     CleanupGuard cleanup(host_, progressPosition_, progressMaximum_);
     step = "ファイルチェック";
@@ -293,43 +333,8 @@ RunOutcome ConversionRun::Execute() {
     // The duplicate check writes the first output: the old import file is
     // gone for good before then.
     removal.Finish();
-    step = "重複チェック";
-    log_.Append(u8"開始　重複チェック");
-    UniqueRecords kept = CheckDuplicates(std::move(merged));
-    // The flagged lines, and nothing else of the run's bytes, outlive the
-    // run: the findings copy them while the import file is written, and
-    // whatever happens, before kept lets the bytes go.
-    FindingsKeeper keeper(data_.RunFindings, kept.merged.bytes);
-    log_.Append(u8"終了　重複チェック");
-    log_.Append(u8"");
-    step = "取込用ファイルの出力";
-    // The report's lines are made then too: they only read what the import
-    // file is made of, and writing it leaves a core half idle. No file is
-    // touched in making them, nor in keeping the findings' lines.
-    LineList report;
-    quenThread::Background formatting([&] { report = FormatNoTitleReport(kept.merged); });
-    // Within a whole run the import file is written once, here, after
-    // filtering: a run that fails half-way leaves no half-made import file.
-    imported = WriteImportFile(kept);
-    keeper.Finish();
-    step = "書名なしレポートの出力";
-    formatting.Finish();
-    // The report shows lines of the record files: a file changed under the
-    // run must leave no report made of it.
-    kept.merged.lines.CheckStorageUnchanged();
-    unread = UnreadFiles(kept.merged);
-    // Nothing needs the run's lines and bytes any more. Unmapping and
-    // freeing them takes milliseconds the report and the log need not wait
-    // for.
-    freeing.emplace([held = std::make_shared<UniqueRecords>(std::move(kept))]() mutable {
-      held.reset();
-    });
-    try {
-      WriteNoTitleReport(report);
-    } catch (const quenFile::FileError&) {
-      reportFailure = std::current_exception();
-    }
-    LogRegistrationSummary(reportFailure != nullptr);
+    written = WriteOutputs(std::move(merged), step, freeing);
+    LogRegistrationSummary(written.reportFailure != nullptr);
   } catch (const std::bad_alloc&) {
     throw std::runtime_error("メモリが不足したため処理を中断しました（" + step + "、フォルダー " +
                              quenFile::PathBytes(chosenFolder_) + "）");
@@ -339,9 +344,9 @@ RunOutcome ConversionRun::Execute() {
   output_->Sync();
   // The report is the only detailed copy of the records left out of the
   // import file: without it the run has failed, though the log lists them.
-  if (reportFailure) std::rethrow_exception(reportFailure);
-  MBox::Info(EndBoxText(imported, data_.RunFindings, unread));
-  return unread.empty() ? RunOutcome::kCompleted : RunOutcome::kCompletedWithUnreadFiles;
+  if (written.reportFailure) std::rethrow_exception(written.reportFailure);
+  MBox::Info(EndBoxText(written.imported, data_.RunFindings, written.unread));
+  return written.unread.empty() ? RunOutcome::kCompleted : RunOutcome::kCompletedWithUnreadFiles;
 }
 
 void ConversionRun::LogRegistrationSummary(bool reportFailed) {

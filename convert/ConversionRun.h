@@ -11,6 +11,7 @@
 // front end shows it with ShowException (MBox.h).
 #pragma once
 
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "RunStages.h"
 
 struct CheckedFile;
+#include "quenBackground.h"
 #include "quenOutputFolder.h"
 
 // How a run ended. The boxes stay what the operator sees; this is what
@@ -107,6 +109,16 @@ class ConversionRun {
   void WriteNoTitleReport(const LineList& report);
 
   void LogRegistrationSummary(bool reportFailed);
+  // What the outputs after the merge came to.
+  struct Written {
+    std::size_t imported = 0;
+    std::vector<std::filesystem::path> unread;  // record files whose records are in no output
+    std::exception_ptr reportFailure;           // the report's save failed so
+  };
+  // The duplicate check, the import file and the no-title report. step
+  // names the stage under way; freeing is left letting the run's bytes go.
+  Written WriteOutputs(SourceBytes merged, std::string& step,
+                       std::optional<quenThread::Background>& freeing);
   // Removes what Prepare left of the old import file, and makes it so.
   void RemoveOldImport();
   void SetProgress(int position, int maximum);

@@ -184,6 +184,19 @@ std::vector<KeyIndexList::Placer> MakeRoom(SourceBytes& sources, Share (&shares)
   return placers;
 }
 
+// Counts the lines of the share's files, reading a mapped file's pages in
+// first.
+void CountShare(SourceBytes& sources, Share& share, std::vector<CheckedFile>& checked) {
+  const std::string_view bytes = sources.bytes.view();
+  for (std::size_t f = share.begin; f < share.end; ++f) {
+    const SourceFile& file = sources.files[f];
+    if (!file.read) continue;
+    sources.bytes.ReadIn(file.start);
+    checked[f].lines = LineList::CountLines(bytes.substr(file.start, file.size));
+    share.lines += checked[f].lines;
+  }
+}
+
 }  // namespace
 
 void SetFileCheckThreadStarter(KeyIndexList::ThreadStarter starter) {
@@ -193,7 +206,6 @@ void SetFileCheckThreadStarter(KeyIndexList::ThreadStarter starter) {
 std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, char delimiter,
                                     const std::function<void(int percent)>& progress) {
   std::vector<CheckedFile> checked(count);
-  const std::string_view bytes = sources.bytes.view();
   const std::size_t split = SplitPoint(sources, count);
   Share shares[2];
   shares[0].end = shares[1].begin = split;
@@ -206,15 +218,7 @@ std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, cha
   // exactly, and the index learns its shortcut before the first key. A
   // mapped file's pages are read in by the thread that counts it: on both
   // threads at once, and before the pass.
-  both([&](Share& share) {
-    for (std::size_t f = share.begin; f < share.end; ++f) {
-      const SourceFile& file = sources.files[f];
-      if (!file.read) continue;
-      sources.bytes.ReadIn(file.start);
-      checked[f].lines = LineList::CountLines(bytes.substr(file.start, file.size));
-      share.lines += checked[f].lines;
-    }
-  });
+  both([&](Share& share) { CountShare(sources, share, checked); });
   const std::vector<bool> joined = JoinedBreaks(sources, count);
   const std::size_t firstLine = sources.lines.size();
   std::vector<KeyIndexList::Placer> placers = MakeRoom(sources, shares, joined);
