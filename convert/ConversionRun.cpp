@@ -282,7 +282,8 @@ ConversionRun::Written ConversionRun::WriteOutputs(SourceBytes merged, std::stri
   // file is made of, and writing it leaves a core half idle. No file is
   // touched in making them, nor in keeping the findings' lines.
   LineList report;
-  quenThread::Background formatting([&] { report = FormatNoTitleReport(kept.merged); });
+  const ReportTexts texts = NoTitleReportTexts();
+  quenThread::Background formatting([&] { report = FormatNoTitleReport(kept.merged, texts); });
   // Within a whole run the import file is written once, here, after
   // filtering: a run that fails half-way leaves no half-made import file.
   written.imported = WriteImportFile(kept);

@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,10 +100,20 @@ class ConversionRun {
   // Saves the kept records as the import file, without blank-title records
   // and with over-long NDC records first; returns how many it holds.
   std::size_t WriteImportFile(const UniqueRecords& kept);
+  // The report's texts that need converting to CP932: the line marks and
+  // each file's name as the log shows it.
+  struct ReportTexts {
+    std::string lineMark;    // "行目:" after a context line's number
+    std::string recordMark;  // "行目" after a record's line number
+    std::map<std::string, std::string> names;
+  };
+  // Made on the calling thread, whose converters they use: a helper thread
+  // that formats the report then needs none of its own.
+  ReportTexts NoTitleReportTexts() const;
   // The lines of "書名なし.txt": each record of a kind the report shows,
   // with the lines around it in its file. Only reads the error list and the
-  // merged lines, so it may run beside another stage.
-  LineList FormatNoTitleReport(const MergedLines& merged) const;
+  // merged lines and converts no text, so it may run beside another stage.
+  LineList FormatNoTitleReport(const MergedLines& merged, const ReportTexts& texts) const;
   // Writes report as "書名なし.txt", saying which records' files are gone or
   // no longer open. Throws the save's FileError after logging it, so that
   // the run can still log its summary before it fails.

@@ -38,30 +38,39 @@ bool InReport(const ErrorEntryList::Entry& e) {
 
 }  // namespace
 
-LineList ConversionRun::FormatNoTitleReport(const MergedLines& merged) const {
+ConversionRun::ReportTexts ConversionRun::NoTitleReportTexts() const {
+  ReportTexts texts{quenText::FromUtf8("行目:"), quenText::FromUtf8("行目"), {}};
+  for (const ErrorEntryList::Entry& e : data_.ErrorList) {
+    if (InReport(e) && !texts.names.contains(e.rec.FileName)) {
+      texts.names.emplace(e.rec.FileName, quenShow::LogName(e.rec.FileName).Cp932());
+    }
+  }
+  return texts;
+}
+
+LineList ConversionRun::FormatNoTitleReport(const MergedLines& merged,
+                                            const ReportTexts& texts) const {
   LineList report;
   // Findings come file by file, so one look-up serves all of a file's
   // findings in a row.
   std::optional<std::string> foundName;
   FileLines source;
-  quenShow::LogText name;
+  const std::string* name = nullptr;
   std::vector<std::string_view> fields;
-  const std::string linePrefixEnd = quenText::FromUtf8("行目:");
   for (const ErrorEntryList::Entry& e : data_.ErrorList) {
     if (!InReport(e)) continue;
     if (foundName != e.rec.FileName) {
       source = LinesOf(merged, e.rec.FileName);
       foundName = e.rec.FileName;
-      name = quenShow::LogName(e.rec.FileName);
+      name = &texts.names.at(e.rec.FileName);
     }
     const long c = e.rec.LineIndex;
-    report.Add(e.key + " :" + name.Cp932() + ":" + std::to_string(c + 1) +
-               quenText::FromUtf8("行目"));
+    report.Add(e.key + " :" + *name + ":" + std::to_string(c + 1) + texts.recordMark);
     const long radius = data_.ContextRadius;
     const long first = std::max(0L, c - radius);
     const long last = std::min(c + radius, static_cast<long>(source.count) - 1);
     for (long j = first; j <= last; ++j) {
-      std::string text = quenUtil::PadLeft(std::to_string(j + 1), 5, " ") + linePrefixEnd;
+      std::string text = quenUtil::PadLeft(std::to_string(j + 1), 5, " ") + texts.lineMark;
       const std::string_view line = merged.lines[source.first + static_cast<std::size_t>(j)];
       if (!quenUtil::IsBlank(line)) {
         quenUtil::SplitView(data_.Delimiter, line, fields, record::kMinReportFields);
