@@ -4,12 +4,11 @@
 #include <atomic>
 #include <stdexcept>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "KeyCollator.h"
 #include "RecordFormat.h"
+#include "ThreadStart.h"
 #include "quenFile.h"
 #include "quenShow.h"
 #include "quenUtil.h"
@@ -32,26 +31,8 @@ constexpr std::size_t kLinesPerReport = 4096;
                            " 行目: " + KeyTooLongError(bytes, KeyCollator::kMaxKeyBytes).what());
 }
 
-std::jthread StartThread(std::function<void()> work) { return std::jthread(std::move(work)); }
-std::atomic<KeyIndexList::ThreadStarter> threadStarter{&StartThread};
-
-// Runs first here and second on a helper thread at once, and returns when
-// both are done. A helper that cannot be started leaves second to this
-// thread, after first.
-void BothAtOnce(const std::function<void()>& first, const std::function<void()>& second) {
-  std::jthread helper;
-  try {
-    helper = threadStarter.load()(second);
-  } catch (const std::system_error&) {
-    // No thread to be had: both run here.
-  }
-  first();
-  if (helper.joinable()) {
-    helper.join();
-  } else {
-    second();
-  }
-}
+// Where the second share's helper is started from; tests refuse it.
+ThreadStartPoint threads;
 
 // The files one thread checks, [begin, end). The first share's lines and
 // keys go straight into the run's; the second's into its own, appended
@@ -199,9 +180,7 @@ void CountShare(SourceBytes& sources, Share& share, std::vector<CheckedFile>& ch
 
 }  // namespace
 
-void SetFileCheckThreadStarter(KeyIndexList::ThreadStarter starter) {
-  threadStarter = starter != nullptr ? starter : &StartThread;
-}
+void SetFileCheckThreadStarter(KeyIndexList::ThreadStarter starter) { threads.Set(starter); }
 
 std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, char delimiter,
                                     const std::function<void(int percent)>& progress) {
@@ -212,7 +191,7 @@ std::vector<CheckedFile> CheckFiles(SourceBytes& sources, std::size_t count, cha
   shares[1].end = count;
   const auto both = [&](auto&& work) {
     if (split == count) return work(shares[0]);
-    BothAtOnce([&] { work(shares[0]); }, [&] { work(shares[1]); });
+    BothAtOnce(threads, [&] { work(shares[0]); }, [&] { work(shares[1]); });
   };
   // Counted first, so that the lines and the index are allocated once,
   // exactly, and the index learns its shortcut before the first key. A
